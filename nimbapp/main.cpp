@@ -1,0 +1,6 @@
+#include <windows.h>
+
+int main()
+{
+    return 0;
+}
