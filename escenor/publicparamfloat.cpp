@@ -1,0 +1,103 @@
+#include "publicparamfloat.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "publicparamkeys.h"
+
+namespace {
+// Rounds to the nearest float; beyond the float range gives an infinity.
+float ToFloat(double v)
+{
+    if (std::isfinite(v) && std::fabs(v) > FLT_MAX)
+        return v > 0 ? HUGE_VALF : -HUGE_VALF;
+    return (float)v;
+}
+}
+
+PublicParamFloat::PublicParamFloat(const char* name, float value, float min, float max)
+    : PublicParam(name), m_value(value), m_min(min), m_max(max)
+{
+}
+
+PublicParamFloat::PublicParamFloat(const char* name, const char* text, float min, float max)
+    : PublicParam(name), m_value(0.0f), m_min(min), m_max(max)
+{
+    float v = 0.0f;
+    if (text && std::sscanf(text, "%f", &v) == 1)
+        m_value = v;
+}
+
+PublicParamFloat::~PublicParamFloat()
+{
+    keys::DestroyAll(m_constantKeys);
+    keys::DestroyAll(m_linearKeys);
+    keys::DestroyAll(m_sineKeys);
+    keys::DestroyAll(m_splineKeys1);
+    keys::DestroyAll(m_splineKeys2);
+}
+
+char* PublicParamFloat::ToString()
+{
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, "%f", m_value);
+    size_t n = std::strlen(buffer);
+    char* copy = new char[n + 1];
+    std::memcpy(copy, buffer, n + 1);
+    return copy;
+}
+
+void PublicParamFloat::Evaluate()
+{
+    const float now = g_sequenceTime;
+
+    auto sineAt = [](const SineKey<float>* k, double te) {
+        return (double)k->m_base + (double)k->m_amplitude * std::sin((te - k->m_start) * k->m_frequency);
+    };
+    if (keys::Evaluate(
+            m_sineKeys, now, [&](SineKey<float>* k, float te) { SetValue(ToFloat(sineAt(k, te))); },
+            [&](SineKey<float>* k) { SetValue(ToFloat(sineAt(k, k->m_end))); }))
+        return;
+
+    if (keys::Evaluate(
+            m_linearKeys, now,
+            [&](LinearKey<float>* k, float te) {
+                double slope = ((double)k->m_to - k->m_from) / ((double)k->m_end - k->m_start);
+                SetValue(ToFloat(k->m_from + ((double)te - k->m_start) * slope));
+            },
+            [&](LinearKey<float>* k) { SetValue(k->m_to); }))
+        return;
+
+    keys::Evaluate(
+        m_constantKeys, now, [&](ConstantKey<float>* k, float) { SetValue(k->m_value); },
+        [&](ConstantKey<float>* k) { SetValue(k->m_value); });
+}
+
+float PublicParamFloat::GetValue()
+{
+    Evaluate();
+    return m_value;
+}
+
+void PublicParamFloat::SetValue(float value)
+{
+    if (m_min <= value && value <= m_max)
+        m_value = value;
+}
+
+void PublicParamFloat::AddConstantKey(float start, float end, float value)
+{
+    keys::Insert(m_constantKeys, new ConstantKey<float>{start, end, value});
+}
+
+void PublicParamFloat::AddLinearKey(float start, float end, float from, float to)
+{
+    keys::Insert(m_linearKeys, new LinearKey<float>{start, end, from, to});
+}
+
+void PublicParamFloat::AddSineKey(float start, float end, float base, float amplitude, float frequency)
+{
+    keys::Insert(m_sineKeys, new SineKey<float>{start, end, base, amplitude, frequency});
+}

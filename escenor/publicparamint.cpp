@@ -1,0 +1,103 @@
+#include "publicparamint.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "publicparamkeys.h"
+
+PublicParamInt::PublicParamInt(const char* name, int value, int min, int max)
+    : PublicParam(name), m_value(value), m_min(min), m_max(max)
+{
+}
+
+PublicParamInt::PublicParamInt(const char* name, const char* text, int min, int max)
+    : PublicParam(name), m_value(0), m_min(min), m_max(max)
+{
+    int v = 0;
+    if (text && std::sscanf(text, "%d", &v) == 1)
+        m_value = v;
+}
+
+PublicParamInt::~PublicParamInt()
+{
+    keys::DestroyAll(m_constantKeys);
+    keys::DestroyAll(m_linearKeys);
+    keys::DestroyAll(m_sineKeys);
+    keys::DestroyAll(m_splineKeys1);
+    keys::DestroyAll(m_splineKeys2);
+}
+
+char* PublicParamInt::ToString()
+{
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, "%d", m_value);
+    size_t n = std::strlen(buffer);
+    char* copy = new char[n + 1];
+    std::memcpy(copy, buffer, n + 1);
+    return copy;
+}
+
+void PublicParamInt::SetFromDouble(double value)
+{
+    // Fails for NaN too.
+    if (!(value > -2147483649.0 && value < 2147483648.0))
+        return;
+    SetValue((int)value);
+}
+
+void PublicParamInt::Evaluate()
+{
+    const float now = g_sequenceTime;
+
+    auto sineAt = [](const SineKey<int>* k, double te) {
+        return (double)k->m_base + (double)k->m_amplitude * std::sin((te - k->m_start) * k->m_frequency);
+    };
+    if (keys::Evaluate(
+            m_sineKeys, now, [&](SineKey<int>* k, float te) { SetFromDouble(sineAt(k, te)); },
+            [&](SineKey<int>* k) { SetFromDouble(sineAt(k, k->m_end)); }))
+        return;
+
+    if (keys::Evaluate(
+            m_linearKeys, now,
+            [&](LinearKey<int>* k, float te) {
+                // The difference wraps as a 32-bit integer.
+                int32_t diff = (int32_t)((uint32_t)k->m_to - (uint32_t)k->m_from);
+                double slope = (double)diff / ((double)k->m_end - k->m_start);
+                SetFromDouble(k->m_from + ((double)te - k->m_start) * slope);
+            },
+            [&](LinearKey<int>* k) { SetValue(k->m_to); }))
+        return;
+
+    keys::Evaluate(
+        m_constantKeys, now, [&](ConstantKey<int>* k, float) { SetValue(k->m_value); },
+        [&](ConstantKey<int>* k) { SetValue(k->m_value); });
+}
+
+int PublicParamInt::GetValue()
+{
+    Evaluate();
+    return m_value;
+}
+
+void PublicParamInt::SetValue(int value)
+{
+    if (m_min <= value && value <= m_max)
+        m_value = value;
+}
+
+void PublicParamInt::AddConstantKey(float start, float end, int value)
+{
+    keys::Insert(m_constantKeys, new ConstantKey<int>{start, end, value});
+}
+
+void PublicParamInt::AddLinearKey(float start, float end, int from, int to)
+{
+    keys::Insert(m_linearKeys, new LinearKey<int>{start, end, from, to});
+}
+
+void PublicParamInt::AddSineKey(float start, float end, int base, int amplitude, float frequency)
+{
+    keys::Insert(m_sineKeys, new SineKey<int>{start, end, base, amplitude, frequency});
+}

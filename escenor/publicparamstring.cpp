@@ -1,0 +1,72 @@
+#include "publicparamstring.h"
+
+#include <cassert>
+#include <cstring>
+
+#include "publicparamkeys.h"
+
+PublicParamString::PublicParamString(const char* name, const char* text, int maxLength)
+    : PublicParam(name), m_value(nullptr), m_maxLength(0)
+{
+    SetMaxLength(maxLength);
+    SetValue(text);
+}
+
+PublicParamString::~PublicParamString()
+{
+    keys::DestroyAll(m_constantKeys);
+    keys::DestroyAll(m_linearKeys);
+    delete[] m_value;
+}
+
+char* PublicParamString::ToString()
+{
+    return m_value;
+}
+
+void PublicParamString::Evaluate()
+{
+    const float now = g_sequenceTime;
+    keys::Evaluate(
+        m_constantKeys, now, [&](ConstantKey<char*>* k, float) { SetValue(k->m_value); },
+        [&](ConstantKey<char*>* k) { SetValue(k->m_value); });
+}
+
+const char* PublicParamString::GetValue()
+{
+    Evaluate();
+    return m_value;
+}
+
+void PublicParamString::SetValue(const char* text)
+{
+    if (!text)
+        text = "";
+    size_t limit = m_maxLength > 0 ? (size_t)m_maxLength : 0;
+    size_t n = strnlen(text, limit);
+    char* buffer = new char[n + 1];
+    std::memcpy(buffer, text, n);
+    buffer[n] = '\0';
+    delete[] m_value;
+    m_value = buffer;
+}
+
+void PublicParamString::SetMaxLength(int maxLength)
+{
+    m_maxLength = maxLength;
+}
+
+void PublicParamString::AddConstantKey(float start, float end, const char* text)
+{
+    if (!text)
+        text = "";
+    size_t n = std::strlen(text);
+    char* copy = new char[n + 1];
+    std::memcpy(copy, text, n + 1);
+    keys::Insert(m_constantKeys, new ConstantKey<char*>{start, end, copy});
+}
+
+void PublicParamString::AddLinearKey(float, float, const char*, const char*)
+{
+    assert(false);
+}
