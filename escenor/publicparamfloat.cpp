@@ -22,12 +22,12 @@ PublicParamFloat::PublicParamFloat(const char* name, float value, float min, flo
 {
 }
 
-PublicParamFloat::PublicParamFloat(const char* name, const char* text, float min, float max)
-    : PublicParam(name), m_value(0.0f), m_min(min), m_max(max)
+float PublicParamFloat::Parse(const char* text)
 {
     float v = 0.0f;
-    if (text && std::sscanf(text, "%f", &v) == 1)
-        m_value = v;
+    if (!text || std::sscanf(text, "%f", &v) != 1)
+        return 0.0f;
+    return v;
 }
 
 PublicParamFloat::~PublicParamFloat()

@@ -1,13 +1,20 @@
 // Float effect parameter with constant, linear and sine keys.
 #pragma once
 
+#include <type_traits>
+
 #include "publicparam.h"
 
 class PublicParamFloat : public PublicParam {
 public:
     PublicParamFloat(const char* name, float value, float min, float max);
-    // Reads the value from the text with "%f".
-    PublicParamFloat(const char* name, const char* text, float min, float max);
+    // Reads the value from the text with "%f" (0 when it holds no number).
+    // Only a text picks this one: a literal 0 is a value.
+    template <typename Text, typename = std::enable_if_t<std::is_same_v<std::decay_t<Text>, const char*> ||
+                                                          std::is_same_v<std::decay_t<Text>, char*>>>
+    PublicParamFloat(const char* name, Text text, float min, float max) : PublicParamFloat(name, Parse(text), min, max)
+    {
+    }
     ~PublicParamFloat() override;
 
     // A new copy of the value formatted with "%f"; the caller deletes it.
@@ -31,4 +38,7 @@ public:
     std::list<SineKey<float>*> m_sineKeys;
     std::list<SplineKey*> m_splineKeys1;
     std::list<SplineKey*> m_splineKeys2;
+
+private:
+    static float Parse(const char* text);
 };

@@ -12,12 +12,12 @@ PublicParamInt::PublicParamInt(const char* name, int value, int min, int max)
 {
 }
 
-PublicParamInt::PublicParamInt(const char* name, const char* text, int min, int max)
-    : PublicParam(name), m_value(0), m_min(min), m_max(max)
+int PublicParamInt::Parse(const char* text)
 {
     int v = 0;
-    if (text && std::sscanf(text, "%d", &v) == 1)
-        m_value = v;
+    if (!text || std::sscanf(text, "%d", &v) != 1)
+        return 0;
+    return v;
 }
 
 PublicParamInt::~PublicParamInt()

@@ -1,13 +1,20 @@
 // Integer effect parameter with constant, linear and sine keys.
 #pragma once
 
+#include <type_traits>
+
 #include "publicparam.h"
 
 class PublicParamInt : public PublicParam {
 public:
     PublicParamInt(const char* name, int value, int min, int max);
-    // Reads the value from the text with "%d".
-    PublicParamInt(const char* name, const char* text, int min, int max);
+    // Reads the value from the text with "%d" (0 when it holds no number).
+    // Only a text picks this one: a literal 0 is a value.
+    template <typename Text, typename = std::enable_if_t<std::is_same_v<std::decay_t<Text>, const char*> ||
+                                                          std::is_same_v<std::decay_t<Text>, char*>>>
+    PublicParamInt(const char* name, Text text, int min, int max) : PublicParamInt(name, Parse(text), min, max)
+    {
+    }
     ~PublicParamInt() override;
 
     // A new copy of the value formatted with "%d"; the caller deletes it.
@@ -33,6 +40,7 @@ public:
     std::list<SplineKey*> m_splineKeys2;
 
 private:
+    static int Parse(const char* text);
     // Truncates toward zero and stores; a value that is not a number or
     // does not fit an int is rejected like any other out of bounds.
     void SetFromDouble(double value);
