@@ -1,0 +1,35 @@
+// Layer-internal: test seams and facts other layer parts need about the
+// Windows UI and kernel calls. The system never includes this header.
+#pragma once
+
+#include "wintypes.h"
+
+// ---- Clocks -----------------------------------------------------------------
+// Scripted clocks: QueryPerformanceFrequency fails when hasCounter is false
+// (else it reports `frequency`), QueryPerformanceCounter returns the value
+// set with PlatformSetCounter, timeGetTime and GetTickCount the value set
+// with PlatformSetTimeGetTime. PlatformRealClocks goes back to the system.
+void PlatformScriptClocks(bool hasCounter, LONGLONG frequency);
+void PlatformSetCounter(LONGLONG ticks);
+void PlatformSetTimeGetTime(DWORD milliseconds);
+void PlatformRealClocks();
+
+// ---- Message queue ------------------------------------------------------------
+// Called when WaitMessage or GetMessageA would block with nothing waiting;
+// the hook may post messages or push SDL events. When nothing is waiting
+// after it returns, the call blocks as usual. Null removes it.
+typedef void (*PlatformIdleWaitHook)(void* context);
+void PlatformSetIdleWaitHook(PlatformIdleWaitHook hook, void* context);
+// Number of times WaitMessage and GetMessageA blocked or ran the hook.
+unsigned PlatformIdleWaitCount();
+// Drops every queued message and the pending WM_QUIT (between tests).
+void PlatformResetMessageQueue();
+
+// ---- Cursor -----------------------------------------------------------------------
+// Whether the cursor would show now (current cursor not null and display
+// count >= 0).
+bool PlatformCursorVisible();
+
+// ---- Stock objects ---------------------------------------------------------------
+// The GetStockObject index of a stock handle, -1 for any other handle.
+int PlatformStockObjectIndex(HGDIOBJ object);
