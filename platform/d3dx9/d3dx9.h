@@ -1,0 +1,10 @@
+// D3DX9: the Direct3D 9 extension library (math, textures and images).
+#pragma once
+
+#include <d3d9.h>
+
+#include "d3dx9core.h"
+#include "d3dx9math.h"
+#if __has_include("d3dx9tex.h")
+#include "d3dx9tex.h"
+#endif
