@@ -1,0 +1,720 @@
+// GDI memory device contexts, DIB sections and text over FreeType.
+#include "wingdi.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <strings.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+enum class Kind { Bitmap, Font };
+
+struct GdiObject {
+    explicit GdiObject(Kind k) : kind(k) {}
+    virtual ~GdiObject() = default;
+    Kind kind;
+    int selected = 0; // number of device contexts holding it
+    bool stock = false;
+};
+
+struct Bitmap : GdiObject {
+    Bitmap() : GdiObject(Kind::Bitmap) {}
+    int width = 0, height = 0, bpp = 1;
+    bool topDown = false;
+    size_t stride = 0;
+    std::vector<BYTE> bits;
+
+    BYTE* row(int y) { return bits.data() + stride * (size_t)(topDown ? y : height - 1 - y); }
+};
+
+struct Glyph {
+    int advance = 0;
+    int left = 0, top = 0; // bitmap offset from the pen on the baseline
+    int width = 0, rows = 0;
+    std::vector<BYTE> coverage; // width * rows, 0..255
+};
+
+struct Font : GdiObject {
+    Font() : GdiObject(Kind::Font) {}
+    ~Font() override
+    {
+        if (face)
+            FT_Done_Face(face);
+    }
+    FT_Face face = nullptr;
+    int ascent = 0, descent = 0;
+    LONG weight = FW_NORMAL;
+    bool italic = false, antialias = true, emboldening = false, slanting = false;
+    std::unordered_map<uint32_t, Glyph> glyphs;
+    LONG avgWidth = 0, maxWidth = 0;
+};
+
+struct Dc {
+    Bitmap* bitmap = nullptr;
+    Font* font = nullptr;
+    COLORREF textColor = RGB(0, 0, 0);
+    COLORREF bkColor = RGB(255, 255, 255);
+    int bkMode = OPAQUE;
+    UINT align = TA_LEFT | TA_TOP;
+    int mapMode = MM_TEXT;
+};
+
+std::set<GdiObject*> g_objects;
+std::set<Dc*> g_dcs;
+FT_Library g_ft = nullptr;
+std::set<std::string> g_reportedFaces;
+
+// Unicode code points of code page 1252's bytes 0x80 to 0x9F; the five
+// unassigned ones map to the same C1 code, as Windows converts them.
+const uint16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+uint32_t cp1252ToUnicode(unsigned char c)
+{
+    return (c >= 0x80 && c <= 0x9F) ? kCp1252High[c - 0x80] : c;
+}
+
+// Families with the same metrics as the Windows faces they stand for.
+const char* const kMetricAliases[][2] = {
+    {"Arial", "Liberation Sans"},
+    {"Helvetica", "Liberation Sans"},
+    {"Arial Narrow", "Liberation Sans Narrow"},
+    {"Times New Roman", "Liberation Serif"},
+    {"Times", "Liberation Serif"},
+    {"Courier New", "Liberation Mono"},
+    {"Courier", "Liberation Mono"},
+};
+
+bool familyServes(const char* requested, const char* matched)
+{
+    if (strcasecmp(requested, matched) == 0)
+        return true;
+    for (const auto& alias : kMetricAliases)
+        if (strcasecmp(requested, alias[0]) == 0 && strcasecmp(matched, alias[1]) == 0)
+            return true;
+    return false;
+}
+
+bool ensureFreeType()
+{
+    if (g_ft)
+        return true;
+    return FT_Init_FreeType(&g_ft) == 0;
+}
+
+Dc* toDc(HDC hdc)
+{
+    Dc* dc = reinterpret_cast<Dc*>(hdc);
+    return (dc && g_dcs.count(dc)) ? dc : nullptr;
+}
+
+GdiObject* toObject(HGDIOBJ h)
+{
+    GdiObject* o = static_cast<GdiObject*>(h);
+    return (o && g_objects.count(o)) ? o : nullptr;
+}
+
+Bitmap* stockBitmap()
+{
+    static Bitmap* bmp = [] {
+        Bitmap* b = new Bitmap();
+        b->width = b->height = 1;
+        b->bpp = 1;
+        b->stride = 4;
+        b->bits.assign(4, 0);
+        b->stock = true;
+        g_objects.insert(b);
+        return b;
+    }();
+    return bmp;
+}
+
+Font* createFont(const LOGFONTA& lf, bool stock);
+
+Font* stockFont()
+{
+    static Font* font = [] {
+        LOGFONTA lf = {};
+        lf.lfHeight = -16;
+        lf.lfWeight = FW_BOLD;
+        std::strcpy(lf.lfFaceName, "sans-serif");
+        return createFont(lf, true);
+    }();
+    return font;
+}
+
+// Finds the font file for a face, weight and slant through fontconfig.
+bool matchFontFile(const char* family, LONG weight, bool italic, std::string& file, int& index,
+                   std::string& matchedFamily, int& matchedWeight, int& matchedSlant)
+{
+    if (!FcInit())
+        return false;
+    FcPattern* pat = FcPatternCreate();
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddInteger(pat, FC_WEIGHT, FcWeightFromOpenType(weight > 0 ? (int)weight : FW_NORMAL));
+    FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcDefaultSubstitute(pat);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pat, &result);
+    FcPatternDestroy(pat);
+    if (!match)
+        return false;
+    FcChar8* path = nullptr;
+    FcChar8* fam = nullptr;
+    bool ok = FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path;
+    if (ok) {
+        file = reinterpret_cast<const char*>(path);
+        if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch)
+            index = 0;
+        matchedFamily = FcPatternGetString(match, FC_FAMILY, 0, &fam) == FcResultMatch && fam
+                            ? reinterpret_cast<const char*>(fam)
+                            : "";
+        if (FcPatternGetInteger(match, FC_WEIGHT, 0, &matchedWeight) != FcResultMatch)
+            matchedWeight = FC_WEIGHT_REGULAR;
+        if (FcPatternGetInteger(match, FC_SLANT, 0, &matchedSlant) != FcResultMatch)
+            matchedSlant = FC_SLANT_ROMAN;
+    }
+    FcPatternDestroy(match);
+    return ok;
+}
+
+Font* createFont(const LOGFONTA& lf, bool stock)
+{
+    if (!ensureFreeType())
+        return nullptr;
+    char requested[LF_FACESIZE + 1] = {};
+    std::memcpy(requested, lf.lfFaceName, LF_FACESIZE);
+    const char* family = requested[0] ? requested : "sans-serif";
+    LONG weight = lf.lfWeight > 0 ? lf.lfWeight : FW_NORMAL;
+    bool italic = lf.lfItalic != 0;
+
+    std::string file, matchedFamily;
+    int index = 0, matchedWeight = 0, matchedSlant = 0;
+    if (!matchFontFile(family, weight, italic, file, index, matchedFamily, matchedWeight, matchedSlant)) {
+        std::fprintf(stderr, "gdi: no font found for face \"%s\"\n", family);
+        return nullptr;
+    }
+    if (requested[0] && !stock && !familyServes(requested, matchedFamily.c_str()) && g_reportedFaces.insert(requested).second)
+        std::fprintf(stderr, "gdi: font face \"%s\" is not installed; using \"%s\"\n", requested,
+                     matchedFamily.c_str());
+
+    FT_Face face = nullptr;
+    if (FT_New_Face(g_ft, file.c_str(), index, &face) != 0 || !face) {
+        std::fprintf(stderr, "gdi: cannot load font file \"%s\"\n", file.c_str());
+        return nullptr;
+    }
+    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+
+    double units = face->units_per_EM ? face->units_per_EM : 2048;
+    double ascU = face->ascender, descU = -face->descender;
+    if (const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
+        if (os2->usWinAscent + os2->usWinDescent > 0) {
+            ascU = os2->usWinAscent;
+            descU = os2->usWinDescent;
+        }
+    }
+    if (ascU + descU <= 0) {
+        ascU = units * 0.9;
+        descU = units * 0.2;
+    }
+    // Negative heights give the em size, positive ones the cell height.
+    LONG h = lf.lfHeight;
+    double em;
+    if (h < 0)
+        em = -(double)h;
+    else if (h > 0)
+        em = h * units / (ascU + descU);
+    else
+        em = 16.0;
+    em = std::min(em, 4096.0);
+    if (FT_Set_Char_Size(face, 0, (FT_F26Dot6)std::lround(em * 64.0), 72, 72) != 0) {
+        FT_Done_Face(face);
+        return nullptr;
+    }
+
+    Font* font = new Font();
+    font->face = face;
+    font->weight = weight;
+    font->italic = italic;
+    font->antialias = lf.lfQuality != NONANTIALIASED_QUALITY;
+    font->ascent = (int)std::lround(ascU * em / units);
+    font->descent = (int)std::lround(descU * em / units);
+    if (h > 0)
+        font->descent = std::max(0, (int)h - font->ascent);
+    font->emboldening = weight >= FW_SEMIBOLD && matchedWeight < FC_WEIGHT_DEMIBOLD;
+    font->slanting = italic && matchedSlant == FC_SLANT_ROMAN;
+    font->stock = stock;
+    g_objects.insert(font);
+    return font;
+}
+
+const Glyph& glyphFor(Font* font, unsigned char c)
+{
+    uint32_t cp = cp1252ToUnicode(c);
+    auto it = font->glyphs.find(cp);
+    if (it != font->glyphs.end())
+        return it->second;
+    Glyph& g = font->glyphs[cp];
+    FT_Face face = font->face;
+    FT_UInt index = FT_Get_Char_Index(face, cp);
+    FT_Int32 flags = FT_LOAD_DEFAULT | (font->antialias ? FT_LOAD_TARGET_NORMAL : FT_LOAD_TARGET_MONO);
+    if (FT_Load_Glyph(face, index, flags) != 0)
+        return g;
+    FT_GlyphSlot slot = face->glyph;
+    if (font->emboldening)
+        FT_GlyphSlot_Embolden(slot);
+    if (font->slanting)
+        FT_GlyphSlot_Oblique(slot);
+    g.advance = (int)((slot->advance.x + 32) >> 6);
+    if (FT_Render_Glyph(slot, font->antialias ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0)
+        return g;
+    const FT_Bitmap& bm = slot->bitmap;
+    g.left = slot->bitmap_left;
+    g.top = slot->bitmap_top;
+    g.width = (int)bm.width;
+    g.rows = (int)bm.rows;
+    g.coverage.assign((size_t)g.width * g.rows, 0);
+    for (int y = 0; y < g.rows; ++y) {
+        const unsigned char* src = bm.buffer + (ptrdiff_t)y * bm.pitch;
+        for (int x = 0; x < g.width; ++x) {
+            BYTE v;
+            if (bm.pixel_mode == FT_PIXEL_MODE_MONO)
+                v = (src[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+            else if (bm.pixel_mode == FT_PIXEL_MODE_GRAY && bm.num_grays > 1)
+                v = (BYTE)(src[x] * 255 / (bm.num_grays - 1));
+            else
+                v = src[x];
+            g.coverage[(size_t)y * g.width + x] = v;
+        }
+    }
+    return g;
+}
+
+struct Clip {
+    int left, top, right, bottom; // right and bottom exclusive
+    bool empty() const { return left >= right || top >= bottom; }
+};
+
+Clip intersect(const Clip& a, const Clip& b)
+{
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+}
+
+// Blends colour over the pixel with coverage 0..255; the pixel's fourth
+// byte is cleared as GDI does.
+void blendPixel(Bitmap* bmp, int x, int y, COLORREF color, int coverage)
+{
+    BYTE* p = bmp->row(y) + (size_t)x * (bmp->bpp / 8);
+    const int src[3] = {GetBValue(color), GetGValue(color), GetRValue(color)};
+    for (int i = 0; i < 3; ++i)
+        p[i] = (BYTE)((p[i] * (255 - coverage) + src[i] * coverage + 127) / 255);
+    if (bmp->bpp == 32)
+        p[3] = 0;
+}
+
+void fillRect(Bitmap* bmp, const Clip& area, COLORREF color)
+{
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            blendPixel(bmp, x, y, color, 255);
+}
+
+bool drawable(const Bitmap* bmp)
+{
+    return bmp && (bmp->bpp == 24 || bmp->bpp == 32);
+}
+
+Font* currentFont(Dc* dc)
+{
+    return dc->font ? dc->font : stockFont();
+}
+
+} // namespace
+
+int MulDiv(int a, int b, int c)
+{
+    if (c == 0)
+        return -1;
+    long long p = (long long)a * b;
+    long long half = c > 0 ? c / 2 : -(c / 2);
+    long long r = ((p < 0) != (c < 0)) ? (p - (c > 0 ? half : -half)) / c : (p + (c > 0 ? half : -half)) / c;
+    if (r > INT_MAX || r < INT_MIN)
+        return -1;
+    return (int)r;
+}
+
+HDC CreateCompatibleDC(HDC)
+{
+    Dc* dc = new Dc();
+    dc->bitmap = stockBitmap();
+    ++dc->bitmap->selected;
+    g_dcs.insert(dc);
+    return reinterpret_cast<HDC>(dc);
+}
+
+BOOL DeleteDC(HDC hdc)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc)
+        return FALSE;
+    if (dc->bitmap)
+        --dc->bitmap->selected;
+    if (dc->font)
+        --dc->font->selected;
+    g_dcs.erase(dc);
+    delete dc;
+    return TRUE;
+}
+
+int GetDeviceCaps(HDC hdc, int index)
+{
+    Dc* dc = toDc(hdc);
+    switch (index) {
+    case LOGPIXELSX:
+    case LOGPIXELSY:
+        return 96;
+    case BITSPIXEL:
+        return 32;
+    case PLANES:
+        return 1;
+    case HORZRES:
+        return dc && dc->bitmap ? dc->bitmap->width : 0;
+    case VERTRES:
+        return dc && dc->bitmap ? dc->bitmap->height : 0;
+    default:
+        return 0;
+    }
+}
+
+int SetMapMode(HDC hdc, int mode)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc || mode != MM_TEXT)
+        return 0;
+    int old = dc->mapMode;
+    dc->mapMode = mode;
+    return old;
+}
+
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD)
+{
+    if (bits)
+        *bits = nullptr;
+    if (!info || usage != DIB_RGB_COLORS || section)
+        return nullptr;
+    const BITMAPINFOHEADER& h = info->bmiHeader;
+    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || (h.biBitCount != 24 && h.biBitCount != 32) ||
+        (h.biCompression != BI_RGB && !(h.biCompression == BI_BITFIELDS && h.biBitCount == 32)))
+        return nullptr;
+    if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == LONG_MIN || h.biWidth > 32768 ||
+        std::labs(h.biHeight) > 32768)
+        return nullptr;
+    Bitmap* bmp = new Bitmap();
+    bmp->width = h.biWidth;
+    bmp->height = (int)std::labs(h.biHeight);
+    bmp->topDown = h.biHeight < 0;
+    bmp->bpp = h.biBitCount;
+    bmp->stride = (((size_t)bmp->width * bmp->bpp + 31) / 32) * 4;
+    bmp->bits.assign(bmp->stride * bmp->height, 0);
+    g_objects.insert(bmp);
+    if (bits)
+        *bits = bmp->bits.data();
+    return reinterpret_cast<HBITMAP>(static_cast<GdiObject*>(bmp));
+}
+
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                  DWORD quality, DWORD pitchAndFamily, LPCSTR faceName)
+{
+    LOGFONTA lf = {};
+    lf.lfHeight = height;
+    lf.lfWidth = width;
+    lf.lfEscapement = escapement;
+    lf.lfOrientation = orientation;
+    lf.lfWeight = weight;
+    lf.lfItalic = (BYTE)(italic != 0);
+    lf.lfUnderline = (BYTE)(underline != 0);
+    lf.lfStrikeOut = (BYTE)(strikeOut != 0);
+    lf.lfCharSet = (BYTE)charSet;
+    lf.lfOutPrecision = (BYTE)outPrecision;
+    lf.lfClipPrecision = (BYTE)clipPrecision;
+    lf.lfQuality = (BYTE)quality;
+    lf.lfPitchAndFamily = (BYTE)pitchAndFamily;
+    if (faceName) {
+        std::strncpy(lf.lfFaceName, faceName, LF_FACESIZE - 1);
+        lf.lfFaceName[LF_FACESIZE - 1] = 0;
+    }
+    return CreateFontIndirectA(&lf);
+}
+
+HFONT CreateFontIndirectA(const LOGFONTA* logFont)
+{
+    if (!logFont)
+        return nullptr;
+    Font* font = createFont(*logFont, false);
+    return font ? reinterpret_cast<HFONT>(static_cast<GdiObject*>(font)) : nullptr;
+}
+
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object)
+{
+    Dc* dc = toDc(hdc);
+    GdiObject* obj = toObject(object);
+    if (!dc || !obj)
+        return nullptr;
+    if (obj->kind == Kind::Bitmap) {
+        Bitmap* bmp = static_cast<Bitmap*>(obj);
+        // A bitmap can be selected into one device context at a time.
+        if (bmp->selected > 0 && dc->bitmap != bmp && !bmp->stock)
+            return nullptr;
+        Bitmap* old = dc->bitmap;
+        if (old)
+            --old->selected;
+        ++bmp->selected;
+        dc->bitmap = bmp;
+        return static_cast<GdiObject*>(old);
+    }
+    Font* font = static_cast<Font*>(obj);
+    Font* old = dc->font ? dc->font : stockFont();
+    if (dc->font)
+        --dc->font->selected;
+    ++font->selected;
+    dc->font = font;
+    return static_cast<GdiObject*>(old);
+}
+
+BOOL DeleteObject(HGDIOBJ object)
+{
+    GdiObject* obj = toObject(object);
+    if (!obj)
+        return FALSE;
+    if (obj->stock)
+        return TRUE;
+    if (obj->selected > 0)
+        return FALSE;
+    g_objects.erase(obj);
+    delete obj;
+    return TRUE;
+}
+
+COLORREF SetTextColor(HDC hdc, COLORREF color)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc)
+        return CLR_INVALID;
+    COLORREF old = dc->textColor;
+    dc->textColor = color & 0x00FFFFFF;
+    return old;
+}
+
+COLORREF GetTextColor(HDC hdc)
+{
+    Dc* dc = toDc(hdc);
+    return dc ? dc->textColor : CLR_INVALID;
+}
+
+COLORREF SetBkColor(HDC hdc, COLORREF color)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc)
+        return CLR_INVALID;
+    COLORREF old = dc->bkColor;
+    dc->bkColor = color & 0x00FFFFFF;
+    return old;
+}
+
+COLORREF GetBkColor(HDC hdc)
+{
+    Dc* dc = toDc(hdc);
+    return dc ? dc->bkColor : CLR_INVALID;
+}
+
+int SetBkMode(HDC hdc, int mode)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc || (mode != OPAQUE && mode != TRANSPARENT))
+        return 0;
+    int old = dc->bkMode;
+    dc->bkMode = mode;
+    return old;
+}
+
+int GetBkMode(HDC hdc)
+{
+    Dc* dc = toDc(hdc);
+    return dc ? dc->bkMode : 0;
+}
+
+UINT SetTextAlign(HDC hdc, UINT align)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc)
+        return GDI_ERROR;
+    UINT old = dc->align;
+    dc->align = align;
+    return old;
+}
+
+UINT GetTextAlign(HDC hdc)
+{
+    Dc* dc = toDc(hdc);
+    return dc ? dc->align : GDI_ERROR;
+}
+
+BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int count, LPSIZE size)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc || !size || count < 0 || (!text && count > 0))
+        return FALSE;
+    Font* font = currentFont(dc);
+    if (!font)
+        return FALSE;
+    LONG cx = 0;
+    for (int i = 0; i < count; ++i)
+        cx += glyphFor(font, (unsigned char)text[i]).advance;
+    size->cx = cx;
+    size->cy = font->ascent + font->descent;
+    return TRUE;
+}
+
+BOOL GetTextMetricsA(HDC hdc, LPTEXTMETRICA tm)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc || !tm)
+        return FALSE;
+    Font* font = currentFont(dc);
+    if (!font)
+        return FALSE;
+    std::memset(tm, 0, sizeof(*tm));
+    tm->tmHeight = font->ascent + font->descent;
+    tm->tmAscent = font->ascent;
+    tm->tmDescent = font->descent;
+    LONG em = (LONG)std::lround(font->face->size->metrics.y_ppem);
+    tm->tmInternalLeading = std::max(0L, (long)(tm->tmHeight - em));
+    tm->tmAveCharWidth = glyphFor(font, 'x').advance;
+    LONG maxWidth = 0;
+    for (int c = 32; c < 256; ++c)
+        maxWidth = std::max<LONG>(maxWidth, glyphFor(font, (unsigned char)c).advance);
+    tm->tmMaxCharWidth = maxWidth;
+    tm->tmWeight = font->weight;
+    tm->tmDigitizedAspectX = tm->tmDigitizedAspectY = 96;
+    tm->tmFirstChar = 32;
+    tm->tmLastChar = 255;
+    tm->tmDefaultChar = 31;
+    tm->tmBreakChar = 32;
+    tm->tmItalic = font->italic ? 1 : 0;
+    tm->tmPitchAndFamily = VARIABLE_PITCH | 0x04; // TMPF_TRUETYPE
+    tm->tmCharSet = ANSI_CHARSET;
+    return TRUE;
+}
+
+BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count, const INT* dx)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc || (!text && count > 0) || count > (UINT)INT_MAX)
+        return FALSE;
+    Font* font = currentFont(dc);
+    if (!font)
+        return FALSE;
+    Bitmap* bmp = dc->bitmap;
+    if (!drawable(bmp))
+        return TRUE; // nothing to draw into
+
+    Clip clip = {0, 0, bmp->width, bmp->height};
+    Clip box = clip;
+    if (rect) {
+        box = {(int)std::min(rect->left, rect->right), (int)std::min(rect->top, rect->bottom),
+               (int)std::max(rect->left, rect->right), (int)std::max(rect->top, rect->bottom)};
+        if (options & ETO_CLIPPED)
+            clip = intersect(clip, box);
+        if (options & ETO_OPAQUE)
+            fillRect(bmp, intersect({0, 0, bmp->width, bmp->height}, box), dc->bkColor);
+    }
+
+    std::vector<int> advances(count);
+    long long width = 0;
+    for (UINT i = 0; i < count; ++i) {
+        advances[i] = dx ? dx[i] : glyphFor(font, (unsigned char)text[i]).advance;
+        width += advances[i];
+    }
+    int height = font->ascent + font->descent;
+    long long left = x, top = y;
+    switch (dc->align & TA_CENTER) {
+    case TA_RIGHT:
+        left = x - width;
+        break;
+    case TA_CENTER:
+        left = x - width / 2;
+        break;
+    default:
+        break;
+    }
+    switch (dc->align & TA_BASELINE) {
+    case TA_BOTTOM:
+        top = (long long)y - height;
+        break;
+    case TA_BASELINE:
+        top = (long long)y - font->ascent;
+        break;
+    default:
+        break;
+    }
+    auto clampInt = [](long long v) { return (int)std::max<long long>(INT_MIN / 2, std::min<long long>(INT_MAX / 2, v)); };
+
+    if (dc->bkMode == OPAQUE && count > 0) {
+        Clip cell = {clampInt(left), clampInt(top), clampInt(left + width), clampInt(top + height)};
+        fillRect(bmp, intersect(clip, cell), dc->bkColor);
+    }
+    if (clip.empty())
+        return TRUE;
+
+    long long pen = left;
+    long long baseline = top + font->ascent;
+    for (UINT i = 0; i < count; ++i) {
+        const Glyph& g = glyphFor(font, (unsigned char)text[i]);
+        long long gx = pen + g.left, gy = baseline - g.top;
+        for (int row = 0; row < g.rows; ++row) {
+            long long py = gy + row;
+            if (py < clip.top || py >= clip.bottom)
+                continue;
+            for (int col = 0; col < g.width; ++col) {
+                long long px = gx + col;
+                if (px < clip.left || px >= clip.right)
+                    continue;
+                int cov = g.coverage[(size_t)row * g.width + col];
+                if (cov)
+                    blendPixel(bmp, (int)px, (int)py, dc->textColor, cov);
+            }
+        }
+        pen += advances[i];
+    }
+    return TRUE;
+}
+
+BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
+{
+    if (count < 0)
+        return FALSE;
+    return ExtTextOutA(hdc, x, y, 0, nullptr, text, (UINT)count, nullptr);
+}
+
+BOOL GdiFlush()
+{
+    return TRUE;
+}
