@@ -126,6 +126,10 @@ void Mix(int16_t* out, int frames)
     g_out.framesMixed += (uint64_t)frames;
 }
 
+void QuietLog(const char*, void*)
+{
+}
+
 void SDLCALL AudioCallback(void*, Uint8* stream, int bytes)
 {
     Mix(reinterpret_cast<int16_t*>(stream), bytes / 4);
@@ -374,7 +378,7 @@ HMUSIC BASS_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DW
         return 0;
     openmpt_module_initial_ctl ctls[] = {{"play.at_end", "stop"}, {nullptr, nullptr}};
     int error = 0;
-    openmpt_module* module = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr,
+    openmpt_module* module = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), QuietLog, nullptr,
                                                                 nullptr, nullptr, &error, nullptr, ctls);
     if (!module)
         return Fail(BASS_ERROR_FILEFORM), 0;

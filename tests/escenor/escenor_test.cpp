@@ -1,8 +1,13 @@
 // The sequencer's loading walk and frames, on a scripted clock.
 #include "escenor_fixture.h"
 
+#include "escenor_testing.h"
 #include "windows/win_internal.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -193,6 +198,33 @@ TEST_F(EscenorTest, SeekMovesTheScheduleAndTheClock)
     // Application time 1.5 is sequence time 4.5; the moved entry starts on its first render.
     Frame(1.5);
     EXPECT_EQ(Take(), (Events{"Now:start", "Now:render 0.625 0.625"}));
+}
+
+} // namespace
+
+namespace {
+
+void InitWithoutMusic(const std::string& out)
+{
+    if (!std::freopen(out.c_str(), "w", stdout))
+        std::_Exit(3);
+    unlink("data");
+    Escenor* e = new Escenor("fichero_script.qvs");
+    e->Init();
+    std::_Exit(0);
+}
+
+TEST_F(EscenorTest, MissingMusicStopsTheProgram)
+{
+    SetShowBuilderForTesting([](Escenor* e) { e->AddEffect(new FakeEffect("A"), 0, 1, 1); });
+    std::string out = m_dir + "/stdout.txt";
+    EXPECT_EXIT(InitWithoutMusic(out), ::testing::ExitedWithCode(255), "");
+    FILE* f = std::fopen(out.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char line[256] = {};
+    size_t n = std::fread(line, 1, sizeof line - 1, f);
+    std::fclose(f);
+    EXPECT_EQ(std::string(line, n), "File ./data/music/brunkunch.it not Found\n");
 }
 
 } // namespace

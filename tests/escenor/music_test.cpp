@@ -1,0 +1,204 @@
+// The show's module through the audio layer.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <bass.h>
+
+#include "bass/bass_testing.h"
+#include "escenor_fixture.h"
+#include "music.h"
+#include "packfile.h"
+
+namespace {
+
+const int kRate = 44100;
+
+// Sets an environment variable for one test and puts it back after.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        const char* old = std::getenv(name);
+        m_had = old != nullptr;
+        if (old)
+            m_old = old;
+        setenv(name, value, 1);
+    }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            setenv(m_name.c_str(), m_old.c_str(), 1);
+        else
+            unsetenv(m_name.c_str());
+    }
+
+private:
+    std::string m_name, m_old;
+    bool m_had;
+};
+
+std::vector<unsigned char> ShowModule()
+{
+    PackFile reader(nullptr);
+    int size = 0;
+    unsigned char* data = reader.LoadFile(NIMB_RUN_DIR "/data/music/brunkunch.it", &size);
+    std::vector<unsigned char> bytes(data, data + size);
+    delete[] data;
+    return bytes;
+}
+
+double Rms(const int16_t* samples, size_t count)
+{
+    double sum = 0;
+    for (size_t i = 0; i < count; i++)
+        sum += (double)samples[i] * samples[i];
+    return count ? std::sqrt(sum / (double)count) : 0.0;
+}
+
+// Mixes `seconds` of the silent output.
+std::vector<int16_t> Mix(double seconds)
+{
+    std::vector<int16_t> out((size_t)(seconds * kRate) * 2);
+    BassTestingMix(out.data(), (int)(out.size() / 2));
+    return out;
+}
+
+class MusicTest : public ::testing::Test {
+protected:
+    void TearDown() override { BASS_Free(); }
+};
+
+TEST_F(MusicTest, ModulePlaysOnceFromItsStartWithoutDither)
+{
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    EXPECT_FALSE(BassTestingHasDevice());
+    std::vector<unsigned char> bytes = ShowModule();
+    ASSERT_GT(bytes.size(), 1000u);
+
+    // The layer keeps its own copy of the bytes.
+    std::vector<unsigned char> copy = bytes;
+    HMUSIC music = MusicPlayModule(copy.data(), (int)copy.size());
+    ASSERT_NE(music, 0u);
+    std::fill(copy.begin(), copy.end(), 0);
+    EXPECT_EQ(BASS_ChannelIsActive(music), (DWORD)BASS_ACTIVE_PLAYING);
+
+    std::vector<int16_t> first = Mix(2.0);
+    for (int w = 0; w < 8; w++)
+        EXPECT_GT(Rms(&first[(size_t)w * kRate / 2], kRate / 2), 500.0) << "quarter second " << w;
+
+    // About 18 s long, then freed; nothing plays after it.
+    double played = 2.0;
+    while (BASS_ChannelIsActive(music) == BASS_ACTIVE_PLAYING && played < 30.0) {
+        Mix(0.25);
+        played += 0.25;
+    }
+    EXPECT_GE(played, 17.75);
+    EXPECT_LE(played, 18.5);
+    EXPECT_EQ(BASS_ChannelIsActive(music), (DWORD)BASS_ACTIVE_STOPPED);
+    std::vector<int16_t> after = Mix(0.5);
+    EXPECT_EQ(Rms(after.data(), after.size()), 0.0);
+
+    // Loaded again it renders the same samples.
+    HMUSIC again = MusicPlayModule(bytes.data(), (int)bytes.size());
+    ASSERT_NE(again, 0u);
+    EXPECT_NE(again, music);
+    EXPECT_EQ(Mix(2.0), first);
+}
+
+TEST_F(MusicTest, BadModuleIsRefused)
+{
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    std::vector<unsigned char> junk(4096, 0x5A);
+    EXPECT_EQ(BASS_MusicLoad(TRUE, junk.data(), 0, (DWORD)junk.size(), BASS_MUSIC_AUTOFREE, 0), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+    EXPECT_EQ(BASS_MusicLoad(TRUE, nullptr, 0, 10, 0, 0), 0u);
+    EXPECT_FALSE(BASS_MusicPlay(12345));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+TEST_F(MusicTest, StopFreesPauseKeeps)
+{
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    EXPECT_FALSE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
+    std::vector<unsigned char> bytes = ShowModule();
+    HMUSIC music = MusicPlayModule(bytes.data(), (int)bytes.size());
+    MusicPause();
+    EXPECT_EQ(BASS_ChannelIsActive(music), (DWORD)BASS_ACTIVE_PAUSED);
+    MusicStart();
+    EXPECT_EQ(BASS_ChannelIsActive(music), (DWORD)BASS_ACTIVE_PLAYING);
+    MusicStop();
+    EXPECT_EQ(BASS_ChannelIsActive(music), (DWORD)BASS_ACTIVE_STOPPED);
+    // A stopped output plays nothing until it is started again.
+    HMUSIC next = BASS_MusicLoad(TRUE, bytes.data(), 0, (DWORD)bytes.size(), 0, 0);
+    EXPECT_FALSE(BASS_MusicPlay(next));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_START);
+    MusicStart();
+    EXPECT_TRUE(BASS_MusicPlay(next));
+}
+
+TEST_F(MusicTest, NoSoundDeviceRunsSilentWithOneLine)
+{
+    ScopedEnv driver("SDL_AUDIODRIVER", "no_such_audio_driver");
+    ::testing::internal::CaptureStderr();
+    MusicInit(1);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(BassTestingHasDevice());
+    EXPECT_NE(err.find("No sound device"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    std::vector<unsigned char> bytes = ShowModule();
+    HMUSIC music = MusicPlayModule(bytes.data(), (int)bytes.size());
+    EXPECT_NE(music, 0u);
+    EXPECT_EQ(BASS_ChannelIsActive(music), (DWORD)BASS_ACTIVE_PLAYING);
+    MusicStop();
+}
+
+off_t FileSize(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_size : 0;
+}
+
+// The show's own path: the sequencer opens the output, loads the module
+// from data/music and plays it at the end of its loading.
+TEST_F(EscenorTest, ShowMusicIsHeardOnTheDiskDriver)
+{
+    std::string out = m_dir + "/audio.raw";
+    ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+    ScopedEnv file("SDL_DISKAUDIOFILE", out.c_str());
+    ScopedEnv delay("SDL_DISKAUDIODELAY", "1");
+    Make([](Escenor&) {});
+    ASSERT_TRUE(BassTestingHasDevice()) << "the disk audio driver did not open";
+    // Four seconds of audio, however long the writer takes (bounded).
+    const off_t wanted = 4 * kRate * 4;
+    for (int i = 0; i < 2000 && FileSize(out) < wanted; i++)
+        usleep(5000);
+    delete m_escenor;
+    m_escenor = nullptr;
+    BASS_Free();
+
+    std::vector<int16_t> samples((size_t)FileSize(out) / 2);
+    FILE* f = std::fopen(out.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    size_t got = std::fread(samples.data(), 2, samples.size(), f);
+    std::fclose(f);
+    ASSERT_GE(got, (size_t)wanted / 2);
+    // Silence until the module starts (the output opens before the load).
+    size_t start = 0;
+    while (start < got && samples[start] == 0)
+        start++;
+    EXPECT_LT(start, (size_t)kRate * 2) << "more than a second of silence first";
+    start &= ~(size_t)1;
+    ASSERT_GE(got - start, (size_t)kRate * 2 * 2);
+    for (int w = 0; w < 4; w++)
+        EXPECT_GT(Rms(&samples[start + (size_t)w * kRate], kRate), 500.0) << "half second " << w;
+}
+
+} // namespace
