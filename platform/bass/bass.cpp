@@ -7,9 +7,13 @@
 
 #include <mscrt.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "bass_testing.h"
@@ -40,6 +44,7 @@ struct Output {
 };
 
 Output g_out;
+std::string g_noDeviceReason;
 thread_local int g_error = BASS_OK;
 
 bool Fail(int code)
@@ -125,6 +130,34 @@ void Mix(int16_t* out, int frames)
     }
     g_out.framesMixed += (uint64_t)frames;
 }
+
+// Keeps the sound libraries' own complaints (ALSA on a machine without a
+// card) off the standard error stream while the device is opened: one line
+// of ours tells what happened.
+class QuietStderr {
+public:
+    QuietStderr()
+    {
+        std::fflush(stderr);
+        m_saved = dup(2);
+        int null = open("/dev/null", O_WRONLY);
+        if (m_saved >= 0 && null >= 0)
+            dup2(null, 2);
+        if (null >= 0)
+            close(null);
+    }
+    ~QuietStderr()
+    {
+        std::fflush(stderr);
+        if (m_saved >= 0) {
+            dup2(m_saved, 2);
+            close(m_saved);
+        }
+    }
+
+private:
+    int m_saved;
+};
 
 void QuietLog(const char*, void*)
 {
@@ -279,9 +312,9 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const GUID*)
     g_out.rate = freq ? (int)freq : 44100;
     g_out.device = 0;
     if (device != 0) {
-        const char* why = nullptr;
+        QuietStderr quiet;
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            why = SDL_GetError();
+            g_noDeviceReason = SDL_GetError();
         } else {
             SDL_AudioSpec want;
             SDL_zero(want);
@@ -293,13 +326,13 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const GUID*)
             SDL_AudioSpec have;
             g_out.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
             if (!g_out.device) {
-                why = SDL_GetError();
+                g_noDeviceReason = SDL_GetError();
                 SDL_QuitSubSystem(SDL_INIT_AUDIO);
             }
         }
-        if (!g_out.device)
-            std::fprintf(stderr, "No sound device (%s): the music is not heard.\n", why ? why : "unknown");
     }
+    if (device != 0 && !g_out.device)
+        std::fprintf(stderr, "No sound device (%s): the music is not heard.\n", g_noDeviceReason.c_str());
     g_out.initialised = true;
     g_out.paused = false;
     if (!g_out.exitHook) {
