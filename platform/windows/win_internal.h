@@ -15,9 +15,10 @@ void PlatformSetTimeGetTime(DWORD milliseconds);
 void PlatformRealClocks();
 
 // ---- Message queue ------------------------------------------------------------
-// Called when WaitMessage or GetMessageA would block with nothing waiting;
-// the hook may post messages or push SDL events. When nothing is waiting
-// after it returns, the call blocks as usual. Null removes it.
+// Called instead of blocking when WaitMessage or GetMessageA would block
+// with nothing waiting; the hook may post messages or push SDL events (a
+// WaitMessage then returns; GetMessageA calls it again until a message
+// comes). Null removes it.
 typedef void (*PlatformIdleWaitHook)(void* context);
 void PlatformSetIdleWaitHook(PlatformIdleWaitHook hook, void* context);
 // Number of times WaitMessage and GetMessageA blocked or ran the hook.

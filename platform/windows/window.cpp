@@ -604,8 +604,7 @@ void idleWait()
     if (g_idleHook) {
         g_idleHook(g_idleContext);
         pump();
-        if (anyWaiting())
-            return;
+        return;
     }
     if (g_videoUp && SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT))
         return;

@@ -420,6 +420,9 @@ void SetLastError(DWORD error);
 void OutputDebugStringA(LPCSTR text);
 int MessageBoxA(HWND hwnd, LPCSTR text, LPCSTR caption, UINT type);
 
+// The program's entry, called by the process entry `main`.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+
 // The unsuffixed names are the ANSI calls.
 #define RegisterClass RegisterClassA
 #define UnregisterClass UnregisterClassA
