@@ -1,0 +1,534 @@
+// Recording fake of the Direct3D 9 interfaces: environment, call log,
+// scripted failures, reference counting and formats.
+#include "fake_d3d9.h"
+
+#include <d3d9_testing.h>
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+// ---- FakeCall --------------------------------------------------------------
+
+bool FakeCall::Has(const std::string& name) const
+{
+    for (const auto& a : args)
+        if (a.first == name)
+            return true;
+    return false;
+}
+
+uint64_t FakeCall::Arg(const std::string& name) const
+{
+    for (const auto& a : args)
+        if (a.first == name)
+            return a.second;
+    return 0;
+}
+
+float FakeCall::ArgF(const std::string& name) const
+{
+    uint32_t bits = (uint32_t)Arg(name);
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+std::string FakeCall::Text() const
+{
+    std::string s = method + "(";
+    char buf[64];
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (i)
+            s += ", ";
+        if (args[i].second > 0xFFFF)
+            std::snprintf(buf, sizeof buf, "%s=0x%" PRIX64, args[i].first.c_str(), args[i].second);
+        else
+            std::snprintf(buf, sizeof buf, "%s=%" PRIu64, args[i].first.c_str(), args[i].second);
+        s += buf;
+    }
+    s += ")";
+    if (result != S_OK) {
+        std::snprintf(buf, sizeof buf, " -> 0x%08X", (unsigned)result);
+        s += buf;
+    }
+    return s;
+}
+
+// ---- FakeFailure -----------------------------------------------------------
+
+FakeFailure& FakeFailure::When(std::function<bool(const FakeCall&)> predicate)
+{
+    predicate_ = std::move(predicate);
+    return *this;
+}
+
+FakeFailure& FakeFailure::WhenArg(const std::string& name, uint64_t value)
+{
+    return When([name, value](const FakeCall& c) { return c.Arg(name) == value; });
+}
+
+FakeFailure& FakeFailure::After(int matchesToSkip)
+{
+    skip_ = matchesToSkip;
+    return *this;
+}
+
+FakeFailure& FakeFailure::Times(int failures)
+{
+    times_ = failures;
+    return *this;
+}
+
+FakeFailure& FakeFailure::With(HRESULT hr)
+{
+    hr_ = hr;
+    return *this;
+}
+
+// ---- Hook --------------------------------------------------------------------
+
+namespace {
+
+FakeD3D9* g_installed = nullptr;
+
+IDirect3D9* CreateFromHook(UINT sdkVersion)
+{
+    FakeD3D9* env = g_installed ? g_installed : FakeD3D9::Orphanage();
+    FakeCall& call = env->Begin("Direct3DCreate9", {{"SDKVersion", sdkVersion}});
+    if (FAILED(call.result) || (sdkVersion & 0x7FFFFFFFu) != D3D_SDK_VERSION)
+        return nullptr;
+    return env->Create();
+}
+
+void DefaultCaps(D3DCAPS9& c)
+{
+    std::memset(&c, 0, sizeof c);
+    c.DeviceType = D3DDEVTYPE_HAL;
+    c.AdapterOrdinal = 0;
+    c.Caps = 0;
+    c.Caps2 = D3DCAPS2_CANAUTOGENMIPMAP | D3DCAPS2_DYNAMICTEXTURES | D3DCAPS2_FULLSCREENGAMMA;
+    c.Caps3 = D3DCAPS3_ALPHA_FULLSCREEN_FLIP_OR_DISCARD;
+    c.PresentationIntervals = D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE;
+    c.CursorCaps = D3DCURSORCAPS_COLOR;
+    c.DevCaps = D3DDEVCAPS_EXECUTESYSTEMMEMORY | D3DDEVCAPS_TLVERTEXSYSTEMMEMORY | D3DDEVCAPS_TLVERTEXVIDEOMEMORY |
+                D3DDEVCAPS_TEXTUREVIDEOMEMORY | D3DDEVCAPS_DRAWPRIMTLVERTEX | D3DDEVCAPS_CANRENDERAFTERFLIP |
+                D3DDEVCAPS_DRAWPRIMITIVES2 | D3DDEVCAPS_DRAWPRIMITIVES2EX | D3DDEVCAPS_HWTRANSFORMANDLIGHT |
+                D3DDEVCAPS_HWRASTERIZATION | D3DDEVCAPS_PUREDEVICE;
+    c.PrimitiveMiscCaps = D3DPMISCCAPS_MASKZ | D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW |
+                          D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_CLIPTLVERTS | D3DPMISCCAPS_TSSARGTEMP |
+                          D3DPMISCCAPS_BLENDOP | D3DPMISCCAPS_SEPARATEALPHABLEND;
+    c.RasterCaps = D3DPRASTERCAPS_DITHER | D3DPRASTERCAPS_ZTEST | D3DPRASTERCAPS_FOGVERTEX |
+                   D3DPRASTERCAPS_FOGTABLE | D3DPRASTERCAPS_MIPMAPLODBIAS | D3DPRASTERCAPS_ZFOG |
+                   D3DPRASTERCAPS_SCISSORTEST | D3DPRASTERCAPS_FOGRANGE;
+    const DWORD allCmp = D3DPCMPCAPS_NEVER | D3DPCMPCAPS_LESS | D3DPCMPCAPS_EQUAL | D3DPCMPCAPS_LESSEQUAL |
+                         D3DPCMPCAPS_GREATER | D3DPCMPCAPS_NOTEQUAL | D3DPCMPCAPS_GREATEREQUAL | D3DPCMPCAPS_ALWAYS;
+    c.ZCmpCaps = allCmp;
+    c.AlphaCmpCaps = allCmp;
+    const DWORD blends = D3DPBLENDCAPS_ZERO | D3DPBLENDCAPS_ONE | D3DPBLENDCAPS_SRCCOLOR | D3DPBLENDCAPS_INVSRCCOLOR |
+                         D3DPBLENDCAPS_SRCALPHA | D3DPBLENDCAPS_INVSRCALPHA | D3DPBLENDCAPS_DESTALPHA |
+                         D3DPBLENDCAPS_INVDESTALPHA | D3DPBLENDCAPS_DESTCOLOR | D3DPBLENDCAPS_INVDESTCOLOR |
+                         D3DPBLENDCAPS_SRCALPHASAT | D3DPBLENDCAPS_BLENDFACTOR;
+    c.SrcBlendCaps = blends;
+    c.DestBlendCaps = blends;
+    c.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB | D3DPSHADECAPS_SPECULARGOURAUDRGB |
+                  D3DPSHADECAPS_ALPHAGOURAUDBLEND | D3DPSHADECAPS_FOGGOURAUD;
+    c.TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_PROJECTED |
+                    D3DPTEXTURECAPS_MIPMAP;
+    const DWORD filters = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
+                          D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
+    c.TextureFilterCaps = filters;
+    c.CubeTextureFilterCaps = filters;
+    c.VolumeTextureFilterCaps = filters;
+    const DWORD address = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
+                          D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_INDEPENDENTUV | D3DPTADDRESSCAPS_MIRRORONCE;
+    c.TextureAddressCaps = address;
+    c.VolumeTextureAddressCaps = address;
+    c.LineCaps = D3DLINECAPS_TEXTURE | D3DLINECAPS_ZTEST | D3DLINECAPS_BLEND | D3DLINECAPS_ALPHACMP | D3DLINECAPS_FOG;
+    c.MaxTextureWidth = 4096;
+    c.MaxTextureHeight = 4096;
+    c.MaxVolumeExtent = 256;
+    c.MaxTextureRepeat = 8192;
+    c.MaxTextureAspectRatio = 4096;
+    c.MaxAnisotropy = 16;
+    c.MaxVertexW = 1e10f;
+    c.GuardBandLeft = -8192.0f;
+    c.GuardBandTop = -8192.0f;
+    c.GuardBandRight = 8192.0f;
+    c.GuardBandBottom = 8192.0f;
+    c.ExtentsAdjust = 0.0f;
+    c.StencilCaps = D3DSTENCILCAPS_KEEP | D3DSTENCILCAPS_ZERO | D3DSTENCILCAPS_REPLACE | D3DSTENCILCAPS_INCRSAT |
+                    D3DSTENCILCAPS_DECRSAT | D3DSTENCILCAPS_INVERT | D3DSTENCILCAPS_INCR | D3DSTENCILCAPS_DECR |
+                    D3DSTENCILCAPS_TWOSIDED;
+    c.FVFCaps = 8;
+    c.TextureOpCaps = D3DTEXOPCAPS_DISABLE | D3DTEXOPCAPS_SELECTARG1 | D3DTEXOPCAPS_SELECTARG2 |
+                      D3DTEXOPCAPS_MODULATE | D3DTEXOPCAPS_MODULATE2X | D3DTEXOPCAPS_MODULATE4X | D3DTEXOPCAPS_ADD |
+                      D3DTEXOPCAPS_ADDSIGNED | D3DTEXOPCAPS_ADDSIGNED2X | D3DTEXOPCAPS_SUBTRACT |
+                      D3DTEXOPCAPS_ADDSMOOTH | D3DTEXOPCAPS_BLENDDIFFUSEALPHA | D3DTEXOPCAPS_BLENDTEXTUREALPHA |
+                      D3DTEXOPCAPS_BLENDFACTORALPHA | D3DTEXOPCAPS_BLENDTEXTUREALPHAPM |
+                      D3DTEXOPCAPS_BLENDCURRENTALPHA | D3DTEXOPCAPS_DOTPRODUCT3 | D3DTEXOPCAPS_MULTIPLYADD |
+                      D3DTEXOPCAPS_LERP;
+    c.MaxTextureBlendStages = 8;
+    c.MaxSimultaneousTextures = 8;
+    c.VertexProcessingCaps = D3DVTXPCAPS_TEXGEN | D3DVTXPCAPS_MATERIALSOURCE7 | D3DVTXPCAPS_DIRECTIONALLIGHTS |
+                             D3DVTXPCAPS_POSITIONALLIGHTS | D3DVTXPCAPS_LOCALVIEWER;
+    c.MaxActiveLights = 8;
+    c.MaxUserClipPlanes = 6;
+    c.MaxVertexBlendMatrices = 4;
+    c.MaxVertexBlendMatrixIndex = 255;
+    c.MaxPointSize = 64.0f;
+    c.MaxPrimitiveCount = 0xFFFFF;
+    c.MaxVertexIndex = 0xFFFFFF;
+    c.MaxStreams = 16;
+    c.MaxStreamStride = 508;
+    c.VertexShaderVersion = D3DVS_VERSION(2, 0);
+    c.MaxVertexShaderConst = 256;
+    c.PixelShaderVersion = D3DPS_VERSION(2, 0);
+    c.PixelShader1xMaxValue = 8.0f;
+    c.DevCaps2 = D3DDEVCAPS2_STREAMOFFSET | D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES;
+    c.MasterAdapterOrdinal = 0;
+    c.AdapterOrdinalInGroup = 0;
+    c.NumberOfAdaptersInGroup = 1;
+    c.DeclTypes = D3DDTCAPS_UBYTE4 | D3DDTCAPS_UBYTE4N | D3DDTCAPS_SHORT2N | D3DDTCAPS_SHORT4N |
+                  D3DDTCAPS_FLOAT16_2 | D3DDTCAPS_FLOAT16_4;
+    c.NumSimultaneousRTs = 1;
+    c.StretchRectFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR |
+                              D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
+    c.VS20Caps.NumTemps = 12;
+    c.VS20Caps.StaticFlowControlDepth = 4;
+    c.PS20Caps.NumTemps = 12;
+    c.PS20Caps.NumInstructionSlots = 96;
+    c.MaxVShaderInstructionsExecuted = 65535;
+    c.MaxPShaderInstructionsExecuted = 96;
+}
+
+} // namespace
+
+// ---- FakeD3D9 ------------------------------------------------------------------
+
+FakeD3D9::FakeD3D9() : FakeD3D9(true) {}
+
+FakeD3D9::FakeD3D9(bool install)
+{
+    displayFormats = {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5};
+    depthFormats = {D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D16, D3DFMT_D32, D3DFMT_D16_LOCKABLE,
+                    D3DFMT_D24X4S4, D3DFMT_D15S1};
+    vertexProcessing = D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                       D3DCREATE_MIXED_VERTEXPROCESSING;
+    DefaultCaps(caps_);
+    if (install) {
+        installed_ = true;
+        g_installed = this;
+        SetDirect3DCreate9Hook(&CreateFromHook);
+    }
+}
+
+FakeD3D9::~FakeD3D9()
+{
+    if (installed_) {
+        SetDirect3DCreate9Hook(nullptr);
+        if (g_installed == this)
+            g_installed = nullptr;
+    }
+    // Objects still alive go on working in the orphanage.
+    if (this != Orphanage()) {
+        std::vector<FakeObjectBase*> left;
+        for (const auto& o : live_)
+            left.push_back((FakeObjectBase*)o.first);
+        for (FakeObjectBase* o : left)
+            o->Orphan();
+    }
+}
+
+FakeD3D9* FakeD3D9::Orphanage()
+{
+    static FakeD3D9* orphanage = new FakeD3D9(false);
+    return orphanage;
+}
+
+FakeDirect3D9* FakeD3D9::Create()
+{
+    lastD3D_ = new FakeDirect3D9(this);
+    return lastD3D_;
+}
+
+FakeFailure& FakeD3D9::Fail(const std::string& method, HRESULT hr)
+{
+    failures_.push_back(std::make_unique<FakeFailure>());
+    failures_.back()->method_ = method;
+    failures_.back()->hr_ = hr;
+    return *failures_.back();
+}
+
+void FakeD3D9::ClearFailures()
+{
+    failures_.clear();
+}
+
+FakeCall& FakeD3D9::Begin(const char* method, std::initializer_list<std::pair<const char*, uint64_t>> args)
+{
+    calls_.emplace_back();
+    FakeCall& c = calls_.back();
+    c.method = method;
+    c.index = calls_.size() - 1;
+    c.args.reserve(args.size());
+    for (const auto& a : args)
+        c.args.emplace_back(a.first, a.second);
+    for (auto& f : failures_) {
+        if (f->method_ != c.method)
+            continue;
+        if (f->predicate_ && !f->predicate_(c))
+            continue;
+        if (f->skip_ > 0) {
+            --f->skip_;
+            continue;
+        }
+        if (f->times_ == 0)
+            continue;
+        if (f->times_ > 0)
+            --f->times_;
+        ++f->failed_;
+        c.result = f->hr_;
+        break;
+    }
+    return c;
+}
+
+HRESULT FakeD3D9::End(FakeCall& call, HRESULT hr)
+{
+    call.result = hr;
+    return hr;
+}
+
+void FakeD3D9::Problem(const std::string& text)
+{
+    problems_.push_back(text);
+}
+
+void FakeD3D9::AddLive(const void* obj, const char* kind)
+{
+    live_[obj] = kind;
+}
+
+void FakeD3D9::RemoveLive(const void* obj)
+{
+    live_.erase(obj);
+}
+
+void FakeD3D9::Forget(FakeDevice* dev)
+{
+    if (lastDevice_ == dev)
+        lastDevice_ = nullptr;
+}
+
+void FakeD3D9::Forget(FakeDirect3D9* d3d)
+{
+    if (lastD3D_ == d3d)
+        lastD3D_ = nullptr;
+}
+
+FakeDraw& FakeD3D9::AddDraw()
+{
+    draws_.emplace_back();
+    return draws_.back();
+}
+
+size_t FakeD3D9::Count(const std::string& method) const
+{
+    size_t n = 0;
+    for (const auto& c : calls_)
+        n += c.method == method;
+    return n;
+}
+
+size_t FakeD3D9::Count(const std::string& method, const std::function<bool(const FakeCall&)>& predicate) const
+{
+    size_t n = 0;
+    for (const auto& c : calls_)
+        n += c.method == method && predicate(c);
+    return n;
+}
+
+std::vector<const FakeCall*> FakeD3D9::Find(const std::string& method) const
+{
+    std::vector<const FakeCall*> out;
+    for (const auto& c : calls_)
+        if (c.method == method)
+            out.push_back(&c);
+    return out;
+}
+
+std::vector<std::string> FakeD3D9::Sequence(const std::set<std::string>& methods) const
+{
+    std::vector<std::string> out;
+    for (const auto& c : calls_)
+        if (methods.empty() || methods.count(c.method))
+            out.push_back(c.method);
+    return out;
+}
+
+void FakeD3D9::ClearLog()
+{
+    calls_.clear();
+    draws_.clear();
+}
+
+std::string FakeD3D9::LogText() const
+{
+    std::string s;
+    for (const auto& c : calls_) {
+        s += c.Text();
+        s += '\n';
+    }
+    return s;
+}
+
+std::vector<std::string> FakeD3D9::LiveObjectKinds() const
+{
+    std::vector<std::string> out;
+    for (const auto& o : live_)
+        out.push_back(o.second);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+FakeStateBlock* FakeD3D9::AsFake(IDirect3DStateBlock9* p) const
+{
+    return dynamic_cast<FakeStateBlock*>(p);
+}
+
+FakeTexture* FakeD3D9::AsFake(IDirect3DBaseTexture9* p) const
+{
+    return dynamic_cast<FakeTexture*>(p);
+}
+
+FakeSurface* FakeD3D9::AsFake(IDirect3DSurface9* p) const
+{
+    return dynamic_cast<FakeSurface*>(p);
+}
+
+FakeDevice* FakeD3D9::AsFake(IDirect3DDevice9* p) const
+{
+    return dynamic_cast<FakeDevice*>(p);
+}
+
+// ---- FakeObjectBase --------------------------------------------------------------
+
+FakeObjectBase::FakeObjectBase(FakeD3D9* env, const char* kind) : env_(env), kind_(kind)
+{
+    env_->AddLive(this, kind);
+}
+
+FakeObjectBase::~FakeObjectBase()
+{
+    env_->RemoveLive(this);
+}
+
+void FakeObjectBase::Orphan()
+{
+    env_->RemoveLive(this);
+    env_ = FakeD3D9::Orphanage();
+    env_->AddLive(this, kind_);
+}
+
+ULONG FakeObjectBase::DoAddRef()
+{
+    return ++refs_;
+}
+
+ULONG FakeObjectBase::DoRelease()
+{
+    if (refs_ == 0) {
+        env_->Problem(std::string("Release of a ") + kind_ + " whose count is 0");
+        return 0;
+    }
+    ULONG left = --refs_;
+    if (left == 0) {
+        // Held by a temporary binding so that the final release (which may
+        // end the device, which unbinds this object) cannot delete it early.
+        ++binds_;
+        if (!finalReleased_) {
+            finalReleased_ = true;
+            OnFinalRelease();
+        }
+        if (--binds_ == 0 && refs_ == 0)
+            delete this;
+    }
+    return left;
+}
+
+void FakeObjectBase::Unbind()
+{
+    if (binds_ == 0)
+        return;
+    if (--binds_ == 0 && refs_ == 0 && finalReleased_)
+        delete this;
+}
+
+// ---- Formats ----------------------------------------------------------------------
+
+UINT FakeFormatBytes(D3DFORMAT fmt, UINT* blockDim)
+{
+    if (blockDim)
+        *blockDim = 1;
+    switch (fmt) {
+    case D3DFMT_A8R8G8B8: case D3DFMT_X8R8G8B8: case D3DFMT_A8B8G8R8: case D3DFMT_X8B8G8R8:
+    case D3DFMT_A2R10G10B10: case D3DFMT_A2B10G10R10: case D3DFMT_G16R16: case D3DFMT_Q8W8V8U8:
+    case D3DFMT_X8L8V8U8: case D3DFMT_V16U16: case D3DFMT_R32F: case D3DFMT_G16R16F:
+    case D3DFMT_D24S8: case D3DFMT_D24X8: case D3DFMT_D24X4S4: case D3DFMT_D32: case D3DFMT_D24FS8:
+    case D3DFMT_D32F_LOCKABLE: case D3DFMT_INDEX32:
+        return 4;
+    case D3DFMT_R8G8B8:
+        return 3;
+    case D3DFMT_R5G6B5: case D3DFMT_X1R5G5B5: case D3DFMT_A1R5G5B5: case D3DFMT_A4R4G4B4:
+    case D3DFMT_X4R4G4B4: case D3DFMT_A8R3G3B2: case D3DFMT_A8L8: case D3DFMT_V8U8: case D3DFMT_L6V5U5:
+    case D3DFMT_L16: case D3DFMT_R16F: case D3DFMT_D16: case D3DFMT_D16_LOCKABLE: case D3DFMT_D15S1:
+    case D3DFMT_INDEX16:
+        return 2;
+    case D3DFMT_A8: case D3DFMT_L8: case D3DFMT_A4L4: case D3DFMT_R3G3B2: case D3DFMT_P8:
+        return 1;
+    case D3DFMT_A16B16G16R16: case D3DFMT_A16B16G16R16F: case D3DFMT_G32R32F:
+        return 8;
+    case D3DFMT_A32B32G32R32F:
+        return 16;
+    case D3DFMT_DXT1:
+        if (blockDim)
+            *blockDim = 4;
+        return 8;
+    case D3DFMT_DXT2: case D3DFMT_DXT3: case D3DFMT_DXT4: case D3DFMT_DXT5:
+        if (blockDim)
+            *blockDim = 4;
+        return 16;
+    default:
+        return 0;
+    }
+}
+
+bool FakeIsDepthFormat(D3DFORMAT fmt)
+{
+    switch (fmt) {
+    case D3DFMT_D16: case D3DFMT_D16_LOCKABLE: case D3DFMT_D15S1: case D3DFMT_D24S8: case D3DFMT_D24X8:
+    case D3DFMT_D24X4S4: case D3DFMT_D32: case D3DFMT_D24FS8: case D3DFMT_D32F_LOCKABLE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool FakeHasStencil(D3DFORMAT fmt)
+{
+    return fmt == D3DFMT_D15S1 || fmt == D3DFMT_D24S8 || fmt == D3DFMT_D24X4S4 || fmt == D3DFMT_D24FS8;
+}
+
+void FakeImage::Allocate(D3DFORMAT fmt, UINT w, UINT h)
+{
+    format = fmt;
+    width = w;
+    height = h;
+    UINT dim = 1;
+    UINT bytes = FakeFormatBytes(fmt, &dim);
+    pitch = ((w + dim - 1) / dim) * bytes;
+    rows = (h + dim - 1) / dim;
+    bits.assign((size_t)pitch * rows, 0);
+}
