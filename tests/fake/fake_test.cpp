@@ -201,6 +201,17 @@ TEST(FakeD3D9Adapter, CreateDeviceFillsInTheWindowedBackBuffer)
     d3d->Release();
 }
 
+TEST(FakeD3D9Adapter, MakeDeviceGivesADeviceThatEndsWithItsRelease)
+{
+    FakeD3D9 fake;
+    IDirect3DDevice9* dev = fake.MakeDevice(100, 50, D3DFMT_D16);
+    ASSERT_NE(dev, nullptr);
+    EXPECT_EQ(fake.LastDevice()->Params().BackBufferWidth, 100u);
+    EXPECT_EQ(fake.LastDevice()->AutoDepthStencil()->Desc().Format, D3DFMT_D16);
+    EXPECT_EQ(dev->Release(), 0u);
+    EXPECT_EQ(fake.LiveObjects(), 0u);
+}
+
 TEST(FakeD3D9Adapter, ScriptedCapsReachBothGetDeviceCaps)
 {
     FakeD3D9 fake;

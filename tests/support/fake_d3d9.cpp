@@ -253,6 +253,25 @@ FakeDirect3D9* FakeD3D9::Create()
     return lastD3D_;
 }
 
+IDirect3DDevice9* FakeD3D9::MakeDevice(UINT width, UINT height, D3DFORMAT depth, DWORD behavior)
+{
+    FakeDirect3D9* d3d = Create();
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = width;
+    pp.BackBufferHeight = height;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(1));
+    pp.Windowed = TRUE;
+    pp.EnableAutoDepthStencil = depth != D3DFMT_UNKNOWN;
+    pp.AutoDepthStencilFormat = depth;
+    IDirect3DDevice9* dev = nullptr;
+    d3d->CreateDevice(0, D3DDEVTYPE_HAL, pp.hDeviceWindow, behavior, &pp, &dev);
+    d3d->Release();
+    return dev;
+}
+
 FakeFailure& FakeD3D9::Fail(const std::string& method, HRESULT hr)
 {
     failures_.push_back(std::make_unique<FakeFailure>());

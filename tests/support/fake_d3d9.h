@@ -221,6 +221,11 @@ public:
 
     // A new fake Direct3D object (reference count 1), as the hook gives it.
     FakeDirect3D9* Create();
+    // A windowed device of the given back-buffer size with an automatic depth
+    // buffer, for tests that need one without the renderer (reference count 1;
+    // the device holds its Direct3D object, so releasing the device ends both).
+    IDirect3DDevice9* MakeDevice(UINT width = 640, UINT height = 480, D3DFORMAT depth = D3DFMT_D24S8,
+                                 DWORD behavior = D3DCREATE_HARDWARE_VERTEXPROCESSING);
 
     // ---- Used by the fake objects ----
     FakeCall& Begin(const char* method, std::initializer_list<std::pair<const char*, uint64_t>> args);

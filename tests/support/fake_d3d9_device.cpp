@@ -2,6 +2,8 @@
 // device and state blocks.
 #include "fake_d3d9.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -537,10 +539,18 @@ HRESULT FakeDirect3D9::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focus, D
     if (p.Windowed) {
         if (p.BackBufferFormat == D3DFMT_UNKNOWN)
             p.BackBufferFormat = env_->displayMode.Format;
+        // A zero size takes the client area of the device window, when it is a real one.
+        UINT w = env_->clientWidth, h = env_->clientHeight;
+        HWND wnd = p.hDeviceWindow ? p.hDeviceWindow : focus;
+        RECT rc;
+        if (IsWindow(wnd) && GetClientRect(wnd, &rc) && rc.right > rc.left && rc.bottom > rc.top) {
+            w = (UINT)(rc.right - rc.left);
+            h = (UINT)(rc.bottom - rc.top);
+        }
         if (p.BackBufferWidth == 0)
-            p.BackBufferWidth = env_->clientWidth;
+            p.BackBufferWidth = w;
         if (p.BackBufferHeight == 0)
-            p.BackBufferHeight = env_->clientHeight;
+            p.BackBufferHeight = h;
     } else {
         if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0 || p.BackBufferFormat == D3DFMT_UNKNOWN)
             return env_->End(c, D3DERR_INVALIDCALL);
