@@ -104,8 +104,10 @@ void PackFile::ReadIndex()
             delete[] name;
             break;
         }
+        // Deflate expands at most about 1032 to 1.
         if (compSize > fileSize - count || count > UINT32_MAX || origSize > kMaxFileSize ||
-            compSize > kMaxFileSize || std::fseek(f, (long)compSize, SEEK_CUR) != 0) {
+            compSize > kMaxFileSize || (uint64_t)origSize > (uint64_t)compSize * 1032 + 64 ||
+            std::fseek(f, (long)compSize, SEEK_CUR) != 0) {
             delete[] name;
             break;
         }
@@ -122,6 +124,7 @@ void PackFile::ReadIndex()
 
 int PackFile::Open(const char* name)
 {
+    Close();
     m_cursor = 0;
     m_size = 0;
     if (!name)

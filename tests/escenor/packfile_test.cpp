@@ -154,6 +154,7 @@ TEST_F(PackFileTest, HostileSizesStopTheIndex)
         {"name longer than the file", 0xFFFFFFFFu, 4, 4},
         {"stored size beyond the file", 3, 4, 0x7FFFFFFFu},
         {"uncompressed size beyond the limit", 3, 0xFFFFFFF0u, 4},
+        {"uncompressed size beyond what deflate gives", 3, 1000000, 4},
     };
     for (const Case& c : cases) {
         Bytes archive;
