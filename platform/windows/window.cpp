@@ -67,6 +67,7 @@ void* g_idleContext = nullptr;
 unsigned g_idleWaits = 0;
 
 bool g_videoUp = false;
+bool g_glLoaded = false;
 
 // ---- Cursors, icons, stock objects -----------------------------------------
 struct SystemCursor {
@@ -638,9 +639,6 @@ bool PlatformEnsureVideo()
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
         return false;
     g_videoUp = true;
-    // One lasting reference: the GL library then stays loaded while windows
-    // come and go, instead of being loaded and unloaded with each window.
-    SDL_GL_LoadLibrary(nullptr);
     SDL_StartTextInput();
     applyCursor();
     return true;
@@ -768,6 +766,11 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         flags |= SDL_WINDOW_RESIZABLE;
     if (g_beforeWindowHook)
         g_beforeWindowHook();
+    if (!g_glLoaded) {
+        // One lasting reference: the GL library then stays loaded while
+        // windows come and go, instead of being loaded and unloaded with each.
+        g_glLoaded = SDL_GL_LoadLibrary(nullptr) == 0;
+    }
     const char* title = windowName ? windowName : "";
     SDL_Window* sdl = SDL_CreateWindow(title, x + border, y + border + caption, cw, ch, flags);
     if (!sdl) {
