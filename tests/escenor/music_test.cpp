@@ -160,6 +160,63 @@ TEST_F(MusicTest, NoSoundDeviceRunsSilentWithOneLine)
     MusicStop();
 }
 
+// A 16-bit stereo PCM WAV of the given frames.
+std::vector<unsigned char> Wav(const std::vector<int16_t>& frames, int rate)
+{
+    std::vector<unsigned char> w;
+    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; i++) w.push_back((unsigned char)(v >> (8 * i))); };
+    auto u16 = [&](unsigned v) { w.push_back((unsigned char)v); w.push_back((unsigned char)(v >> 8)); };
+    auto tag = [&](const char* t) { for (int i = 0; i < 4; i++) w.push_back((unsigned char)t[i]); };
+    uint32_t data = (uint32_t)frames.size() * 2;
+    tag("RIFF");
+    u32(36 + data);
+    tag("WAVE");
+    tag("fmt ");
+    u32(16);
+    u16(1);
+    u16(2);
+    u32((uint32_t)rate);
+    u32((uint32_t)rate * 4);
+    u16(4);
+    u16(16);
+    tag("data");
+    u32(data);
+    for (int16_t v : frames)
+        u16((uint16_t)v);
+    return w;
+}
+
+TEST_F(MusicTest, WavStreamPlaysItsSamplesOnce)
+{
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    std::vector<int16_t> pcm;
+    for (int i = 0; i < 300; i++) {
+        pcm.push_back((int16_t)(i * 10));
+        pcm.push_back((int16_t)(-i * 10));
+    }
+    std::vector<unsigned char> wav = Wav(pcm, 44100);
+    HSTREAM stream = MusicPlayStream(wav.data(), (int)wav.size());
+    ASSERT_NE(stream, 0u);
+    std::vector<int16_t> out(400 * 2);
+    BassTestingMix(out.data(), 400);
+    EXPECT_EQ(std::vector<int16_t>(out.begin(), out.begin() + 600), pcm);
+    EXPECT_EQ(out[600], 0);
+    EXPECT_EQ(BASS_ChannelIsActive(stream), (DWORD)BASS_ACTIVE_STOPPED);
+
+    // Another rate, or no WAV at all, is refused.
+    std::vector<unsigned char> other = Wav(pcm, 22050);
+    EXPECT_EQ(BASS_StreamCreateFile(TRUE, other.data(), 0, (DWORD)other.size(), 0), 0u);
+    std::vector<unsigned char> junk(64, 1);
+    EXPECT_EQ(BASS_StreamCreateFile(TRUE, junk.data(), 0, (DWORD)junk.size(), 0), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+    // A stream without the auto-free flag stays until freed.
+    HSTREAM kept = BASS_StreamCreateFile(TRUE, wav.data(), 0, (DWORD)wav.size(), 0);
+    ASSERT_NE(kept, 0u);
+    EXPECT_TRUE(BASS_StreamPlay(kept, FALSE, 0));
+    MusicFreeStream(kept);
+    EXPECT_FALSE(BASS_StreamFree(kept));
+}
+
 off_t FileSize(const std::string& path)
 {
     struct stat st;
