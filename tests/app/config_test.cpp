@@ -3,7 +3,11 @@
 
 #include "temp_folder.h"
 
+#include <tinyxml.h>
+
 #include <gtest/gtest.h>
+
+#include <set>
 
 #include <cstring>
 #include <functional>
@@ -107,14 +111,38 @@ TEST(ConfigFile, RootOtherThanMainKeepsEveryDefault)
     EXPECT_TRUE(defaults(c));
 }
 
-TEST(ConfigFile, TheShippedConfigNamesOnlyKnownKeys)
+TEST(ConfigFile, ShippedConfigNamesOnlyKeysAndLoads)
 {
+    const std::string shipped = std::string(NIMB_SOURCE_DIR) + "/run/config.xml";
+    TiXmlDocument doc(shipped.c_str());
+    ASSERT_TRUE(doc.LoadFile());
+    const std::set<std::string> keys = {
+        "modelosAltaResolucion", "arboles", "resolucionTerreno", "useBumpMap", "useDetailTextures",
+        "skipValidation", "canvasTransparentes", "mipmapping", "standalone", "useDirectInput", "resx", "resy",
+        "windowed", "showfps", "modelo", "textura", "ipservidor", "login", "password", "bgm"};
+    TiXmlNode* root = doc.FirstChild("main");
+    ASSERT_NE(root, nullptr);
+    for (TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement())
+        EXPECT_TRUE(keys.count(e->Value())) << e->Value();
+
     TempFolder dir;
-    TempFolder::write("config.xml", TempFolder::read(std::string(NIMB_SOURCE_DIR) + "/run/config.xml"));
+    TempFolder::write("config.xml", TempFolder::read(shipped));
     Config c;
     EXPECT_EQ(c.m_resx, 800);
     EXPECT_EQ(c.m_resy, 600);
     EXPECT_TRUE(c.m_windowed);
+}
+
+TEST(ConfigFile, RewriteKeepsTheSettings)
+{
+    TempFolder dir;
+    TempFolder::write("config.xml", mainWith("<resx>  1024 </resx>\n\n\n<windowed>false</windowed>"));
+    Config before;
+    before.Rewrite("config.xml");
+    Config after;
+    EXPECT_EQ(after.m_resx, 1024);
+    EXPECT_FALSE(after.m_windowed);
+    EXPECT_NE(TempFolder::read("config.xml").find("<resx>1024</resx>"), std::string::npos);
 }
 
 TEST(ConfigParseInt, FollowsAtoi)
