@@ -312,7 +312,8 @@ TEST_F(FakeDeviceTest, DrawsRecordTheStatesTheySaw)
     EXPECT_EQ(d.renderStates[D3DRS_ZWRITEENABLE], (DWORD)FALSE);
     EXPECT_EQ(d.fvf, (DWORD)(D3DFVF_XYZRHW | D3DFVF_DIFFUSE));
     EXPECT_EQ(d.primitiveCount, 2u);
-    EXPECT_EQ(fake.Calls()[d.callIndex].method, "DrawPrimitiveUP");
+    ASSERT_NE(fake.CallAt(d.callIndex), nullptr);
+    EXPECT_EQ(fake.CallAt(d.callIndex)->method, "DrawPrimitiveUP");
     EXPECT_EQ(fake.Sequence({"BeginScene", "DrawPrimitiveUP", "EndScene"}),
               (std::vector<std::string>{"BeginScene", "DrawPrimitiveUP", "EndScene"}));
 }
@@ -331,6 +332,25 @@ TEST_F(FakeDeviceTest, DrawPastTheVertexBufferIsAProblem)
     fake.ClearProblems();
     dev->SetStreamSource(0, nullptr, 0, 0);
     vb->Release();
+}
+
+TEST_F(FakeDeviceTest, TheLogKeepsTheLatestCallsAndFailuresApplyWithoutIt)
+{
+    fake.maxCalls = 3;
+    for (DWORD i = 0; i < 5; ++i)
+        dev->SetRenderState(D3DRS_AMBIENT, i);
+    ASSERT_EQ(fake.Calls().size(), 3u);
+    EXPECT_EQ(fake.Calls().front().Arg("Value"), 2u);
+    EXPECT_EQ(fake.CallAt(1), nullptr);
+    EXPECT_EQ(fake.CallAt(fake.Calls().back().index)->Arg("Value"), 4u);
+
+    fake.logging = false;
+    fake.ClearLog();
+    fake.Fail("BeginScene").Times(1);
+    EXPECT_EQ(dev->BeginScene(), E_FAIL);
+    EXPECT_EQ(dev->BeginScene(), D3D_OK);
+    dev->EndScene();
+    EXPECT_TRUE(fake.Calls().empty());
 }
 
 // ---- Defaults ----------------------------------------------------------------------------

@@ -43,9 +43,9 @@ std::string FakeCall::Text() const
         if (i)
             s += ", ";
         if (args[i].second > 0xFFFF)
-            std::snprintf(buf, sizeof buf, "%s=0x%" PRIX64, args[i].first.c_str(), args[i].second);
+            std::snprintf(buf, sizeof buf, "%s=0x%" PRIX64, args[i].first, args[i].second);
         else
-            std::snprintf(buf, sizeof buf, "%s=%" PRIu64, args[i].first.c_str(), args[i].second);
+            std::snprintf(buf, sizeof buf, "%s=%" PRIu64, args[i].first, args[i].second);
         s += buf;
     }
     s += ")";
@@ -287,13 +287,18 @@ void FakeD3D9::ClearFailures()
 
 FakeCall& FakeD3D9::Begin(const char* method, std::initializer_list<std::pair<const char*, uint64_t>> args)
 {
-    calls_.emplace_back();
-    FakeCall& c = calls_.back();
+    FakeCall* call = &scratch_;
+    if (logging) {
+        while (!calls_.empty() && calls_.size() >= std::max<size_t>(maxCalls, 1))
+            calls_.pop_front();
+        calls_.emplace_back();
+        call = &calls_.back();
+    }
+    FakeCall& c = *call;
     c.method = method;
-    c.index = calls_.size() - 1;
-    c.args.reserve(args.size());
-    for (const auto& a : args)
-        c.args.emplace_back(a.first, a.second);
+    c.index = callsSeen_++;
+    c.result = S_OK;
+    c.args.assign(args.begin(), args.end());
     for (auto& f : failures_) {
         if (f->method_ != c.method)
             continue;
@@ -322,7 +327,11 @@ HRESULT FakeD3D9::End(FakeCall& call, HRESULT hr)
 
 void FakeD3D9::Problem(const std::string& text)
 {
-    problems_.push_back(text);
+    const size_t kMax = 1000;
+    if (problems_.size() < kMax)
+        problems_.push_back(text);
+    else if (problems_.size() == kMax)
+        problems_.push_back("... further problems dropped");
 }
 
 void FakeD3D9::AddLive(const void* obj, const char* kind)
@@ -349,8 +358,19 @@ void FakeD3D9::Forget(FakeDirect3D9* d3d)
 
 FakeDraw& FakeD3D9::AddDraw()
 {
+    if (!logging)
+        return scratchDraw_;
+    while (!draws_.empty() && draws_.size() >= std::max<size_t>(maxDraws, 1))
+        draws_.pop_front();
     draws_.emplace_back();
     return draws_.back();
+}
+
+const FakeCall* FakeD3D9::CallAt(size_t index) const
+{
+    if (calls_.empty() || index < calls_.front().index || index > calls_.back().index)
+        return nullptr;
+    return &calls_[index - calls_.front().index];
 }
 
 size_t FakeD3D9::Count(const std::string& method) const
@@ -391,6 +411,7 @@ void FakeD3D9::ClearLog()
 {
     calls_.clear();
     draws_.clear();
+    callsSeen_ = 0;
 }
 
 std::string FakeD3D9::LogText() const

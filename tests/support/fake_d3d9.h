@@ -41,9 +41,9 @@ class FakeIndexBuffer;
 // One logged call: the method name and its key arguments by name.
 struct FakeCall {
     std::string method;
-    std::vector<std::pair<std::string, uint64_t>> args;
+    std::vector<std::pair<const char*, uint64_t>> args; // names are literals
     HRESULT result = S_OK;
-    size_t index = 0; // position since the log was last cleared
+    size_t index = 0; // number of the call since the log was last cleared
 
     bool Has(const std::string& name) const;
     // The named argument (0 when absent).
@@ -199,7 +199,15 @@ public:
     // The calls' method names in order, optionally only those in `methods`.
     std::vector<std::string> Sequence(const std::set<std::string>& methods = {}) const;
     const std::deque<FakeDraw>& Draws() const { return draws_; }
+    // The call of a given number, null when it is no longer kept.
+    const FakeCall* CallAt(size_t index) const;
     void ClearLog();
+    // Only the latest calls and draws are kept (older ones are dropped), so
+    // that long runs stay small; with logging off nothing is kept, while
+    // scripted failures still apply.
+    size_t maxCalls = 100000;
+    size_t maxDraws = 4096;
+    bool logging = true;
     std::string LogText() const;
     // Misuse the fake noticed (a draw outside a scene or past its buffer, a
     // lock of a locked resource, a release below zero...).
@@ -247,7 +255,10 @@ private:
     D3DCAPS9 caps_{};
     std::vector<std::unique_ptr<FakeFailure>> failures_;
     std::deque<FakeCall> calls_;
+    size_t callsSeen_ = 0;
+    FakeCall scratch_;
     std::deque<FakeDraw> draws_;
+    FakeDraw scratchDraw_;
     std::vector<std::string> problems_;
     std::map<const void*, const char*> live_;
     FakeDirect3D9* lastD3D_ = nullptr;
