@@ -287,7 +287,11 @@ TEST_F(FakeDeviceTest, ScriptedFailuresByPredicateAndCount)
     fake.ClearLog();
     EXPECT_TRUE(fake.Calls().empty());
     dev->Present(nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(fake.LogText(), "Present(pSourceRect=0, pDestRect=0, hDestWindowOverride=0, pDirtyRegion=0)\n");
+    dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    dev->SetSamplerState(1, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
+    EXPECT_EQ(fake.LogText(), "Present(pSourceRect=0, pDestRect=0, hDestWindowOverride=0, pDirtyRegion=0)\n"
+                              "SetRenderState(State=D3DRS_LIGHTING, Value=0)\n"
+                              "SetSamplerState(Sampler=1, Type=D3DSAMP_MIPFILTER, Value=2)\n");
 }
 
 TEST_F(FakeDeviceTest, DrawsRecordTheStatesTheySaw)
