@@ -1,0 +1,326 @@
+// Layer-internal: the device.
+#pragma once
+
+#include "d3d9_impl.h"
+
+namespace d3d9gl {
+
+// What the vertex data of a draw holds, for the fixed-function shaders.
+struct VertexInput {
+    bool pretransformed = false;  // XYZRHW or POSITIONT
+    int weights = 0;              // blend weights present
+    bool blendIndices = false;
+    bool normal = false, psize = false, color0 = false, color1 = false;
+    int texSets = 0;
+    int texSize[8] = {};
+};
+
+struct VertexAttrib {
+    GLuint location;
+    UINT stream;
+    UINT offset;
+    GLint size;
+    GLenum type;
+    GLboolean normalized;
+};
+
+struct VertexLayout {
+    std::vector<VertexAttrib> attribs;
+    VertexInput input;
+    UINT fvfStride = 0;
+    bool indicesNormalized = false;  // blend indices given as D3DCOLOR
+};
+
+// Attribute locations by declaration usage.
+enum AttribLocation {
+    kAttrPosition = 0, kAttrBlendWeight = 1, kAttrBlendIndices = 2, kAttrNormal = 3, kAttrPSize = 4,
+    kAttrColor0 = 5, kAttrColor1 = 6, kAttrTex0 = 7, kAttrTangent = 15
+};
+
+bool LayoutFromFVF(DWORD fvf, VertexLayout& layout);
+bool LayoutFromDecl(const std::vector<D3DVERTEXELEMENT9>& elements, VertexLayout& layout);
+UINT FVFStride(DWORD fvf);
+
+// The cache of generated fixed-function programs.
+class FFCache;
+struct FFDesc;
+struct FFProgram;
+// A linked program of shader objects.
+struct ShaderProgram;
+
+class Device final : public IDirect3DDevice9 {
+public:
+    Device(Direct3D9Impl* d3d, SDL_Window* window, void* context, const D3DPRESENT_PARAMETERS& pp,
+           const D3DDEVICE_CREATION_PARAMETERS& cp);
+    // Creates the GL objects and the implicit surfaces; false on failure.
+    bool Init();
+
+    void MakeCurrent();
+    void ForgetSurface(SurfaceImpl* s);
+    bool HasStencil() const;
+
+    // IUnknown
+    HRESULT QueryInterface(REFIID riid, void** ppv) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    // IDirect3DDevice9
+    HRESULT TestCooperativeLevel() override { return S_OK; }
+    UINT GetAvailableTextureMem() override { return 512u << 20; }
+    HRESULT EvictManagedResources() override { return S_OK; }
+    HRESULT GetDirect3D(IDirect3D9** ppD3D9) override;
+    HRESULT GetDeviceCaps(D3DCAPS9* pCaps) override;
+    HRESULT GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) override;
+    HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* pParameters) override;
+    HRESULT SetCursorProperties(UINT, UINT, IDirect3DSurface9*) override { return S_OK; }
+    void SetCursorPosition(int, int, DWORD) override {}
+    BOOL ShowCursor(BOOL) override { return FALSE; }
+    HRESULT CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS*, IDirect3DSwapChain9**) override
+    { return D3DERR_NOTAVAILABLE; }
+    HRESULT GetSwapChain(UINT, IDirect3DSwapChain9**) override { return D3DERR_NOTAVAILABLE; }
+    UINT GetNumberOfSwapChains() override { return 1; }
+    HRESULT Reset(D3DPRESENT_PARAMETERS*) override { return D3DERR_NOTAVAILABLE; }
+    HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                    const _RGNDATA* pDirtyRegion) override;
+    HRESULT GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
+                          IDirect3DSurface9** ppBackBuffer) override;
+    HRESULT GetRasterStatus(UINT, D3DRASTER_STATUS* pRasterStatus) override;
+    HRESULT SetDialogBoxMode(BOOL) override { return S_OK; }
+    void SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP*) override {}
+    void GetGammaRamp(UINT, D3DGAMMARAMP* pRamp) override;
+    HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                          IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) override;
+    HRESULT CreateVolumeTexture(UINT, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DVolumeTexture9** pp,
+                                HANDLE*) override
+    { if (pp) *pp = nullptr; return D3DERR_NOTAVAILABLE; }
+    HRESULT CreateCubeTexture(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DCubeTexture9** pp, HANDLE*) override
+    { if (pp) *pp = nullptr; return D3DERR_NOTAVAILABLE; }
+    HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                               IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) override;
+    HRESULT CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                              IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle) override;
+    HRESULT CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                               DWORD MultisampleQuality, BOOL Lockable, IDirect3DSurface9** ppSurface,
+                               HANDLE* pSharedHandle) override;
+    HRESULT CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                      DWORD MultisampleQuality, BOOL Discard, IDirect3DSurface9** ppSurface,
+                                      HANDLE* pSharedHandle) override;
+    HRESULT UpdateSurface(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
+                          IDirect3DSurface9* pDestinationSurface, const POINT* pDestPoint) override;
+    HRESULT UpdateTexture(IDirect3DBaseTexture9* pSourceTexture, IDirect3DBaseTexture9* pDestinationTexture) override;
+    HRESULT GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface) override;
+    HRESULT GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* pDestSurface) override;
+    HRESULT StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect, IDirect3DSurface9* pDestSurface,
+                        const RECT* pDestRect, D3DTEXTUREFILTERTYPE Filter) override;
+    HRESULT ColorFill(IDirect3DSurface9* pSurface, const RECT* pRect, D3DCOLOR color) override;
+    HRESULT CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
+                                        IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) override;
+    HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) override;
+    HRESULT GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) override;
+    HRESULT SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) override;
+    HRESULT GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
+    HRESULT MultiplyTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
+    HRESULT SetViewport(const D3DVIEWPORT9* pViewport) override;
+    HRESULT GetViewport(D3DVIEWPORT9* pViewport) override;
+    HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) override;
+    HRESULT GetMaterial(D3DMATERIAL9* pMaterial) override;
+    HRESULT SetLight(DWORD Index, const D3DLIGHT9* pLight) override;
+    HRESULT GetLight(DWORD Index, D3DLIGHT9* pLight) override;
+    HRESULT LightEnable(DWORD Index, BOOL Enable) override;
+    HRESULT GetLightEnable(DWORD Index, BOOL* pEnable) override;
+    HRESULT SetClipPlane(DWORD Index, const float* pPlane) override;
+    HRESULT GetClipPlane(DWORD Index, float* pPlane) override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
+    HRESULT CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) override;
+    HRESULT BeginStateBlock() override;
+    HRESULT EndStateBlock(IDirect3DStateBlock9** ppSB) override;
+    HRESULT SetClipStatus(const D3DCLIPSTATUS9*) override { return S_OK; }
+    HRESULT GetClipStatus(D3DCLIPSTATUS9* pClipStatus) override;
+    HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override;
+    HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
+    HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override;
+    HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
+    HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override;
+    HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
+    HRESULT ValidateDevice(DWORD* pNumPasses) override;
+    HRESULT SetPaletteEntries(UINT, const tagPALETTEENTRY*) override { return D3DERR_INVALIDCALL; }
+    HRESULT GetPaletteEntries(UINT, tagPALETTEENTRY*) override { return D3DERR_INVALIDCALL; }
+    HRESULT SetCurrentTexturePalette(UINT) override { return D3DERR_INVALIDCALL; }
+    HRESULT GetCurrentTexturePalette(UINT*) override { return D3DERR_INVALIDCALL; }
+    HRESULT SetScissorRect(const RECT* pRect) override;
+    HRESULT GetScissorRect(RECT* pRect) override;
+    HRESULT SetSoftwareVertexProcessing(BOOL bSoftware) override;
+    BOOL GetSoftwareVertexProcessing() override { return m_softwareVP; }
+    HRESULT SetNPatchMode(float) override { return S_OK; }
+    float GetNPatchMode() override { return 0.0f; }
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
+                                 UINT NumVertices, UINT startIndex, UINT primCount) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount, const void* pVertexStreamZeroData,
+                            UINT VertexStreamZeroStride) override;
+    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex, UINT NumVertices,
+                                   UINT PrimitiveCount, const void* pIndexData, D3DFORMAT IndexDataFormat,
+                                   const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) override;
+    HRESULT ProcessVertices(UINT, UINT, UINT, IDirect3DVertexBuffer9*, IDirect3DVertexDeclaration9*, DWORD) override
+    { return D3DERR_NOTAVAILABLE; }
+    HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
+                                    IDirect3DVertexDeclaration9** ppDecl) override;
+    HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) override;
+    HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) override;
+    HRESULT SetFVF(DWORD FVF) override;
+    HRESULT GetFVF(DWORD* pFVF) override;
+    HRESULT CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) override;
+    HRESULT SetVertexShader(IDirect3DVertexShader9* pShader) override;
+    HRESULT GetVertexShader(IDirect3DVertexShader9** ppShader) override;
+    HRESULT SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) override;
+    HRESULT GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override;
+    HRESULT SetVertexShaderConstantI(UINT StartRegister, const int* pConstantData, UINT Vector4iCount) override;
+    HRESULT GetVertexShaderConstantI(UINT StartRegister, int* pConstantData, UINT Vector4iCount) override;
+    HRESULT SetVertexShaderConstantB(UINT StartRegister, const BOOL* pConstantData, UINT BoolCount) override;
+    HRESULT GetVertexShaderConstantB(UINT StartRegister, BOOL* pConstantData, UINT BoolCount) override;
+    HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
+                            UINT Stride) override;
+    HRESULT GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes,
+                            UINT* pStride) override;
+    HRESULT SetStreamSourceFreq(UINT StreamNumber, UINT Setting) override;
+    HRESULT GetStreamSourceFreq(UINT StreamNumber, UINT* pSetting) override;
+    HRESULT SetIndices(IDirect3DIndexBuffer9* pIndexData) override;
+    HRESULT GetIndices(IDirect3DIndexBuffer9** ppIndexData) override;
+    HRESULT CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) override;
+    HRESULT SetPixelShader(IDirect3DPixelShader9* pShader) override;
+    HRESULT GetPixelShader(IDirect3DPixelShader9** ppShader) override;
+    HRESULT SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) override;
+    HRESULT GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override;
+    HRESULT SetPixelShaderConstantI(UINT StartRegister, const int* pConstantData, UINT Vector4iCount) override;
+    HRESULT GetPixelShaderConstantI(UINT StartRegister, int* pConstantData, UINT Vector4iCount) override;
+    HRESULT SetPixelShaderConstantB(UINT StartRegister, const BOOL* pConstantData, UINT BoolCount) override;
+    HRESULT GetPixelShaderConstantB(UINT StartRegister, BOOL* pConstantData, UINT BoolCount) override;
+    HRESULT DrawRectPatch(UINT, const float*, const D3DRECTPATCH_INFO*) override { return D3DERR_NOTAVAILABLE; }
+    HRESULT DrawTriPatch(UINT, const float*, const D3DTRIPATCH_INFO*) override { return D3DERR_NOTAVAILABLE; }
+    HRESULT DeletePatch(UINT) override { return D3DERR_NOTAVAILABLE; }
+    HRESULT CreateQuery(D3DQUERYTYPE, IDirect3DQuery9** ppQuery) override
+    { if (ppQuery) *ppQuery = nullptr; return D3DERR_NOTAVAILABLE; }
+
+    // Applies a state block's values through the setters.
+    void ApplyBlock(const StateMask& mask, const DeviceState& values);
+    DeviceState& State() { return m_state; }
+    bool Recording() const { return m_recording != nullptr; }
+    // Number of fixed-function programs compiled so far.
+    size_t ProgramCount() const;
+    // Reads back the current render target (for tests): B,G,R,A bytes, top row first.
+    GLuint FramebufferFor(SurfaceImpl* color, SurfaceImpl* depth);
+    void SetAutogenDirty(SurfaceImpl* rt);
+    void ForgetShader(void* shader);
+    void ForgetTexture(GLuint name);
+
+    enum Dirty : uint32_t {
+        DirtyFramebuffer = 1u << 0, DirtyBlend = 1u << 1, DirtyDepthStencil = 1u << 2, DirtyRaster = 1u << 3,
+        DirtyViewport = 1u << 4, DirtyProgram = 1u << 5, DirtySamplers = 1u << 6, DirtyTextures = 1u << 7,
+        DirtyInput = 1u << 8, DirtyScissor = 1u << 9,
+        DirtyAll = 0xffffffffu
+    };
+    // Serial numbers of uniform groups, raised when their source state changes.
+    enum UniformGroup {
+        UTransforms, UProjection, UTexMatrices, ULights, UMaterial, UFog, UPoint, UPixel, UViewport,
+        UVSConst, UPSConst, UNumGroups
+    };
+    uint32_t serial[UNumGroups] = {};
+
+private:
+    ~Device();
+    void Destroy();
+    void MarkRenderState(DWORD state);
+    void MarkTransform(int slot);
+    HRESULT PrepareDraw(D3DPRIMITIVETYPE type, bool up, UINT upStride, GLuint upBuffer);
+    void AfterDraw();
+    HRESULT UseShaderProgram();
+    void BuildFFDesc(FFDesc& d, bool points);
+    void ApplyFramebuffer();
+    void ApplyBlend();
+    void ApplyDepthStencil();
+    void ApplyRaster();
+    void ApplyViewport();
+    void ApplySamplers();
+    bool BuildLayout(VertexLayout& layout);
+    void ComputeFFUniforms();
+    bool SurfaceRect(SurfaceImpl* s, const RECT* r, RECT& out);
+    HRESULT ReadSurface(SurfaceImpl* s, const RECT& r, uint8_t* dst, UINT pitch);
+
+    friend class SurfaceImpl;
+    friend class TextureImpl;
+
+    ULONG m_refs = 1;
+    Direct3D9Impl* m_d3d;
+    SDL_Window* m_window;
+    void* m_context;
+    D3DPRESENT_PARAMETERS m_pp;
+    D3DDEVICE_CREATION_PARAMETERS m_cp;
+    D3DCAPS9 m_caps;
+    bool m_destroying = false;
+
+    SurfaceImpl* m_backBuffer = nullptr;
+    SurfaceImpl* m_autoDepth = nullptr;
+    SurfaceImpl* m_renderTarget = nullptr;   // bound
+    SurfaceImpl* m_depthStencil = nullptr;   // bound
+    DeviceState m_state;
+    StateBlockImpl* m_recording = nullptr;
+    bool m_inScene = false;
+    BOOL m_softwareVP = FALSE;
+    uint32_t m_dirty = DirtyAll;
+
+    GLuint m_vao = 0;
+    GLuint m_upVB = 0, m_upIB = 0;
+    GLuint m_samplers[kMaxSamplers] = {};
+    std::map<std::pair<SurfaceImpl*, SurfaceImpl*>, GLuint> m_fbos;
+    GLuint m_boundFbo = 0;
+    std::unique_ptr<FFCache> m_ff;
+    std::map<std::pair<void*, void*>, ShaderProgram*> m_shaderPrograms;
+    GLuint m_currentProgram = 0;
+    // Attribute bindings last made (to skip redundant re-specification).
+    std::vector<VertexAttrib> m_lastAttribs;
+    GLuint m_lastAttribBuffers[kMaxStreams] = {};
+    UINT m_lastAttribStrides[kMaxStreams] = {};
+    UINT m_lastAttribOffsets[kMaxStreams] = {};
+    uint32_t m_enabledAttribs = 0;
+    bool m_attribsValid = false;
+    bool m_lastUp = false;
+    bool m_lastPoints = false;
+    VertexLayout m_layout;
+    FFProgram* m_ffProgram = nullptr;
+    int m_ffStages = 0;
+    GLuint m_boundTextures[kMaxSamplers] = {};
+    int m_ffComputedMatrices = 0;
+
+public:
+    // Derived fixed-function uniform values, refreshed by ComputeFFUniforms.
+    struct FFUniforms {
+        float worldView[kMaxBlendIndex + 1][16];
+        float normalMat[kMaxBlendIndex + 1][16];
+        float proj[16];
+        float texMat[8][16];
+        float lightDiffuse[8][4], lightSpecular[8][4], lightAmbient[8][4];
+        float lightPos[8][4], lightDir[8][4], lightAtt[8][4], lightSpot[8][4];
+        int lightCount;
+        DWORD lightTypes[8];
+        float matDiffuse[4], matAmbient[4], matSpecular[4], matEmissive[4], matPower;
+        float globalAmbient[4];
+        float fog[4];       // start, end, density, perspective projection
+        float fogColor[4];
+        float point[4];     // size, min, max, viewport height
+        float pointScale[4];
+        float viewport[4];
+        float tfactor[4];
+        float stageConst[8][4];
+        float alphaRef;
+    } ff;
+    uint32_t m_ffComputed[UNumGroups] = {};
+    int m_blendMatrices = 1;
+};
+
+} // namespace d3d9gl
