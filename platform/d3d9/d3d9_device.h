@@ -319,7 +319,7 @@ public:
         float stageConst[8][4];
         float alphaRef;
     } ff;
-    uint32_t m_ffComputed[UNumGroups] = {};
+    uint32_t m_ffComputed[UNumGroups] = {~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u};
     int m_blendMatrices = 1;
 };
 

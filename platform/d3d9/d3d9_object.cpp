@@ -8,10 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-// The window layer may be absent from a program that only uses the device
-// with windows of its own.
-SDL_Window* PlatformSdlWindow(HWND hwnd) __attribute__((weak));
-
 namespace d3d9gl {
 
 namespace {
@@ -46,8 +42,7 @@ SDL_Window* WindowForHandle(HWND hwnd)
 {
     auto it = TestWindows().find(hwnd);
     if (it != TestWindows().end()) return it->second;
-    if (PlatformSdlWindow) return PlatformSdlWindow(hwnd);
-    return nullptr;
+    return PlatformSdlWindow(hwnd);
 }
 
 IDirect3D9* CreateDirect3D9() { return new Direct3D9Impl(); }
