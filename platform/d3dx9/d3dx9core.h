@@ -29,3 +29,17 @@
 #define D3DXERR_LOADEDMESHHASNODATA MAKE_DDHRESULT(2906)
 #define D3DXERR_DUPLICATENAMEDFRAGMENT MAKE_DDHRESULT(2907)
 #define D3DXERR_CANNOTREMOVELASTITEM MAKE_DDHRESULT(2908)
+
+// ---- ID3DXBuffer -------------------------------------------------------------
+// A block of bytes handed out by D3DX (encoded files, and later compiled
+// shaders and mesh data), reference-counted.
+extern const IID IID_ID3DXBuffer;
+
+struct ID3DXBuffer : public IUnknown {
+    virtual LPVOID GetBufferPointer() = 0;
+    virtual DWORD GetBufferSize() = 0;
+};
+typedef ID3DXBuffer* LPD3DXBUFFER;
+
+// A new buffer of numBytes zeroed bytes with a reference count of 1.
+HRESULT D3DXCreateBuffer(DWORD numBytes, ID3DXBuffer** buffer);
