@@ -161,8 +161,8 @@ Image crop(const Image& src, const RECT& r)
     return out;
 }
 
-// Reads a rectangle of a surface. Surfaces that cannot be locked (render
-// targets) are copied to system memory first.
+// Reads a rectangle of a surface. Render targets are copied to system
+// memory first.
 HRESULT readSurface(IDirect3DSurface9* surface, const RECT* rect, Image& out)
 {
     D3DSURFACE_DESC desc;
@@ -174,7 +174,9 @@ HRESULT readSurface(IDirect3DSurface9* surface, const RECT* rect, Image& out)
         return D3DERR_INVALIDCALL;
     Image whole;
     D3DLOCKED_RECT lr;
-    if (SUCCEEDED(surface->LockRect(&lr, nullptr, D3DLOCK_READONLY))) {
+    if (!(desc.Pool == D3DPOOL_DEFAULT && (desc.Usage & D3DUSAGE_RENDERTARGET))) {
+        if (FAILED(hr = surface->LockRect(&lr, nullptr, D3DLOCK_READONLY)))
+            return hr;
         readLocked(lr, desc.Format, desc.Width, desc.Height, whole);
         surface->UnlockRect();
     } else {
@@ -203,7 +205,7 @@ HRESULT readSurface(IDirect3DSurface9* surface, const RECT* rect, Image& out)
 }
 
 // Writes an image the size of the rectangle into a surface. Surfaces of the
-// default pool that refuse a lock are filled through a system-memory copy.
+// default pool (not dynamic) are filled through a system-memory copy.
 HRESULT writeSurface(IDirect3DSurface9* surface, const RECT& r, const Image& img)
 {
     D3DSURFACE_DESC desc;
@@ -213,12 +215,12 @@ HRESULT writeSurface(IDirect3DSurface9* surface, const RECT& r, const Image& img
     if (!CanWrite(desc.Format))
         return D3DERR_INVALIDCALL;
     D3DLOCKED_RECT lr;
-    if (SUCCEEDED(surface->LockRect(&lr, &r, 0))) {
+    if (desc.Pool != D3DPOOL_DEFAULT || (desc.Usage & D3DUSAGE_DYNAMIC)) {
+        if (FAILED(hr = surface->LockRect(&lr, &r, 0)))
+            return hr;
         writeLocked(lr, desc.Format, img);
         return surface->UnlockRect();
     }
-    if (desc.Pool != D3DPOOL_DEFAULT)
-        return D3DERR_INVALIDCALL;
     IDirect3DDevice9* device = nullptr;
     if (FAILED(hr = surface->GetDevice(&device)))
         return hr;
@@ -247,7 +249,9 @@ HRESULT readTextureLevel(IDirect3DTexture9* tex, UINT level, Image& out)
     if (!CanRead(desc.Format))
         return D3DERR_INVALIDCALL;
     D3DLOCKED_RECT lr;
-    if (SUCCEEDED(tex->LockRect(level, &lr, nullptr, D3DLOCK_READONLY))) {
+    if (desc.Pool != D3DPOOL_DEFAULT || (desc.Usage & D3DUSAGE_DYNAMIC)) {
+        if (FAILED(hr = tex->LockRect(level, &lr, nullptr, D3DLOCK_READONLY)))
+            return hr;
         readLocked(lr, desc.Format, desc.Width, desc.Height, out);
         tex->UnlockRect(level);
         return S_OK;
@@ -261,8 +265,8 @@ HRESULT readTextureLevel(IDirect3DTexture9* tex, UINT level, Image& out)
 }
 
 // Writes one image per level (levels whose image is empty are left as they
-// are). A default-pool texture that refuses locks is filled through a
-// system-memory texture and UpdateTexture.
+// are). Levels of a default-pool texture (not dynamic) are filled through
+// system-memory surfaces and UpdateSurface.
 HRESULT writeTextureLevels(IDirect3DTexture9* tex, const std::vector<Image>& levels)
 {
     D3DSURFACE_DESC desc;
@@ -272,42 +276,29 @@ HRESULT writeTextureLevels(IDirect3DTexture9* tex, const std::vector<Image>& lev
     if (!CanWrite(desc.Format))
         return D3DERR_INVALIDCALL;
     D3DLOCKED_RECT lr;
-    bool direct = true;
-    for (UINT l = 0; l < levels.size() && direct; ++l) {
-        if (levels[l].argb.empty())
-            continue;
-        if (FAILED(tex->LockRect(l, &lr, nullptr, 0))) {
-            if (l > 0 || desc.Pool != D3DPOOL_DEFAULT)
-                return D3DERR_INVALIDCALL;
-            direct = false;
-            break;
-        }
-        writeLocked(lr, desc.Format, levels[l]);
-        tex->UnlockRect(l);
-    }
-    if (direct)
-        return S_OK;
-    IDirect3DDevice9* device = nullptr;
-    if (FAILED(hr = tex->GetDevice(&device)))
-        return hr;
-    IDirect3DTexture9* staging = nullptr;
-    hr = device->CreateTexture(desc.Width, desc.Height, tex->GetLevelCount(), 0, desc.Format, D3DPOOL_SYSTEMMEM,
-                               &staging, nullptr);
-    for (UINT l = 0; SUCCEEDED(hr) && l < levels.size(); ++l) {
-        if (levels[l].argb.empty())
-            continue;
-        hr = staging->LockRect(l, &lr, nullptr, 0);
-        if (SUCCEEDED(hr)) {
+    if (desc.Pool != D3DPOOL_DEFAULT || (desc.Usage & D3DUSAGE_DYNAMIC)) {
+        for (UINT l = 0; l < levels.size(); ++l) {
+            if (levels[l].argb.empty())
+                continue;
+            if (FAILED(hr = tex->LockRect(l, &lr, nullptr, 0)))
+                return hr;
             writeLocked(lr, desc.Format, levels[l]);
-            staging->UnlockRect(l);
+            tex->UnlockRect(l);
         }
+        return S_OK;
     }
-    if (SUCCEEDED(hr))
-        hr = device->UpdateTexture(staging, tex);
-    if (staging)
-        staging->Release();
-    device->Release();
-    return hr;
+    for (UINT l = 0; l < levels.size(); ++l) {
+        if (levels[l].argb.empty())
+            continue;
+        IDirect3DSurface9* surface = nullptr;
+        if (FAILED(hr = tex->GetSurfaceLevel(l, &surface)))
+            return hr;
+        hr = writeSurface(surface, wholeRect(levels[l].width, levels[l].height), levels[l]);
+        surface->Release();
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
 }
 
 // Fills a new texture's levels from a decoded file.
