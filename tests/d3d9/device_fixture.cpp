@@ -55,8 +55,12 @@ void DeviceTest::MakeDevice(D3DFORMAT depth)
 
 void DeviceTest::TearDown()
 {
-    if (m_dev) EXPECT_EQ(m_dev->Release(), 0u);
-    if (m_d3d) EXPECT_EQ(m_d3d->Release(), 0u);
+    if (m_dev) {
+        EXPECT_EQ(m_dev->Release(), 0u);
+    }
+    if (m_d3d) {
+        EXPECT_EQ(m_d3d->Release(), 0u);
+    }
     if (m_hwnd) DestroyWindow(m_hwnd);
 }
 
@@ -126,4 +130,57 @@ IDirect3DTexture9* DeviceTest::SolidTexture(DWORD argb, D3DFORMAT format, UINT s
     return ::testing::AssertionFailure() << buf;
 }
 
+} // namespace d3d9test
+
+#include <cmath>
+
+namespace d3d9test {
+D3DMATRIX Identity()
+{
+    D3DMATRIX m;
+    std::memset(&m, 0, sizeof(m));
+    m._11 = m._22 = m._33 = m._44 = 1.0f;
+    return m;
+}
+
+D3DMATRIX Translation(float x, float y, float z)
+{
+    D3DMATRIX m = Identity();
+    m._41 = x;
+    m._42 = y;
+    m._43 = z;
+    return m;
+}
+
+D3DMATRIX Scaling(float x, float y, float z)
+{
+    D3DMATRIX m = Identity();
+    m._11 = x;
+    m._22 = y;
+    m._33 = z;
+    return m;
+}
+
+D3DMATRIX PerspectiveFovLH(float fovy, float aspect, float zn, float zf)
+{
+    D3DMATRIX m;
+    std::memset(&m, 0, sizeof(m));
+    float ys = 1.0f / std::tan(fovy / 2);
+    m._11 = ys / aspect;
+    m._22 = ys;
+    m._33 = zf / (zf - zn);
+    m._34 = 1.0f;
+    m._43 = -zn * zf / (zf - zn);
+    return m;
+}
+
+D3DMATRIX OrthoLH(float w, float h, float zn, float zf)
+{
+    D3DMATRIX m = Identity();
+    m._11 = 2.0f / w;
+    m._22 = 2.0f / h;
+    m._33 = 1.0f / (zf - zn);
+    m._43 = zn / (zn - zf);
+    return m;
+}
 } // namespace d3d9test

@@ -61,3 +61,20 @@ protected:
 ::testing::AssertionResult Near(DWORD actual, DWORD expected, int tolerance = 3, bool alpha = false);
 
 } // namespace d3d9test
+
+namespace d3d9test {
+D3DMATRIX Identity();
+D3DMATRIX Translation(float x, float y, float z);
+D3DMATRIX Scaling(float x, float y, float z);
+// Left-handed perspective projection, as D3DXMatrixPerspectiveFovLH.
+D3DMATRIX PerspectiveFovLH(float fovy, float aspect, float zn, float zf);
+// Left-handed orthographic projection of width x height, depth zn..zf.
+D3DMATRIX OrthoLH(float w, float h, float zn, float zf);
+
+struct LitVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    DWORD color;
+};
+const DWORD kLitFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
+} // namespace d3d9test

@@ -1,0 +1,281 @@
+// Texture stage operations and arguments, and the texture formats they read.
+#include "device_fixture.h"
+
+namespace d3d9test {
+namespace {
+
+// Texture colour T, diffuse D, texture factor F.
+const DWORD kT = 0x80C04020, kD = 0x40608090, kF = 0xC0204060;
+
+struct StageCase {
+    const char* name;
+    DWORD colorOp, colorArg1, colorArg2, colorArg0;
+    DWORD alphaOp, alphaArg1, alphaArg2;
+    DWORD expected;  // ARGB
+};
+
+class StageOps : public DeviceTest, public ::testing::WithParamInterface<StageCase> {};
+
+TEST_P(StageOps, OneStageGivesTheDirect3DResult)
+{
+    const StageCase& c = GetParam();
+    MakeDevice();
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, kF);
+    IDirect3DTexture9* t = SolidTexture(kT);
+    ASSERT_NE(t, nullptr);
+    m_dev->SetTexture(0, t);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, c.colorOp);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, c.colorArg1);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, c.colorArg2);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG0, c.colorArg0);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAOP, c.alphaOp);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, c.alphaArg1);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, c.alphaArg2);
+    // The result's alpha shows through blending onto black: out = src * alpha.
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    Quad(0, 0, 16, 16, kD);
+    const DWORD colour = Pixel(4, 4);
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    Quad(0, 0, 16, 16, kD);
+    const int alpha = (int)(Pixel(4, 4) & 0xFF);
+    EXPECT_TRUE(Near(colour, c.expected, 3)) << c.name;
+    EXPECT_NEAR(alpha, (int)(c.expected >> 24), 3) << c.name;
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+}
+
+// Expected values from Direct3D 9's definitions, channel by channel.
+INSTANTIATE_TEST_SUITE_P(
+    Ops, StageOps,
+    ::testing::Values(
+        StageCase{"selectarg1 texture", D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, D3DTOP_SELECTARG1,
+                  D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x80C04020},
+        StageCase{"selectarg2 diffuse", D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, D3DTOP_SELECTARG2,
+                  D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x40608090},
+        StageCase{"modulate", D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, D3DTOP_MODULATE, D3DTA_TEXTURE,
+                  D3DTA_DIFFUSE, 0x20482012},
+        StageCase{"modulate2x", D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, D3DTOP_MODULATE2X,
+                  D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x40904024},
+        StageCase{"modulate4x", D3DTOP_MODULATE4X, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, D3DTOP_MODULATE4X,
+                  D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x80FF8048},
+        StageCase{"add saturates", D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, D3DTOP_ADD, D3DTA_TEXTURE,
+                  D3DTA_DIFFUSE, 0xC0FFC0B0},
+        StageCase{"addsigned", D3DTOP_ADDSIGNED, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, D3DTOP_ADDSIGNED, D3DTA_TEXTURE,
+                  D3DTA_DIFFUSE, 0x40A04030},
+        StageCase{"addsigned2x", D3DTOP_ADDSIGNED2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, D3DTOP_ADDSIGNED2X,
+                  D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x81FF8060},
+        StageCase{"subtract clamps", D3DTOP_SUBTRACT, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, D3DTOP_SUBTRACT,
+                  D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x40600000},
+        StageCase{"addsmooth", D3DTOP_ADDSMOOTH, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, D3DTOP_ADDSMOOTH, D3DTA_TEXTURE,
+                  D3DTA_DIFFUSE, 0xA0D8A09E},
+        StageCase{"blend diffuse alpha", D3DTOP_BLENDDIFFUSEALPHA, D3DTA_TEXTURE, D3DTA_TFACTOR, 0,
+                  D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x80484050},
+        StageCase{"blend texture alpha", D3DTOP_BLENDTEXTUREALPHA, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0,
+                  D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x80406078},
+        StageCase{"blend factor alpha", D3DTOP_BLENDFACTORALPHA, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0,
+                  D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0xC0A8503C},
+        StageCase{"blend current alpha", D3DTOP_BLENDCURRENTALPHA, D3DTA_TEXTURE, D3DTA_TFACTOR, 0,
+                  D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x80484050},
+        StageCase{"tfactor", D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0, D3DTOP_SELECTARG1, D3DTA_TFACTOR,
+                  D3DTA_DIFFUSE, 0xC0204060},
+        StageCase{"complement", D3DTOP_SELECTARG1, D3DTA_TEXTURE | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, 0,
+                  D3DTOP_SELECTARG1, D3DTA_TEXTURE | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, 0x7F3FBFDF},
+        StageCase{"alpha replicate", D3DTOP_SELECTARG1, D3DTA_DIFFUSE | D3DTA_ALPHAREPLICATE, D3DTA_TEXTURE, 0,
+                  D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_TEXTURE, 0x40404040},
+        StageCase{"dotproduct3 fills every channel, alpha too", D3DTOP_DOTPRODUCT3, D3DTA_TEXTURE, D3DTA_TFACTOR, 0,
+                  D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_TEXTURE, 0x0E0E0E0E},
+        StageCase{"dotproduct3 saturates", D3DTOP_DOTPRODUCT3, D3DTA_TEXTURE | D3DTA_COMPLEMENT,
+                  D3DTA_TEXTURE | D3DTA_COMPLEMENT, 0, D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_TEXTURE, 0xFFFFFFFF},
+        StageCase{"multiplyadd", D3DTOP_MULTIPLYADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTA_TFACTOR, D3DTOP_MULTIPLYADD,
+                  D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x60686072},
+        StageCase{"lerp", D3DTOP_LERP, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTA_TFACTOR, D3DTOP_SELECTARG1,
+                  D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x806C7066},
+        StageCase{"modulate alpha add color", D3DTOP_MODULATEALPHA_ADDCOLOR, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0,
+                  D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x80F08068}));
+
+TEST_F(DeviceTest, StagesChainThroughCurrentAndStopAtTheFirstDisabledOne)
+{
+    MakeDevice();
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF808080);
+    IDirect3DTexture9* t = SolidTexture(0xFFFF8000);
+    m_dev->SetTexture(0, t);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);  // texture x diffuse
+    m_dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    m_dev->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+    m_dev->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+    m_dev->SetTextureStageState(2, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_dev->SetTextureStageState(3, D3DTSS_COLOROP, D3DTOP_SELECTARG1);  // after the disabled stage: ignored
+    m_dev->SetTextureStageState(3, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    Quad(0, 0, 8, 8, 0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(2, 2), 0xFF804000, 2));
+    // The temporary register keeps a stage's result aside.
+    m_dev->SetTextureStageState(0, D3DTSS_RESULTARG, D3DTA_TEMP);
+    m_dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_dev->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEMP);
+    Quad(0, 0, 8, 8, 0xFF0000FF);
+    EXPECT_TRUE(Near(Pixel(2, 2), 0xFF000000, 2));
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+}
+
+struct FormatCase {
+    D3DFORMAT format;
+    UINT bytes;
+    uint32_t texel;  // as stored
+    DWORD sampled;   // ARGB
+};
+
+class TextureFormats : public DeviceTest, public ::testing::WithParamInterface<FormatCase> {};
+
+// Bytes written in each format's Direct3D layout sample as that format's colour.
+TEST_P(TextureFormats, LockedBytesSampleAsTheFormatDefines)
+{
+    const FormatCase& c = GetParam();
+    MakeDevice();
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(4, 4, 1, 0, c.format, D3DPOOL_MANAGED, &t, nullptr), S_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), S_OK);
+    EXPECT_GE(lr.Pitch, (INT)(4 * c.bytes));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) std::memcpy((uint8_t*)lr.pBits + y * lr.Pitch + x * c.bytes, &c.texel, c.bytes);
+    ASSERT_EQ(t->UnlockRect(0), S_OK);
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetTexture(0, t);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    Quad(0, 0, 8, 8, 0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(3, 3), c.sampled, 2));
+    // Alpha through blending onto white with (0, srcalpha).
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    Quad(0, 0, 8, 8, 0xFFFFFFFF);
+    EXPECT_NEAR((int)(Pixel(3, 3) & 0xFF), (int)(c.sampled >> 24), 2);
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, TextureFormats,
+    ::testing::Values(FormatCase{D3DFMT_A8R8G8B8, 4, 0x80C04020u, 0x80C04020},
+                      FormatCase{D3DFMT_X8R8G8B8, 4, 0x00C04020u, 0xFFC04020},
+                      FormatCase{D3DFMT_A4R4G4B4, 2, 0x8C42u, 0x88CC4422},
+                      FormatCase{D3DFMT_R5G6B5, 2, 0xF800u | (0x20u << 5) | 0x1Fu, 0xFFFF82FF},
+                      FormatCase{D3DFMT_X1R5G5B5, 2, 0x001Fu | (0x1Fu << 10), 0xFFFF00FF},
+                      FormatCase{D3DFMT_A1R5G5B5, 2, 0x03E0u, 0x0000FF00},
+                      FormatCase{D3DFMT_A8, 1, 0x40u, 0x40000000},
+                      FormatCase{D3DFMT_L8, 1, 0x60u, 0xFF606060}));
+
+TEST_F(DeviceTest, CompressedBlocksDecodeToTheirColours)
+{
+    MakeDevice();
+    // DXT1 block: colour 0 pure red, colour 1 pure blue, every texel index 0.
+    const uint8_t dxt1[8] = {0x00, 0xF8, 0x1F, 0x00, 0, 0, 0, 0};
+    // DXT5 block: alpha endpoints 0x80/0x80 (index 0), colour block as above.
+    const uint8_t dxt5[16] = {0x80, 0x80, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x1F, 0x00, 0x55, 0x55, 0x55, 0x55};
+    struct {
+        D3DFORMAT f;
+        const uint8_t* block;
+        UINT size;
+        DWORD expect;
+    } cases[] = {{D3DFMT_DXT1, dxt1, 8, 0xFFFF0000}, {D3DFMT_DXT5, dxt5, 16, 0x800000FF}};
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    for (auto& c : cases) {
+        IDirect3DTexture9* t = nullptr;
+        ASSERT_EQ(m_dev->CreateTexture(4, 4, 1, 0, c.f, D3DPOOL_MANAGED, &t, nullptr), S_OK);
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), S_OK);
+        EXPECT_EQ(lr.Pitch, (INT)c.size);
+        std::memcpy(lr.pBits, c.block, c.size);
+        t->UnlockRect(0);
+        m_dev->SetTexture(0, t);
+        Quad(0, 0, 8, 8, 0xFFFFFFFF);
+        EXPECT_TRUE(Near(Pixel(3, 3), c.expect, 2));
+        m_dev->SetTexture(0, nullptr);
+        t->Release();
+    }
+}
+
+TEST_F(DeviceTest, SamplerFiltersAndAddressModes)
+{
+    MakeDevice();
+    // 2x2 texture: black, white / white, black.
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(2, 2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), S_OK);
+    D3DLOCKED_RECT lr;
+    t->LockRect(0, &lr, nullptr, 0);
+    DWORD* r0 = (DWORD*)lr.pBits;
+    DWORD* r1 = (DWORD*)((uint8_t*)lr.pBits + lr.Pitch);
+    r0[0] = 0xFF000000;
+    r0[1] = 0xFFFFFFFF;
+    r1[0] = 0xFFFFFFFF;
+    r1[1] = 0xFF000000;
+    t->UnlockRect(0);
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetTexture(0, t);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    // Point sampling of a 16-pixel quad: the top-left quarter is texel (0, 0): v = 0 is the top row.
+    Quad(0, 0, 16, 16, 0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(3, 3), 0xFF000000, 0));
+    EXPECT_TRUE(Near(Pixel(12, 3), 0xFFFFFFFF, 0));
+    EXPECT_TRUE(Near(Pixel(3, 12), 0xFFFFFFFF, 0));
+    // Linear filtering in the middle mixes all four.
+    m_dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    m_dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    Quad(0, 0, 16, 16, 0xFFFFFFFF, 0.5f, 0, 0, 1, 1);
+    Rgba mid = Split(Pixel(8, 8));
+    EXPECT_NEAR(mid.r, 128, 20);
+    // Wrap repeats, clamp holds the edge texel.
+    m_dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    m_dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    Quad(16, 0, 32, 16, 0xFFFFFFFF, 0.5f, 1, 0, 2, 1);
+    EXPECT_TRUE(Near(Pixel(19, 3), 0xFF000000, 0));
+    m_dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    Quad(16, 0, 32, 16, 0xFFFFFFFF, 0.5f, 1, 0, 2, 1);
+    EXPECT_TRUE(Near(Pixel(19, 3), 0xFFFFFFFF, 0));
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(DeviceTest, MipLevelsAreChosenByTheMipFilter)
+{
+    MakeDevice();
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(16, 16, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), S_OK);
+    EXPECT_EQ(t->GetLevelCount(), 5u);
+    const DWORD colours[5] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF};
+    for (UINT l = 0; l < 5; ++l) {
+        D3DSURFACE_DESC d;
+        t->GetLevelDesc(l, &d);
+        EXPECT_EQ(d.Width, 16u >> l);
+        D3DLOCKED_RECT lr;
+        t->LockRect(l, &lr, nullptr, 0);
+        for (UINT y = 0; y < d.Height; ++y)
+            for (UINT x = 0; x < d.Width; ++x) ((DWORD*)((uint8_t*)lr.pBits + y * lr.Pitch))[x] = colours[l];
+        t->UnlockRect(l);
+    }
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetTexture(0, t);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    // A 4-pixel quad of the 16-texel texture is level 2 with mip filtering, level 0 without.
+    Quad(0, 0, 4, 4, 0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(1, 1), colours[0], 0));
+    m_dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    Quad(0, 0, 4, 4, 0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(1, 1), colours[2], 0));
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+}
+
+} // namespace
+} // namespace d3d9test
