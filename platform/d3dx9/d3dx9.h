@@ -5,6 +5,13 @@
 
 #include "d3dx9core.h"
 #include "d3dx9math.h"
-#if __has_include("d3dx9tex.h")
 #include "d3dx9tex.h"
+#if __has_include("d3dx9mesh.h")
+#include "d3dx9mesh.h"
+#endif
+#if __has_include("d3dx9anim.h")
+#include "d3dx9anim.h"
+#endif
+#if __has_include("d3dx9effect.h")
+#include "d3dx9effect.h"
 #endif
