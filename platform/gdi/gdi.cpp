@@ -423,6 +423,13 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || (h.biBitCount != 24 && h.biBitCount != 32) ||
         (h.biCompression != BI_RGB && !(h.biCompression == BI_BITFIELDS && h.biBitCount == 32)))
         return nullptr;
+    if (h.biCompression == BI_BITFIELDS) {
+        // Only the layout text is drawn in: blue, green, red in the low bytes.
+        DWORD masks[3];
+        std::memcpy(masks, reinterpret_cast<const BYTE*>(info) + sizeof(BITMAPINFOHEADER), sizeof(masks));
+        if (masks[0] != 0x00FF0000 || masks[1] != 0x0000FF00 || masks[2] != 0x000000FF)
+            return nullptr;
+    }
     if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == LONG_MIN || h.biWidth > 32768 ||
         std::labs(h.biHeight) > 32768)
         return nullptr;

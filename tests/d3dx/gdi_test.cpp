@@ -129,6 +129,23 @@ TEST(GdiCalls, BadArgumentsFailCleanly)
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biWidth = 0;
     EXPECT_EQ(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+    // 32-bit bit fields: only the usual blue-green-red layout is drawn in.
+    struct {
+        BITMAPINFOHEADER h;
+        DWORD masks[3];
+    } fields = {};
+    fields.h = bi.bmiHeader;
+    fields.h.biWidth = 4;
+    fields.h.biCompression = BI_BITFIELDS;
+    DWORD odd[3] = {0xFF, 0xFF00, 0xFF0000};
+    std::memcpy(fields.masks, odd, sizeof(odd));
+    EXPECT_EQ(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&fields), DIB_RGB_COLORS, &bits, nullptr, 0),
+              nullptr);
+    DWORD usual[3] = {0xFF0000, 0xFF00, 0xFF};
+    std::memcpy(fields.masks, usual, sizeof(usual));
+    HBITMAP ok = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&fields), DIB_RGB_COLORS, &bits, nullptr, 0);
+    EXPECT_NE(ok, nullptr);
+    EXPECT_TRUE(DeleteObject(ok));
     EXPECT_EQ(SelectObject(nullptr, nullptr), nullptr);
     EXPECT_FALSE(DeleteObject(nullptr));
     EXPECT_FALSE(DeleteDC(nullptr));

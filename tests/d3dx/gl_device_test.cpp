@@ -181,3 +181,32 @@ TEST_F(D3dxOnGl, GlyphAlphaSurvivesTheMipRebuild)
     EXPECT_EQ(shot.at(50, 10), 0xFF0000FFu) << "a lost alpha would draw a box here";
     glyphs->Release();
 }
+
+TEST_F(D3dxOnGl, DefaultAndScratchPoolTextures)
+{
+    d3dx::Image img(2, 2, 0xFF00FF00);
+    std::vector<uint8_t> bmp;
+    ASSERT_TRUE(d3dx::EncodeBmp(img, false, bmp));
+    std::string file = dir + "/green.bmp";
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()), (std::streamsize)bmp.size());
+
+    // Default pool: filled through system memory, then drawn.
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileExA(dev, file.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN,
+                                           D3DPOOL_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &tex),
+              S_OK);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    drawTextured(tex, false);
+    EXPECT_EQ(screenshot().at(32, 32), 0xFF00FF00u);
+    tex->Release();
+
+    // Scratch pool, resampled to 8x8 and read back by lock.
+    ASSERT_EQ(D3DXCreateTextureFromFileExA(dev, file.c_str(), 8, 8, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_SCRATCH,
+                                           D3DX_FILTER_TRIANGLE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &tex),
+              S_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(tex->LockRect(0, &lr, nullptr, D3DLOCK_READONLY | D3DLOCK_NO_DIRTY_UPDATE), S_OK);
+    EXPECT_EQ(static_cast<const uint8_t*>(lr.pBits)[7 * lr.Pitch + 7 * 4 + 1], 0xFF);
+    tex->UnlockRect(0);
+    tex->Release();
+}
