@@ -39,9 +39,6 @@ bool Device::Init()
     gl.glPixelStorei(GL_PACK_ALIGNMENT, 1);
     gl.glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
     gl.glEnable(GL_PROGRAM_POINT_SIZE);
-    // Rows are kept in Direct3D order (row 0 at the bottom of GL's window
-    // space), so the sprite origin that is D3D's top-left is GL's lower left.
-    gl.glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
     gl.glFrontFace(GL_CCW);
 
     m_backBuffer = new SurfaceImpl(this, SurfaceImpl::BackBuffer, m_pp.BackBufferWidth, m_pp.BackBufferHeight,

@@ -102,6 +102,7 @@ std::string FFVertexSource(const FFDesc& d)
     const std::string fl = d.flat ? "flat " : "";
     s += fl + "out vec4 v_diff;\n" + fl + "out vec4 v_spec;\nout float v_fog;\nout float v_fogz;\n";
     for (int i = 0; i < d.stageCount; ++i) s += "out vec4 v_tex" + Str(i) + ";\n";
+    if (d.pointSprite) s += "flat out vec3 v_sprite;\n";
     s += "void main() {\n";
     s += "  vec4 eye = vec4(0.0, 0.0, 0.0, 1.0);\n  vec3 n = vec3(0.0);\n";
     if (d.pretransformed) {
@@ -243,6 +244,10 @@ std::string FFVertexSource(const FFDesc& d)
             s += "  ps = u_point.w * ps * sqrt(1.0 / max(u_pscale.x + u_pscale.y * de + u_pscale.z * de * de, 1e-20));\n";
         }
         s += "  gl_PointSize = max(clamp(ps, u_point.y, u_point.z), 1.0 / 64.0);\n";
+        // Sprite coordinates come from the window position of the fragment
+        // against the point's centre, so v = 0 is the point's top row.
+        if (d.pointSprite)
+            s += "  v_sprite = vec3((gl_Position.xy / gl_Position.w * 0.5 + 0.5) * u_vp.zw + u_vp.xy, gl_PointSize);\n";
     }
     s += "}\n";
     return s;
@@ -253,6 +258,7 @@ std::string FFFragmentSource(const FFDesc& d)
     std::string s = "#version 330 core\n";
     const std::string fl = d.flat ? "flat " : "";
     s += fl + "in vec4 v_diff;\n" + fl + "in vec4 v_spec;\nin float v_fog;\nin float v_fogz;\n";
+    if (d.pointSprite) s += "flat in vec3 v_sprite;\n";
     for (int i = 0; i < d.stageCount; ++i) {
         s += "in vec4 v_tex" + Str(i) + ";\n";
         if (d.stage[i].hasTexture) s += "uniform sampler2D s" + Str(i) + ";\n";
@@ -265,7 +271,7 @@ std::string FFFragmentSource(const FFDesc& d)
         const std::string I = Str(i);
         if (st.hasTexture) {
             std::string coord;
-            if (d.pointSprite) coord = "gl_PointCoord";
+            if (d.pointSprite) coord = "(gl_FragCoord.xy - v_sprite.xy) / v_sprite.z + 0.5";
             else if (st.projected && st.transformCount >= 2)
                 coord = "v_tex" + I + ".xy / v_tex" + I + "[" + Str(st.transformCount - 1) + "]";
             else coord = "v_tex" + I + ".xy";

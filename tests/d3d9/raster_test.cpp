@@ -1,0 +1,267 @@
+// Alpha test, blending, depth, culling, stencil, colour mask, points.
+#include "device_fixture.h"
+
+namespace d3d9test {
+namespace {
+
+class Raster : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        MakeDevice();
+        m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+        m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+        m_dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+        m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000, 1.0f, 0);
+    }
+    bool Drawn(int x, int y) { return (Pixel(x, y) & 0xFFFFFF) != 0; }
+};
+
+struct AlphaCase {
+    DWORD func;
+    int alpha, ref;
+    bool passes;
+};
+
+class AlphaTest : public Raster, public ::testing::WithParamInterface<AlphaCase> {};
+
+TEST_P(AlphaTest, ComparesAlphaWithTheReferenceIn0To255)
+{
+    const AlphaCase& c = GetParam();
+    m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_ALPHAFUNC, c.func);
+    m_dev->SetRenderState(D3DRS_ALPHAREF, (DWORD)c.ref);
+    Quad(0, 0, 8, 8, ((DWORD)c.alpha << 24) | 0xFFFFFF);
+    EXPECT_EQ(Drawn(4, 4), c.passes) << "func " << c.func << " alpha " << c.alpha << " ref " << c.ref;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Funcs, AlphaTest,
+    ::testing::Values(AlphaCase{D3DCMP_NEVER, 255, 0, false}, AlphaCase{D3DCMP_ALWAYS, 0, 255, true},
+                      AlphaCase{D3DCMP_LESS, 99, 100, true}, AlphaCase{D3DCMP_LESS, 100, 100, false},
+                      AlphaCase{D3DCMP_EQUAL, 100, 100, true}, AlphaCase{D3DCMP_EQUAL, 101, 100, false},
+                      AlphaCase{D3DCMP_LESSEQUAL, 100, 100, true}, AlphaCase{D3DCMP_LESSEQUAL, 101, 100, false},
+                      AlphaCase{D3DCMP_GREATER, 101, 100, true}, AlphaCase{D3DCMP_GREATER, 100, 100, false},
+                      AlphaCase{D3DCMP_NOTEQUAL, 99, 100, true}, AlphaCase{D3DCMP_NOTEQUAL, 100, 100, false},
+                      AlphaCase{D3DCMP_GREATEREQUAL, 1, 1, true}, AlphaCase{D3DCMP_GREATEREQUAL, 0, 1, false},
+                      AlphaCase{D3DCMP_GREATEREQUAL, 255, 255, true}));
+
+struct BlendCase {
+    const char* name;
+    DWORD src, dst, op;
+    DWORD expected;
+};
+
+// Source 0x80FF8000 over destination 0x400080FF.
+class Blending : public Raster, public ::testing::WithParamInterface<BlendCase> {};
+
+TEST_P(Blending, FactorsAndOperations)
+{
+    const BlendCase& c = GetParam();
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x400080FF, 1.0f, 0);
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, c.src);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, c.dst);
+    m_dev->SetRenderState(D3DRS_BLENDOP, c.op);
+    m_dev->SetRenderState(D3DRS_BLENDFACTOR, 0x40404040);
+    Quad(0, 0, 8, 8, 0x80FF8000);
+    EXPECT_TRUE(Near(Pixel(4, 4), c.expected, 2)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Blending,
+    ::testing::Values(
+        BlendCase{"one zero", D3DBLEND_ONE, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFFFF8000},
+        BlendCase{"zero one", D3DBLEND_ZERO, D3DBLEND_ONE, D3DBLENDOP_ADD, 0xFF0080FF},
+        BlendCase{"additive", D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_ADD, 0xFFFFFFFF},
+        BlendCase{"srcalpha invsrcalpha", D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_ADD, 0xFF80807F},
+        BlendCase{"bothsrcalpha ignores the destination factor", D3DBLEND_BOTHSRCALPHA, D3DBLEND_ONE,
+                  D3DBLENDOP_ADD, 0xFF80807F},
+        BlendCase{"bothinvsrcalpha", D3DBLEND_BOTHINVSRCALPHA, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFF7F8080},
+        BlendCase{"destalpha", D3DBLEND_DESTALPHA, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFF402000},
+        BlendCase{"invdestalpha", D3DBLEND_INVDESTALPHA, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFFBF6000},
+        BlendCase{"srccolor", D3DBLEND_SRCCOLOR, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFFFF4000},
+        BlendCase{"invsrccolor", D3DBLEND_ZERO, D3DBLEND_INVSRCCOLOR, D3DBLENDOP_ADD, 0xFF0040FF},
+        BlendCase{"destcolor", D3DBLEND_DESTCOLOR, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFF004000},
+        BlendCase{"invdestcolor", D3DBLEND_INVDESTCOLOR, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFFFF4000},
+        BlendCase{"blend factor", D3DBLEND_BLENDFACTOR, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFF402000},
+        BlendCase{"subtract", D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_SUBTRACT, 0xFFFF0000},
+        BlendCase{"revsubtract", D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_REVSUBTRACT, 0xFF0000FF},
+        BlendCase{"min", D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_MIN, 0xFF008000},
+        BlendCase{"max", D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_MAX, 0xFFFF80FF}));
+
+TEST_F(Raster, DepthTestWriteAndFunction)
+{
+    Quad(0, 0, 16, 16, 0xFFFF0000, 0.5f);
+    Quad(0, 0, 16, 16, 0xFF00FF00, 0.7f);  // behind: LESSEQUAL fails
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFFFF0000, 0));
+    Quad(0, 0, 16, 16, 0xFF0000FF, 0.5f);  // equal depth passes LESSEQUAL
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFF0000FF, 0));
+    m_dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_GREATER);
+    Quad(0, 0, 16, 16, 0xFF00FF00, 0.7f);
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFF00FF00, 0));
+    // Without depth writes the buffer keeps 0.7.
+    m_dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    m_dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    Quad(0, 0, 16, 16, 0xFFFFFFFF, 0.6f);
+    Quad(0, 0, 16, 16, 0xFFFF00FF, 0.65f);
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFFFF00FF, 0));
+    // Depth testing off draws regardless.
+    m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    Quad(0, 0, 16, 16, 0xFF123456, 0.99f);
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFF123456, 0));
+}
+
+struct CullCase {
+    DWORD mode;
+    bool clockwiseDrawn, counterClockwiseDrawn;
+};
+
+class Culling : public Raster, public ::testing::WithParamInterface<CullCase> {};
+
+// Winding as the triangle appears on the screen, y down.
+TEST_P(Culling, ByTheWindingOnScreen)
+{
+    const CullCase& c = GetParam();
+    m_dev->SetRenderState(D3DRS_CULLMODE, c.mode);
+    RhwVertex cw[3] = {{2, 2, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {20, 2, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                       {2, 20, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+    RhwVertex ccw[3] = {{40, 2, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {40, 20, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                        {58, 2, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+    m_dev->SetFVF(kRhwFvf);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(RhwVertex));
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof(RhwVertex));
+    EXPECT_EQ(Drawn(5, 5), c.clockwiseDrawn);
+    EXPECT_EQ(Drawn(43, 5), c.counterClockwiseDrawn);
+    // The same through a projection: world y up, so the screen order is kept.
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    struct V { float x, y, z; DWORD c; } tcw[3] = {
+        {-1, 1, 0.5f, 0xFFFFFFFF}, {0, 1, 0.5f, 0xFFFFFFFF}, {-1, 0, 0.5f, 0xFFFFFFFF}};
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tcw, sizeof(V));
+    EXPECT_EQ(Drawn(3, 3), c.clockwiseDrawn);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, Culling,
+                         ::testing::Values(CullCase{D3DCULL_NONE, true, true}, CullCase{D3DCULL_CCW, true, false},
+                                           CullCase{D3DCULL_CW, false, true}));
+
+TEST_F(Raster, StencilCountsAndMasks)
+{
+    m_dev->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    m_dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INCR);
+    Quad(0, 0, 16, 16, 0xFF000000);
+    Quad(0, 0, 8, 8, 0xFF000000);
+    // Draw where stencil == 2 only.
+    m_dev->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    m_dev->SetRenderState(D3DRS_STENCILREF, 2);
+    m_dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    Quad(0, 0, 32, 32, 0xFFFFFFFF);
+    EXPECT_TRUE(Drawn(4, 4));
+    EXPECT_FALSE(Drawn(12, 12));
+    EXPECT_FALSE(Drawn(20, 20));
+}
+
+TEST_F(Raster, ColourWriteMaskAndScissor)
+{
+    m_dev->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_RED | D3DCOLORWRITEENABLE_BLUE);
+    Quad(0, 0, 8, 8, 0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFFFF00FF, 0));
+    m_dev->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    RECT r = {20, 20, 24, 22};
+    m_dev->SetScissorRect(&r);
+    m_dev->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+    Quad(0, 0, 64, 64, 0xFF00FF00);
+    EXPECT_TRUE(Drawn(20, 20));
+    EXPECT_TRUE(Drawn(23, 21));
+    EXPECT_FALSE(Drawn(24, 21));
+    EXPECT_FALSE(Drawn(20, 22));
+    EXPECT_FALSE(Drawn(4, 4) && (Pixel(4, 4) & 0xFF00) != 0);
+}
+
+TEST_F(Raster, WireframeDrawsEdgesOnly)
+{
+    m_dev->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    Quad(4, 4, 40, 40, 0xFFFFFFFF);
+    EXPECT_TRUE(Drawn(20, 4));
+    EXPECT_FALSE(Drawn(30, 12));
+}
+
+struct PointCase {
+    const char* name;
+    float size;
+    bool scale;
+    float a, b, c;
+    float eyeDistance;
+    int expectedSide;
+};
+
+class Points : public Raster, public ::testing::WithParamInterface<PointCase> {};
+
+// The side of the square a point covers, from POINTSIZE, the scale factors
+// and POINTSIZE_MIN/MAX.
+TEST_P(Points, SpriteSizes)
+{
+    const PointCase& c = GetParam();
+    D3DMATRIX persp = PerspectiveFovLH(1.5707964f, 1.0f, 0.5f, 100.0f);
+    m_dev->SetTransform(D3DTS_PROJECTION, &persp);
+    m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    m_dev->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_POINTSCALEENABLE, c.scale);
+    m_dev->SetRenderState(D3DRS_POINTSIZE, Bits(c.size));
+    m_dev->SetRenderState(D3DRS_POINTSIZE_MIN, Bits(0.0f));
+    m_dev->SetRenderState(D3DRS_POINTSIZE_MAX, Bits(20.0f));
+    m_dev->SetRenderState(D3DRS_POINTSCALE_A, Bits(c.a));
+    m_dev->SetRenderState(D3DRS_POINTSCALE_B, Bits(c.b));
+    m_dev->SetRenderState(D3DRS_POINTSCALE_C, Bits(c.c));
+    // Centred between pixels 31 and 32 so that an even size covers whole pixels.
+    struct V { float x, y, z; DWORD col; } p = {-0.5f / 32 * c.eyeDistance, 0.5f / 32 * c.eyeDistance,
+                                               c.eyeDistance, 0xFFFFFFFF};
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof(V)), S_OK);
+    std::vector<DWORD> f = Frame();
+    int count = 0;
+    for (int x = 0; x < kWidth; ++x) count += (f[31 * kWidth + x] & 0xFFFFFF) != 0;
+    EXPECT_EQ(count, c.expectedSide) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, Points,
+    ::testing::Values(PointCase{"fixed 8", 8, false, 1, 0, 0, 4, 8},
+                      PointCase{"fixed, clamped to max", 40, false, 1, 0, 0, 4, 20},
+                      // Scaled: viewport height 64 x size x sqrt(1 / (A + B d + C d^2)).
+                      PointCase{"scaled by A", 0.125f, true, 1, 0, 0, 4, 8},
+                      PointCase{"scaled by C at distance 2", 0.25f, true, 0, 0, 1, 2, 8},
+                      PointCase{"scaled by B at distance 4", 0.25f, true, 0, 1, 0, 4, 8}));
+
+TEST_F(Raster, PointSpriteTextureCoordinatesRunFromTheTopLeft)
+{
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(2, 2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), S_OK);
+    D3DLOCKED_RECT lr;
+    t->LockRect(0, &lr, nullptr, 0);
+    ((DWORD*)lr.pBits)[0] = 0xFFFF0000;
+    ((DWORD*)lr.pBits)[1] = 0xFF00FF00;
+    ((DWORD*)((uint8_t*)lr.pBits + lr.Pitch))[0] = 0xFF0000FF;
+    ((DWORD*)((uint8_t*)lr.pBits + lr.Pitch))[1] = 0xFFFFFFFF;
+    t->UnlockRect(0);
+    m_dev->SetTexture(0, t);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    m_dev->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_POINTSIZE, Bits(16.0f));
+    RhwVertex p = {31.5f, 31.5f, 0.5f, 1, 0xFFFFFFFF, 0, 0};
+    m_dev->SetFVF(kRhwFvf);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof(RhwVertex)), S_OK);
+    EXPECT_TRUE(Near(Pixel(26, 26), 0xFFFF0000, 0));
+    EXPECT_TRUE(Near(Pixel(37, 26), 0xFF00FF00, 0));
+    EXPECT_TRUE(Near(Pixel(26, 37), 0xFF0000FF, 0));
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+}
+
+} // namespace
+} // namespace d3d9test
