@@ -1,0 +1,276 @@
+// State defaults, state blocks and reference counts.
+#include "device_fixture.h"
+
+namespace d3d9test {
+namespace {
+
+class States : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        MakeDevice();
+    }
+    DWORD RS(D3DRENDERSTATETYPE s)
+    {
+        DWORD v = 0xDEADBEEF;
+        m_dev->GetRenderState(s, &v);
+        return v;
+    }
+    DWORD TSS(DWORD stage, D3DTEXTURESTAGESTATETYPE t)
+    {
+        DWORD v = 0xDEADBEEF;
+        m_dev->GetTextureStageState(stage, t, &v);
+        return v;
+    }
+    D3DLIGHT9 Light(float x)
+    {
+        D3DLIGHT9 l;
+        std::memset(&l, 0, sizeof(l));
+        l.Type = D3DLIGHT_DIRECTIONAL;
+        l.Diffuse = {1, 1, 1, 0};
+        l.Direction = {x, -1, 0};
+        return l;
+    }
+    BOOL Enabled(DWORD i)
+    {
+        BOOL b = 77;
+        if (FAILED(m_dev->GetLightEnable(i, &b))) return 77;
+        return b ? TRUE : FALSE;
+    }
+};
+
+TEST_F(States, DocumentedDefaults)
+{
+    struct { D3DRENDERSTATETYPE s; DWORD v; } rs[] = {
+        {D3DRS_ZENABLE, D3DZB_TRUE}, {D3DRS_FILLMODE, D3DFILL_SOLID}, {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
+        {D3DRS_ZWRITEENABLE, TRUE}, {D3DRS_ALPHATESTENABLE, FALSE}, {D3DRS_LASTPIXEL, TRUE},
+        {D3DRS_SRCBLEND, D3DBLEND_ONE}, {D3DRS_DESTBLEND, D3DBLEND_ZERO}, {D3DRS_CULLMODE, D3DCULL_CCW},
+        {D3DRS_ZFUNC, D3DCMP_LESSEQUAL}, {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS}, {D3DRS_FOGEND, Bits(1.0f)},
+        {D3DRS_FOGDENSITY, Bits(1.0f)}, {D3DRS_STENCILMASK, 0xFFFFFFFF}, {D3DRS_TEXTUREFACTOR, 0xFFFFFFFF},
+        {D3DRS_LIGHTING, TRUE}, {D3DRS_COLORVERTEX, TRUE}, {D3DRS_LOCALVIEWER, TRUE},
+        {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1}, {D3DRS_SPECULARMATERIALSOURCE, D3DMCS_COLOR2},
+        {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL}, {D3DRS_POINTSIZE, Bits(1.0f)},
+        {D3DRS_POINTSCALE_A, Bits(1.0f)}, {D3DRS_COLORWRITEENABLE, 0xF}, {D3DRS_BLENDOP, D3DBLENDOP_ADD},
+        {D3DRS_FOGTABLEMODE, D3DFOG_NONE}, {D3DRS_AMBIENT, 0}};
+    for (auto& e : rs) EXPECT_EQ(RS(e.s), e.v) << "render state " << e.s;
+    EXPECT_EQ(TSS(0, D3DTSS_COLOROP), (DWORD)D3DTOP_MODULATE);
+    EXPECT_EQ(TSS(1, D3DTSS_COLOROP), (DWORD)D3DTOP_DISABLE);
+    EXPECT_EQ(TSS(0, D3DTSS_ALPHAOP), (DWORD)D3DTOP_SELECTARG1);
+    EXPECT_EQ(TSS(1, D3DTSS_ALPHAOP), (DWORD)D3DTOP_DISABLE);
+    EXPECT_EQ(TSS(3, D3DTSS_COLORARG1), (DWORD)D3DTA_TEXTURE);
+    EXPECT_EQ(TSS(3, D3DTSS_COLORARG2), (DWORD)D3DTA_CURRENT);
+    EXPECT_EQ(TSS(5, D3DTSS_TEXCOORDINDEX), 5u);
+    DWORD v = 0;
+    m_dev->GetSamplerState(2, D3DSAMP_ADDRESSU, &v);
+    EXPECT_EQ(v, (DWORD)D3DTADDRESS_WRAP);
+    m_dev->GetSamplerState(2, D3DSAMP_MINFILTER, &v);
+    EXPECT_EQ(v, (DWORD)D3DTEXF_POINT);
+    m_dev->GetSamplerState(2, D3DSAMP_MIPFILTER, &v);
+    EXPECT_EQ(v, (DWORD)D3DTEXF_NONE);
+    // Numbers that are no render state fail and read the same each time.
+    DWORD a = 1, b = 2;
+    EXPECT_EQ(m_dev->GetRenderState((D3DRENDERSTATETYPE)3, &a), D3DERR_INVALIDCALL);
+    m_dev->GetRenderState((D3DRENDERSTATETYPE)3, &b);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(m_dev->SetRenderState((D3DRENDERSTATETYPE)3, 5), D3DERR_INVALIDCALL);
+    D3DMATRIX m;
+    m_dev->GetTransform(D3DTS_WORLDMATRIX(7), &m);
+    EXPECT_EQ(m._11, 1.0f);
+    EXPECT_EQ(m._12, 0.0f);
+    D3DLIGHT9 l;
+    EXPECT_EQ(m_dev->GetLight(0, &l), D3DERR_INVALIDCALL);
+}
+
+TEST_F(States, RecordedStatesAreNotAppliedUntilTheBlockIs)
+{
+    ASSERT_EQ(m_dev->BeginStateBlock(), S_OK);
+    EXPECT_EQ(m_dev->BeginStateBlock(), D3DERR_INVALIDCALL);
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
+    D3DMATRIX t = Translation(1, 2, 3);
+    m_dev->SetTransform(D3DTS_VIEW, &t);
+    IDirect3DStateBlock9* sb = nullptr;
+    ASSERT_EQ(m_dev->EndStateBlock(&sb), S_OK);
+    EXPECT_EQ(RS(D3DRS_ALPHABLENDENABLE), (DWORD)FALSE);
+    EXPECT_EQ(TSS(1, D3DTSS_COLOROP), (DWORD)D3DTOP_DISABLE);
+    m_dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);  // not in the block
+    ASSERT_EQ(sb->Apply(), S_OK);
+    EXPECT_EQ(RS(D3DRS_ALPHABLENDENABLE), (DWORD)TRUE);
+    EXPECT_EQ(TSS(1, D3DTSS_COLOROP), (DWORD)D3DTOP_ADD);
+    EXPECT_EQ(RS(D3DRS_ZWRITEENABLE), (DWORD)FALSE);
+    D3DMATRIX v;
+    m_dev->GetTransform(D3DTS_VIEW, &v);
+    EXPECT_EQ(v._42, 2.0f);
+    // Capture refreshes only the states the block holds.
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    m_dev->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    ASSERT_EQ(sb->Capture(), S_OK);
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    sb->Apply();
+    EXPECT_EQ(RS(D3DRS_ALPHABLENDENABLE), (DWORD)FALSE);
+    EXPECT_EQ(RS(D3DRS_ZWRITEENABLE), (DWORD)FALSE);
+    EXPECT_EQ(sb->Release(), 0u);
+    IDirect3DStateBlock9* none = nullptr;
+    EXPECT_EQ(m_dev->EndStateBlock(&none), D3DERR_INVALIDCALL);
+}
+
+TEST_F(States, BlockTypesCarryTheirStates)
+{
+    IDirect3DStateBlock9 *pixel = nullptr, *vertex = nullptr, *all = nullptr;
+    ASSERT_EQ(m_dev->CreateStateBlock(D3DSBT_PIXELSTATE, &pixel), S_OK);
+    ASSERT_EQ(m_dev->CreateStateBlock(D3DSBT_VERTEXSTATE, &vertex), S_OK);
+    ASSERT_EQ(m_dev->CreateStateBlock(D3DSBT_ALL, &all), S_OK);
+    auto change = [&] {
+        m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);   // pixel
+        m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);               // vertex
+        m_dev->SetRenderState(D3DRS_FOGSTART, Bits(5.0f));          // both
+        m_dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 3);    // vertex
+        m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD); // pixel
+        D3DMATRIX t = Translation(1, 0, 0);
+        m_dev->SetTransform(D3DTS_WORLD, &t);                       // all only
+    };
+    auto world = [&] {
+        D3DMATRIX m;
+        m_dev->GetTransform(D3DTS_WORLD, &m);
+        return m._41;
+    };
+    change();
+    pixel->Apply();
+    EXPECT_EQ(RS(D3DRS_SRCBLEND), (DWORD)D3DBLEND_ONE);
+    EXPECT_EQ(RS(D3DRS_LIGHTING), (DWORD)FALSE);
+    EXPECT_EQ(RS(D3DRS_FOGSTART), Bits(0.0f));
+    EXPECT_EQ(TSS(0, D3DTSS_TEXCOORDINDEX), 3u);
+    EXPECT_EQ(TSS(0, D3DTSS_COLOROP), (DWORD)D3DTOP_MODULATE);
+    EXPECT_EQ(world(), 1.0f);
+    change();
+    vertex->Apply();
+    EXPECT_EQ(RS(D3DRS_SRCBLEND), (DWORD)D3DBLEND_SRCALPHA);
+    EXPECT_EQ(RS(D3DRS_LIGHTING), (DWORD)TRUE);
+    EXPECT_EQ(RS(D3DRS_FOGSTART), Bits(0.0f));
+    EXPECT_EQ(TSS(0, D3DTSS_TEXCOORDINDEX), 0u);
+    EXPECT_EQ(TSS(0, D3DTSS_COLOROP), (DWORD)D3DTOP_ADD);
+    EXPECT_EQ(world(), 1.0f);
+    change();
+    all->Apply();
+    EXPECT_EQ(RS(D3DRS_SRCBLEND), (DWORD)D3DBLEND_ONE);
+    EXPECT_EQ(RS(D3DRS_LIGHTING), (DWORD)TRUE);
+    EXPECT_EQ(world(), 0.0f);
+    pixel->Release();
+    vertex->Release();
+    all->Release();
+}
+
+// A block made before a light was first set carries nothing for it: applying
+// it leaves that light as it is, while lights it knew are put back.
+TEST_F(States, BlocksCarryOnlyTheLightsThatExistedWhenTheyWereMade)
+{
+    D3DLIGHT9 l1 = Light(1);
+    m_dev->SetLight(1, &l1);
+    m_dev->LightEnable(1, FALSE);
+    IDirect3DStateBlock9* defaults = nullptr;
+    ASSERT_EQ(m_dev->CreateStateBlock(D3DSBT_ALL, &defaults), S_OK);
+
+    D3DLIGHT9 l0 = Light(0.5f);
+    m_dev->SetLight(0, &l0);
+    m_dev->LightEnable(0, TRUE);
+    m_dev->LightEnable(1, TRUE);
+    ASSERT_EQ(defaults->Apply(), S_OK);
+    EXPECT_EQ(Enabled(0), TRUE);   // unknown to the block: stays on
+    EXPECT_EQ(Enabled(1), FALSE);  // known: back to off
+    D3DLIGHT9 got;
+    ASSERT_EQ(m_dev->GetLight(0, &got), S_OK);
+    EXPECT_EQ(got.Direction.x, 0.5f);
+    // Capturing later does not add it either.
+    ASSERT_EQ(defaults->Capture(), S_OK);
+    m_dev->LightEnable(0, FALSE);
+    defaults->Apply();
+    EXPECT_EQ(Enabled(0), FALSE);
+    // A recorded block carries the lights set while recording.
+    m_dev->BeginStateBlock();
+    m_dev->LightEnable(2, TRUE);
+    IDirect3DStateBlock9* rec = nullptr;
+    m_dev->EndStateBlock(&rec);
+    EXPECT_EQ(Enabled(2), 77);  // recording applied nothing: light 2 does not exist yet
+    rec->Apply();
+    EXPECT_EQ(Enabled(2), TRUE);
+    ASSERT_EQ(m_dev->GetLight(2, &got), S_OK);
+    EXPECT_EQ(got.Type, D3DLIGHT_DIRECTIONAL);
+    EXPECT_EQ(got.Direction.z, 1.0f);
+    rec->Release();
+    defaults->Release();
+}
+
+TEST_F(States, StateBlocksHoldTheTexturesTheyCaptured)
+{
+    IDirect3DTexture9* t = SolidTexture(0xFFFFFFFF);
+    m_dev->SetTexture(0, t);
+    IDirect3DStateBlock9* sb = nullptr;
+    m_dev->CreateStateBlock(D3DSBT_ALL, &sb);
+    m_dev->SetTexture(0, nullptr);
+    EXPECT_EQ(t->Release(), 0u);  // the application's last reference
+    sb->Apply();                   // the block kept the texture alive
+    IDirect3DBaseTexture9* got = nullptr;
+    m_dev->GetTexture(0, &got);
+    EXPECT_EQ(got, t);
+    if (got) {
+        D3DSURFACE_DESC d;
+        static_cast<IDirect3DTexture9*>(got)->GetLevelDesc(0, &d);
+        EXPECT_EQ(d.Width, 4u);
+        got->Release();
+    }
+    m_dev->SetTexture(0, nullptr);
+    sb->Release();
+}
+
+TEST_F(States, ReferenceCountsAsOnDirect3D9)
+{
+    // The device holds the Direct3D object.
+    EXPECT_EQ(m_d3d->AddRef(), 3u);
+    EXPECT_EQ(m_d3d->Release(), 2u);
+    // Resources hold the device.
+    IDirect3DTexture9* t = nullptr;
+    m_dev->CreateTexture(8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr);
+    EXPECT_EQ(m_dev->AddRef(), 3u);
+    EXPECT_EQ(m_dev->Release(), 2u);
+    // Binding does not count; a level's surface counts on its texture.
+    m_dev->SetTexture(0, t);
+    EXPECT_EQ(t->AddRef(), 2u);
+    EXPECT_EQ(t->Release(), 1u);
+    IDirect3DSurface9* s = nullptr;
+    t->GetSurfaceLevel(1, &s);
+    EXPECT_EQ(t->AddRef(), 3u);
+    t->Release();
+    EXPECT_EQ(s->Release(), 1u);
+    IDirect3DDevice9* owner = nullptr;
+    t->GetDevice(&owner);
+    EXPECT_EQ(owner, m_dev);
+    EXPECT_EQ(owner->Release(), 2u);
+    // The back buffer counts on the device while it is held.
+    IDirect3DSurface9* bb = nullptr;
+    m_dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    EXPECT_EQ(m_dev->AddRef(), 4u);
+    m_dev->Release();
+    EXPECT_EQ(bb->Release(), 0u);
+    // A released texture that is still bound stays usable until unbound.
+    EXPECT_EQ(t->Release(), 0u);
+    EXPECT_EQ(m_dev->AddRef(), 2u);
+    m_dev->Release();
+    IDirect3DBaseTexture9* got = nullptr;
+    m_dev->GetTexture(0, &got);
+    EXPECT_EQ(got, t);
+    EXPECT_EQ(m_dev->AddRef(), 3u);  // held again by the application
+    m_dev->Release();
+    got->Release();
+    m_dev->SetTexture(0, nullptr);
+    // A resource left unreleased keeps the device's count above zero.
+    IDirect3DVertexBuffer9* vb = nullptr;
+    m_dev->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &vb, nullptr);
+    EXPECT_EQ(m_dev->Release(), 1u);
+    EXPECT_EQ(vb->Release(), 0u);  // the device goes with its last holder
+    m_dev = nullptr;
+}
+
+} // namespace
+} // namespace d3d9test
