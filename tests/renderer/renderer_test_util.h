@@ -1,0 +1,116 @@
+// Helpers of the renderer tests: a temporary working folder, a Config read
+// from a config.xml written there, and the keyboard listener.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "config.h"
+#include "msglistener.h"
+
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        char templ[] = "/tmp/nimbrender_XXXXXX";
+        char* dir = mkdtemp(templ);
+        path_ = dir != nullptr ? dir : "";
+        char cwd[4096];
+        previous_ = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
+        if (!path_.empty() && chdir(path_.c_str()) != 0)
+            path_.clear();
+    }
+    ~ScratchFolder()
+    {
+        if (chdir(previous_.c_str()) != 0) {
+        }
+        std::error_code ec;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ec);
+    }
+    const std::string& path() const { return path_; }
+
+    static void Write(const std::string& name, const std::string& bytes)
+    {
+        std::filesystem::path p(name);
+        if (p.has_parent_path())
+            std::filesystem::create_directories(p.parent_path());
+        std::ofstream(name, std::ios::binary) << bytes;
+    }
+    static std::string Read(const std::string& name)
+    {
+        std::ifstream in(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Names of the files directly in the folder whose name ends in `suffix`.
+    std::vector<std::string> Files(const std::string& suffix) const
+    {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(path_)) {
+            std::string n = e.path().filename().string();
+            if (n.size() >= suffix.size() && n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0)
+                out.push_back(n);
+        }
+        return out;
+    }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+// Creates g_pConfig from a config.xml in the working folder and the
+// keyboard listener; deletes both when it goes.
+class AppGlobals {
+public:
+    AppGlobals(bool showfps, bool mipmapping)
+    {
+        std::string xml = "<?xml version=\"1.0\" ?>\n<main>\n";
+        xml += std::string("  <showfps>") + (showfps ? "true" : "false") + "</showfps>\n";
+        xml += std::string("  <mipmapping>") + (mipmapping ? "true" : "false") + "</mipmapping>\n";
+        xml += "</main>\n";
+        ScratchFolder::Write("config.xml", xml);
+        g_pConfig = new Config();
+        g_pMsgListener = new MsgListener();
+    }
+    ~AppGlobals()
+    {
+        delete g_pMsgListener;
+        g_pMsgListener = nullptr;
+        delete g_pConfig;
+        g_pConfig = nullptr;
+    }
+};
+
+// A minimal BMP: 32 bits per pixel, top-down, alpha in the fourth byte.
+inline std::string MakeBmp32(int w, int h, const std::vector<uint32_t>& argb)
+{
+    std::string out;
+    auto put16 = [&](uint32_t v) { out.push_back((char)(v & 0xFF)); out.push_back((char)((v >> 8) & 0xFF)); };
+    auto put32 = [&](uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
+    uint32_t dataSize = (uint32_t)(w * h * 4);
+    out += "BM";
+    put32(14 + 40 + dataSize);
+    put32(0);
+    put32(14 + 40);
+    put32(40);
+    put32((uint32_t)w);
+    put32((uint32_t)-h);
+    put16(1);
+    put16(32);
+    put32(0);  // BI_RGB
+    put32(dataSize);
+    put32(2835);
+    put32(2835);
+    put32(0);
+    put32(0);
+    for (uint32_t p : argb)
+        put32(p);
+    return out;
+}
