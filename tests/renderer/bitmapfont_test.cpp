@@ -258,6 +258,38 @@ TEST(FontOnFake, LongTextIsDrawnInBatchesAndStatesComeBack)
     EXPECT_TRUE(dev.fake()->Problems().empty()) << ::testing::PrintToString(dev.fake()->Problems());
 }
 
+TEST(FontOnFake, TextAtAPointMovesTheCallersMatrixAndScalesTheWorld)
+{
+    ScratchFolder folder;
+    TestDevice dev(DeviceKind::Fake, false, false);
+    ASSERT_TRUE(dev.ok());
+    BitmapFont font("Arial", 24, FontBold | FontZEnable);
+    ASSERT_EQ(font.InitDeviceObjects(dev.device()), S_OK);
+    ASSERT_EQ(font.RestoreDeviceObjects(), S_OK);
+    D3DXMATRIX m;
+    D3DXMatrixRotationY(&m, 0.5f);
+    m._41 = 100.0f;
+    D3DXMATRIX rotation = m;
+    dev.device()->BeginScene();
+    EXPECT_EQ(font.Render3DTextAt("Nombre", 1.0f, 2.0f, 3.0f, 2.0f, &m), S_OK);
+    dev.device()->EndScene();
+    EXPECT_EQ(m._41, 1.0f);
+    EXPECT_EQ(m._42, 2.0f);
+    EXPECT_EQ(m._43, 3.0f);
+    EXPECT_EQ(m._11, rotation._11);
+    const D3DMATRIX& world = dev.fake()->LastDevice()->Transform(D3DTS_WORLD);
+    for (int r = 0; r < 3; r++)
+        for (int c = 0; c < 3; c++)
+            EXPECT_NEAR(world.m[r][c], 0.4f * rotation.m[r][c], 1e-6f) << r << c;
+    EXPECT_EQ(world._41, 1.0f);
+    EXPECT_EQ(world._43, 3.0f);
+    ASSERT_FALSE(dev.fake()->Draws().empty());
+    const FakeDraw& draw = dev.fake()->Draws().back();
+    EXPECT_EQ(draw.fvf, (DWORD)(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1));
+    EXPECT_EQ(draw.renderStates[D3DRS_ZENABLE], (DWORD)TRUE);
+    EXPECT_EQ(draw.stageStates[0][D3DTSS_COLOROP], (DWORD)D3DTOP_MODULATE);
+}
+
 TEST(FontOnFake, DrawingWithoutDeviceObjectsFails)
 {
     BitmapFont font("Arial", 13, 0);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "application.h"
 #include "effect.h"
 #include "escenor.h"
 #include "escenor_testing.h"
@@ -16,6 +17,7 @@
 #include "renderer.h"
 #include "renderer_test_util.h"
 #include "texturecache.h"
+#include <mscrt.h>
 
 namespace {
 
@@ -231,28 +233,6 @@ TEST_F(RendererOnFake, ScreenshotIsSavedAfterPresentAndOnlyOnce)
     EXPECT_EQ(folder_.Files(".bmp").size(), 1u);
 }
 
-TEST_F(RendererOnFake, ScreenshotDuringCaptureTakesThatFramesPlace)
-{
-    Build();
-    ASSERT_TRUE(gfx_->CreateDevice(true));
-    gfx_->SetDefaultStates();
-
-    g_capturing = true;
-    g_captureId = 4321;
-    g_captureFrame = 0;
-    gfx_->RenderFrame();
-    g_takeScreenshot = true;
-    gfx_->RenderFrame();
-    gfx_->RenderFrame();
-
-    std::vector<std::string> captures = folder_.Files("_0000.bmp");
-    EXPECT_EQ(captures, std::vector<std::string>{"4321_0000.bmp"});
-    EXPECT_TRUE(std::filesystem::exists("4321_0001.bmp"));
-    EXPECT_FALSE(std::filesystem::exists("4321_0002.bmp"));
-    EXPECT_EQ(g_captureFrame, 2);
-    EXPECT_EQ(folder_.Files(".bmp").size(), 3u);
-}
-
 TEST_F(RendererOnFake, FailedBackBufferReadSavesNothingAndCaptureGoesOn)
 {
     Build();
@@ -304,6 +284,86 @@ TEST_F(RendererOnFake, TeardownLeavesNoObjectAlive)
     EXPECT_EQ(g_pDefaultStateBlock, nullptr);
     EXPECT_TRUE(g_textureCache.empty());
     EXPECT_EQ(fake_.LiveObjects(), 0u) << ::testing::PrintToString(fake_.LiveObjectKinds());
+}
+
+// F11 and F12 as the window procedure receives them, served by the frames.
+class CaptureKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ScratchFolder::Write("config.xml", "<main><windowed>true</windowed></main>");
+        app_ = new Application();
+        g_pMsgListener = new MsgListener();
+        gfx_ = new NimbGfx();
+        gfx_->m_hWnd = FakeWindow();
+        ASSERT_TRUE(gfx_->CreateDevice(true));
+        gfx_->SetDefaultStates();
+    }
+    void TearDown() override
+    {
+        delete gfx_;
+        app_->Teardown();
+        delete app_;
+        g_capturing = false;
+        g_takeScreenshot = false;
+    }
+    void Key(WPARAM vk) { app_->WndProc(nullptr, WM_KEYDOWN, vk, 0); }
+    static std::string CaptureName(int id, int frame)
+    {
+        char name[64];
+        std::snprintf(name, sizeof(name), "%d_%04d.bmp", id, frame);
+        return name;
+    }
+
+    ScratchFolder folder_;
+    FakeD3D9 fake_;
+    Application* app_ = nullptr;
+    NimbGfx* gfx_ = nullptr;
+};
+
+TEST_F(CaptureKeys, F12ThreeTimesStartsStopsAndStartsAnewFromFrameZero)
+{
+    Key(VK_F12);
+    ASSERT_TRUE(g_capturing);
+    const int first = g_captureId;
+    gfx_->RenderFrame();
+    gfx_->RenderFrame();
+    Key(VK_F12);
+    EXPECT_FALSE(g_capturing);
+    gfx_->RenderFrame();
+    EXPECT_EQ(folder_.Files(".bmp").size(), 2u);
+
+    // The process clock moves on before the third press.
+    for (long start = ms_clock(); ms_clock() == start;) {
+    }
+    Key(VK_F12);
+    ASSERT_TRUE(g_capturing);
+    EXPECT_NE(g_captureId, first);
+    gfx_->RenderFrame();
+
+    EXPECT_TRUE(std::filesystem::exists(CaptureName(first, 0)));
+    EXPECT_TRUE(std::filesystem::exists(CaptureName(first, 1)));
+    EXPECT_TRUE(std::filesystem::exists(CaptureName(g_captureId, 0)));
+    EXPECT_EQ(folder_.Files(".bmp").size(), 3u);
+}
+
+TEST_F(CaptureKeys, F11DuringCaptureSavesAScreenshotInThatFramesPlace)
+{
+    Key(VK_F12);
+    const int id = g_captureId;
+    gfx_->RenderFrame();
+    Key(VK_F11);
+    gfx_->RenderFrame();
+    gfx_->RenderFrame();
+    EXPECT_TRUE(std::filesystem::exists(CaptureName(id, 0)));
+    EXPECT_TRUE(std::filesystem::exists(CaptureName(id, 1)));
+    EXPECT_FALSE(std::filesystem::exists(CaptureName(id, 2)));
+    std::vector<std::string> all = folder_.Files(".bmp");
+    ASSERT_EQ(all.size(), 3u);
+    int screenshots = 0;
+    for (const std::string& f : all)
+        screenshots += f.find('_') == std::string::npos;
+    EXPECT_EQ(screenshots, 1);
 }
 
 // An effect that counts its frames and clears nothing.
