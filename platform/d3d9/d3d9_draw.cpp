@@ -210,7 +210,7 @@ bool LayoutFromFVF(DWORD fvf, VertexLayout& L)
     case D3DFVF_XYZW: add(kAttrPosition, 4, GL_FLOAT, 0, 16); break;
     case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5:
         add(kAttrPosition, 3, GL_FLOAT, 0, 12);
-        betas = (int)((pos - D3DFVF_XYZ) / 2);
+        betas = (int)((pos - D3DFVF_XYZRHW) / 2);
         break;
     default: return false;
     }

@@ -2,6 +2,7 @@
 #include "d3d9_ffp.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace d3d9gl {

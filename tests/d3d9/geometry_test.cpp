@@ -1,0 +1,331 @@
+// Buffers, indexed draws, primitive types, vertex declarations, vertex
+// blending, texture coordinate generation and transforms, shaders.
+#include "device_fixture.h"
+
+namespace d3d9test {
+namespace {
+
+class Geometry : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        MakeDevice();
+        m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+        m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+        m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+        m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    }
+    bool Drawn(int x, int y) { return (Pixel(x, y) & 0xFFFFFF) != 0; }
+};
+
+TEST_F(Geometry, VertexAndIndexBuffersWith16And32BitIndices)
+{
+    RhwVertex quad[4] = {{0, 0, 0.5f, 1, 0xFFFF0000, 0, 0}, {16, 0, 0.5f, 1, 0xFFFF0000, 0, 0},
+                         {0, 16, 0.5f, 1, 0xFFFF0000, 0, 0}, {16, 16, 0.5f, 1, 0xFFFF0000, 0, 0}};
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexBuffer(8 * sizeof(RhwVertex), D3DUSAGE_WRITEONLY, kRhwFvf, D3DPOOL_MANAGED, &vb,
+                                        nullptr),
+              S_OK);
+    void* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), S_OK);
+    std::memcpy(p, quad, sizeof(quad));
+    for (RhwVertex& v : quad) {
+        v.x += 32;
+        v.color = 0xFF00FF00;
+    }
+    std::memcpy((RhwVertex*)p + 4, quad, sizeof(quad));
+    ASSERT_EQ(vb->Unlock(), S_OK);
+    EXPECT_EQ(vb->Unlock(), D3DERR_INVALIDCALL);
+    D3DVERTEXBUFFER_DESC vd;
+    vb->GetDesc(&vd);
+    EXPECT_EQ(vd.Size, 8 * sizeof(RhwVertex));
+    EXPECT_EQ(vd.FVF, kRhwFvf);
+
+    IDirect3DIndexBuffer9* ib16 = nullptr;
+    IDirect3DIndexBuffer9* ib32 = nullptr;
+    ASSERT_EQ(m_dev->CreateIndexBuffer(6 * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib16, nullptr), S_OK);
+    ASSERT_EQ(m_dev->CreateIndexBuffer(6 * 4, 0, D3DFMT_INDEX32, D3DPOOL_MANAGED, &ib32, nullptr), S_OK);
+    const WORD i16[6] = {0, 1, 2, 2, 1, 3};
+    const DWORD i32[6] = {0, 1, 2, 2, 1, 3};
+    ib16->Lock(0, 0, &p, 0);
+    std::memcpy(p, i16, sizeof(i16));
+    ib16->Unlock();
+    ib32->Lock(0, 0, &p, 0);
+    std::memcpy(p, i32, sizeof(i32));
+    ib32->Unlock();
+
+    m_dev->SetFVF(kRhwFvf);
+    m_dev->SetStreamSource(0, vb, 0, sizeof(RhwVertex));
+    m_dev->SetIndices(ib16);
+    ASSERT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), S_OK);
+    m_dev->SetIndices(ib32);
+    ASSERT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 0, 2), S_OK);  // base vertex 4
+    EXPECT_TRUE(Near(Pixel(8, 8), 0xFFFF0000, 0));
+    EXPECT_TRUE(Near(Pixel(40, 8), 0xFF00FF00, 0));
+    // Drawing from a later vertex.
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4, 2), S_OK);
+    EXPECT_FALSE(Drawn(8, 8));
+    EXPECT_TRUE(Drawn(40, 8));
+    // A relock with DISCARD replaces the data the next draw sees.
+    vb->Lock(0, 0, &p, D3DLOCK_DISCARD);
+    for (int i = 0; i < 8; ++i) ((RhwVertex*)p)[i] = {0, 0, 0, 1, 0, 0, 0};
+    vb->Unlock();
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4, 2);
+    EXPECT_FALSE(Drawn(40, 8));
+    // Out-of-range index reads fail.
+    EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 2), D3DERR_INVALIDCALL);
+    m_dev->SetStreamSource(0, nullptr, 0, 0);
+    m_dev->SetIndices(nullptr);
+    EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
+    vb->Release();
+    ib16->Release();
+    ib32->Release();
+}
+
+TEST_F(Geometry, UserPointerDrawsResetStreamZeroAndIndices)
+{
+    RhwVertex v[4] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {16, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                      {0, 16, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {16, 16, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+    const WORD idx[6] = {0, 1, 2, 2, 1, 3};
+    IDirect3DVertexBuffer9* vb = nullptr;
+    m_dev->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &vb, nullptr);
+    m_dev->SetStreamSource(0, vb, 0, 16);
+    m_dev->SetFVF(kRhwFvf);
+    ASSERT_EQ(m_dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, idx, D3DFMT_INDEX16, v, sizeof(RhwVertex)),
+              S_OK);
+    EXPECT_TRUE(Drawn(8, 8));
+    IDirect3DVertexBuffer9* got = vb;
+    UINT off = 1, stride = 1;
+    m_dev->GetStreamSource(0, &got, &off, &stride);
+    EXPECT_EQ(got, nullptr);
+    EXPECT_EQ(stride, 0u);
+    vb->Release();
+}
+
+struct PrimitiveCase {
+    D3DPRIMITIVETYPE type;
+    UINT count;
+    int x, y;  // a pixel the primitive covers
+};
+
+class Primitives : public Geometry, public ::testing::WithParamInterface<PrimitiveCase> {};
+
+TEST_P(Primitives, EveryTypeDraws)
+{
+    const PrimitiveCase& c = GetParam();
+    RhwVertex v[6] = {{4, 4, 0.5f, 1, 0xFFFFFFFF, 0, 0},  {30, 4, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                      {4, 30, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {30, 30, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                      {50, 4, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {50, 30, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+    m_dev->SetFVF(kRhwFvf);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(c.type, c.count, v, sizeof(RhwVertex)), S_OK);
+    EXPECT_TRUE(Drawn(c.x, c.y)) << c.type;
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, Primitives,
+                         ::testing::Values(PrimitiveCase{D3DPT_POINTLIST, 6, 30, 30},
+                                           PrimitiveCase{D3DPT_LINELIST, 3, 17, 4},
+                                           PrimitiveCase{D3DPT_LINESTRIP, 5, 17, 4},
+                                           PrimitiveCase{D3DPT_TRIANGLELIST, 2, 8, 8},
+                                           PrimitiveCase{D3DPT_TRIANGLESTRIP, 4, 40, 20},
+                                           PrimitiveCase{D3DPT_TRIANGLEFAN, 2, 8, 20}));
+
+TEST_F(Geometry, DeclarationsDrawLikeTheMatchingFormat)
+{
+    const D3DVERTEXELEMENT9 decl[] = {
+        {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
+        {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+        D3DDECL_END()};
+    IDirect3DVertexDeclaration9* d = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexDeclaration(decl, &d), S_OK);
+    UINT n = 0;
+    d->GetDeclaration(nullptr, &n);
+    EXPECT_EQ(n, 3u);
+    ASSERT_EQ(m_dev->SetVertexDeclaration(d), S_OK);
+    DWORD fvf = 1;
+    m_dev->GetFVF(&fvf);
+    EXPECT_EQ(fvf, 0u);
+    struct V { float x, y, z, w; DWORD c; } v[4] = {
+        {0, 0, 0.5f, 1, 0xFF00FFFF}, {8, 0, 0.5f, 1, 0xFF00FFFF}, {0, 8, 0.5f, 1, 0xFF00FFFF}, {8, 8, 0.5f, 1, 0xFF00FFFF}};
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), S_OK);
+    EXPECT_TRUE(Near(Pixel(3, 3), 0xFF00FFFF, 0));
+    m_dev->SetVertexDeclaration(nullptr);
+    d->Release();
+}
+
+// Two-matrix vertex blending, indexed and not, in the row-vector convention.
+TEST_F(Geometry, VertexBlendingWeighsTheWorldMatrices)
+{
+    D3DMATRIX left = Translation(-0.5f, 0, 0), right = Translation(0.5f, 0, 0);
+    m_dev->SetTransform(D3DTS_WORLDMATRIX(0), &left);
+    m_dev->SetTransform(D3DTS_WORLDMATRIX(1), &right);
+    m_dev->SetTransform(D3DTS_WORLDMATRIX(5), &right);
+    struct V { float x, y, z, w; DWORD c; } tri[3] = {
+        {-0.1f, 0.1f, 0.5f, 1.0f, 0xFFFFFFFF}, {0.1f, 0.1f, 0.5f, 1.0f, 0xFFFFFFFF}, {-0.1f, -0.1f, 0.5f, 1.0f, 0xFFFFFFFF}};
+    m_dev->SetFVF(D3DFVF_XYZB1 | D3DFVF_DIFFUSE);
+    m_dev->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_1WEIGHTS);
+    // The triangle's point (-0.05, 0.05) lands on pixel 14, 30 or 46 of row 30
+    // when moved left, not at all or right.
+    // Weight 1 on matrix 0: moved left.
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V)), S_OK);
+    EXPECT_TRUE(Drawn(14, 30));
+    EXPECT_FALSE(Drawn(30, 30));
+    // Weight 0: all on matrix 1, moved right.
+    for (V& v : tri) v.w = 0.0f;
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V));
+    EXPECT_TRUE(Drawn(46, 30));
+    EXPECT_FALSE(Drawn(14, 30));
+    // Half and half: back in the middle.
+    for (V& v : tri) v.w = 0.5f;
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V));
+    EXPECT_TRUE(Drawn(30, 30));
+    EXPECT_FALSE(Drawn(46, 30));
+    // Indexed: the last beta holds the matrix indices (5, then 0).
+    struct VI { float x, y, z, w; DWORD idx; DWORD c; } itri[3] = {
+        {-0.1f, 0.1f, 0.5f, 1.0f, 0x00000005u, 0xFFFFFFFF},
+        {0.1f, 0.1f, 0.5f, 1.0f, 0x00000005u, 0xFFFFFFFF},
+        {-0.1f, -0.1f, 0.5f, 1.0f, 0x00000005u, 0xFFFFFFFF}};
+    m_dev->SetFVF(D3DFVF_XYZB2 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_DIFFUSE);
+    m_dev->SetRenderState(D3DRS_INDEXEDVERTEXBLENDENABLE, TRUE);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, itri, sizeof(VI)), S_OK);
+    EXPECT_TRUE(Drawn(46, 30));
+    EXPECT_FALSE(Drawn(14, 30));
+    m_dev->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_DISABLE);
+    m_dev->SetRenderState(D3DRS_INDEXEDVERTEXBLENDENABLE, FALSE);
+}
+
+TEST_F(Geometry, TextureCoordinateIndexGenerationAndTransform)
+{
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(2, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), S_OK);
+    D3DLOCKED_RECT lr;
+    t->LockRect(0, &lr, nullptr, 0);
+    ((DWORD*)lr.pBits)[0] = 0xFFFF0000;
+    ((DWORD*)lr.pBits)[1] = 0xFF00FF00;
+    t->UnlockRect(0);
+    m_dev->SetTexture(0, t);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    m_dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    struct V { float x, y, z, rhw; float u0, v0, u1, v1; } q[4] = {
+        {0, 0, 0.5f, 1, 0.25f, 0, 0.75f, 0}, {8, 0, 0.5f, 1, 0.25f, 0, 0.75f, 0},
+        {0, 8, 0.5f, 1, 0.25f, 1, 0.75f, 1}, {8, 8, 0.5f, 1, 0.25f, 1, 0.75f, 1}};
+    m_dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX2);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(V));
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFFFF0000, 0));
+    m_dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(V));
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFF00FF00, 0));
+    m_dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+
+    // A texture transform on transformed vertices: 2D translation sits in the third row.
+    struct TV { float x, y, z; float u, v; } tq[4] = {
+        {-1, 1, 0.5f, 0.25f, 0}, {1, 1, 0.5f, 0.25f, 0}, {-1, -1, 0.5f, 0.25f, 1}, {1, -1, 0.5f, 0.25f, 1}};
+    D3DMATRIX shift = Identity();
+    shift._31 = 0.5f;
+    m_dev->SetTransform(D3DTS_TEXTURE0, &shift);
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_TEX1);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, tq, sizeof(TV));
+    EXPECT_TRUE(Near(Pixel(32, 32), 0xFFFF0000, 0));  // flags off: no transform
+    m_dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, tq, sizeof(TV));
+    EXPECT_TRUE(Near(Pixel(32, 32), 0xFF00FF00, 0));
+    // Camera-space position as coordinates: x from -1 to 1 across the screen.
+    m_dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    m_dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEPOSITION);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, tq, sizeof(TV));
+    EXPECT_TRUE(Near(Pixel(56, 32), 0xFF00FF00, 0));  // u = 0.75
+    EXPECT_TRUE(Near(Pixel(2, 32), 0xFFFF0000, 0));   // u < 0, clamped
+    m_dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+}
+
+// Shaders come as token streams that carry GLSL.
+std::vector<DWORD> ShaderTokens(DWORD version, const char* glsl)
+{
+    std::vector<DWORD> t;
+    t.push_back(version);
+    const size_t len = std::strlen(glsl) + 1;
+    const size_t words = (len + 3) / 4;
+    t.push_back(0xFFFEu | (DWORD)((words + 1) << 16));
+    t.push_back(D3DSHADER_GLSL_TAG);
+    const size_t at = t.size();
+    t.resize(at + words, 0);
+    std::memcpy(&t[at], glsl, len);
+    t.push_back(0x0000FFFFu);
+    return t;
+}
+
+TEST_F(Geometry, ShadersDrawWithTheirConstantsAndNullMeansFixedFunction)
+{
+    std::vector<DWORD> vs = ShaderTokens(D3DVS_VERSION(2, 0),
+                                         "layout(location = 0) in vec4 a_pos;\n"
+                                         "uniform vec4 vs_c[256];\n"
+                                         "void main() { gl_Position = vec4(a_pos.xy + vs_c[0].xy, 0.5, 1.0); }\n");
+    std::vector<DWORD> ps = ShaderTokens(D3DPS_VERSION(2, 0),
+                                         "uniform vec4 ps_c[224];\nout vec4 oC0;\n"
+                                         "void main() { oC0 = ps_c[3]; }\n");
+    IDirect3DVertexShader9* v = nullptr;
+    IDirect3DPixelShader9* p = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexShader(vs.data(), &v), S_OK);
+    ASSERT_EQ(m_dev->CreatePixelShader(ps.data(), &p), S_OK);
+    UINT size = 0;
+    v->GetFunction(nullptr, &size);
+    EXPECT_EQ(size, vs.size() * 4);
+    m_dev->SetVertexShader(v);
+    m_dev->SetPixelShader(p);
+    const float offset[4] = {0.5f, 0, 0, 0};
+    const float colour[4] = {0, 0, 1, 1};
+    m_dev->SetVertexShaderConstantF(0, offset, 1);
+    m_dev->SetPixelShaderConstantF(3, colour, 1);
+    struct V { float x, y, z; } tri[3] = {{-0.2f, 0.2f, 0}, {0.2f, 0.2f, 0}, {-0.2f, -0.2f, 0}};
+    m_dev->SetFVF(D3DFVF_XYZ);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V)), S_OK);
+    EXPECT_TRUE(Near(Pixel(45, 30), 0xFF0000FF, 0));
+    EXPECT_FALSE(Drawn(30, 30));
+    // Back to fixed function.
+    m_dev->SetVertexShader(nullptr);
+    m_dev->SetPixelShader(nullptr);
+    struct F { float x, y, z; DWORD c; } ftri[3] = {
+        {-0.2f, 0.2f, 0.5f, 0xFFFF0000}, {0.2f, 0.2f, 0.5f, 0xFFFF0000}, {-0.2f, -0.2f, 0.5f, 0xFFFF0000}};
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ftri, sizeof(F));
+    EXPECT_TRUE(Near(Pixel(30, 30), 0xFFFF0000, 0));
+    v->Release();
+    p->Release();
+    // Malformed streams are refused.
+    const DWORD bad[3] = {D3DVS_VERSION(2, 0), 0x12345678, 0x0000FFFF};
+    IDirect3DVertexShader9* none = nullptr;
+    EXPECT_EQ(m_dev->CreateVertexShader(bad, &none), D3DERR_INVALIDCALL);
+    std::vector<DWORD> broken = ShaderTokens(D3DVS_VERSION(2, 0), "void main() { nonsense }");
+    EXPECT_EQ(m_dev->CreateVertexShader(broken.data(), &none), D3DERR_INVALIDCALL);
+    EXPECT_EQ(none, nullptr);
+}
+
+TEST_F(Geometry, ProgramsAreCompiledOncePerStateCombination)
+{
+    D3DCAPS9 caps;
+    m_dev->GetDeviceCaps(&caps);
+    EXPECT_NE(caps.AlphaCmpCaps & D3DPCMPCAPS_GREATEREQUAL, 0u);
+    EXPECT_NE(caps.TextureOpCaps & D3DTEXOPCAPS_DOTPRODUCT3, 0u);
+    EXPECT_GE(caps.MaxTextureBlendStages, 2u);
+    Quad(0, 0, 8, 8, 0xFFFFFFFF);
+    IDirect3DQuery9* q = nullptr;
+    (void)q;
+    // Draw the same two combinations repeatedly and count nothing new.
+    for (int i = 0; i < 3; ++i) {
+        m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, i & 1);
+        Quad(0, 0, 8, 8, 0xFFFFFFFF);
+    }
+    EXPECT_TRUE(Drawn(4, 4));
+}
+
+} // namespace
+} // namespace d3d9test
