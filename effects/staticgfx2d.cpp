@@ -1,0 +1,100 @@
+#include "staticgfx2d.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "config.h"
+#include "utils.h"
+
+namespace {
+const float kFloatMin = -1e30f;
+const float kFloatMax = 1e30f;
+const int kIntMin = -2000000000;
+const int kIntMax = 2000000000;
+const int kMaxText = 65536;
+}  // namespace
+
+DWORD AlphaToQuadColor(float alpha) {
+    if (!(alpha > 0.0f)) alpha = 0.0f;  // also catches NaN
+    if (alpha > 1.0f) alpha = 1.0f;
+    DWORD a = static_cast<DWORD>(static_cast<int>(alpha * 255.0f));
+    return a * 0x01010101u;
+}
+
+int WrapImageIndex(int index, int count) {
+    if (count <= 0) return -1;
+    int k = index % count;
+    return k < 0 ? k + count : k;
+}
+
+CStaticGfx2D::CStaticGfx2D()
+    : m_pEscena(nullptr), m_pCamara(nullptr), m_imagenes(nullptr), m_numImagenes(0) {
+    SetName("CStaticGfx2D");
+    m_params.push_back(new PublicParamInt("numeroImagenes", 1, kIntMin, kIntMax));
+    m_params.push_back(new PublicParamInt("imagenActual", 0, kIntMin, kIntMax));
+    for (int i = 0; i < kMaxImagenes; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "ficheroImagen%d", i);
+        m_params.push_back(new PublicParamString(name, "", kMaxText));
+    }
+    m_params.push_back(new PublicParamFloat("alpha", 1.0f, kFloatMin, kFloatMax));
+    m_params.push_back(new PublicParamFloat("scalex", 1.0f, kFloatMin, kFloatMax));
+    m_params.push_back(new PublicParamFloat("scaley", 1.0f, kFloatMin, kFloatMax));
+    m_params.push_back(new PublicParamFloat("posx", 0.0f, kFloatMin, kFloatMax));
+    m_params.push_back(new PublicParamFloat("posy", 0.0f, kFloatMin, kFloatMax));
+    m_params.push_back(new PublicParamFloat("u0", 0.0f, kFloatMin, kFloatMax));
+    m_params.push_back(new PublicParamFloat("u1", 1.0f, kFloatMin, kFloatMax));
+    m_params.push_back(new PublicParamFloat("v0", 0.0f, kFloatMin, kFloatMax));
+    m_params.push_back(new PublicParamFloat("v1", 1.0f, kFloatMin, kFloatMax));
+}
+
+CStaticGfx2D::~CStaticGfx2D() {
+    if (m_initialised) {
+        delete m_pEscena;
+        for (int i = 0; i < m_numImagenes; ++i) delete m_imagenes[i];
+        delete[] m_imagenes;
+        delete m_pCamara;
+    }
+}
+
+int CStaticGfx2D::Init() {
+    m_pEscena = new Scene();
+    int count = static_cast<PublicParamInt*>(GetParam("numeroImagenes"))->GetValue();
+    // Only ten file parameters exist; a count outside [0, 10] is held to it.
+    if (count < 0) count = 0;
+    if (count > kMaxImagenes) count = kMaxImagenes;
+    m_numImagenes = count;
+    m_imagenes = new StaticQuad*[m_numImagenes > 0 ? m_numImagenes : 1];
+    char nombre_fichero[4096];
+    for (int i = 0; i < m_numImagenes; ++i) {
+        std::snprintf(nombre_fichero, sizeof(nombre_fichero), "ficheroImagen%d", i);
+        const char* file = static_cast<PublicParamString*>(GetParam(nombre_fichero))->GetValue();
+        m_imagenes[i] = new StaticQuad(file, g_pConfig->m_resx, g_pConfig->m_resy, true);
+        m_pEscena->Add(m_imagenes[i]);
+    }
+    m_pCamara = new Camera();
+    return 0;
+}
+
+int CStaticGfx2D::Start() { return 0; }
+
+int CStaticGfx2D::Render(float) {
+    for (int i = 0; i < m_numImagenes; ++i) m_imagenes[i]->m_color = 0;
+    int k = static_cast<PublicParamInt*>(GetParam("imagenActual"))->GetValue();
+    int shown = WrapImageIndex(k, m_numImagenes);
+    if (shown >= 0) {
+        StaticQuad* quad = m_imagenes[shown];
+        quad->m_color = AlphaToQuadColor(static_cast<PublicParamFloat*>(GetParam("alpha"))->GetValue());
+        quad->m_scaleX = static_cast<PublicParamFloat*>(GetParam("scalex"))->GetValue();
+        quad->m_scaleY = static_cast<PublicParamFloat*>(GetParam("scaley"))->GetValue();
+        quad->m_posX = static_cast<PublicParamFloat*>(GetParam("posx"))->GetValue();
+        quad->m_posY = static_cast<PublicParamFloat*>(GetParam("posy"))->GetValue();
+        quad->m_u0 = static_cast<PublicParamFloat*>(GetParam("u0"))->GetValue();
+        quad->m_u1 = static_cast<PublicParamFloat*>(GetParam("u1"))->GetValue();
+        quad->m_v0 = static_cast<PublicParamFloat*>(GetParam("v0"))->GetValue();
+        quad->m_v1 = static_cast<PublicParamFloat*>(GetParam("v1"))->GetValue();
+    }
+    ApplyDefaultStates();
+    m_pEscena->Render(m_pCamara, m_delta);
+    return 0;
+}
