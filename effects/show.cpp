@@ -59,7 +59,7 @@ const char* const kGreetedGroups[20] = {
     "Tortuga Binaria", "Pixel Rancio",   "Los Bucles",   "Croqueta Vectorial", "Faro Lento",
     "Nube Cuadrada",   "Bytes Tibios",   "Tinta Verde",  "Gamma Norte",        "Rayo Tardio",
     "Coral Binario",   "Vector Dulce",   "Pila Baja",    "Zorzal Digital",     "Los Texeles",
-    "Escoba Cuantica", "Patata Fractal", "Chispa Lunar", "Marmota Azul",       "Fin de Linea",
+    "Escoba Cuantica", "Patata Fractal", "Chispa Lunar", "Marmota Azul",       "Punto Final",
 };
 const float kGreetingBounds[21] = {6.6f,  7.0f,  7.4f,  7.8f,  8.2f,  8.6f,  9.0f,
                                    9.4f,  9.8f,  10.2f, 10.6f, 11.0f, 11.4f, 11.8f,

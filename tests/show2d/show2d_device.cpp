@@ -130,22 +130,16 @@ Frame ReadBackBuffer() {
     if (FAILED(m_pd3dDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back))) return frame;
     D3DSURFACE_DESC desc;
     back->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    if (SUCCEEDED(m_pd3dDevice->CreateOffscreenPlainSurface(desc.Width, desc.Height, D3DFMT_A8R8G8B8,
-                                                            D3DPOOL_SYSTEMMEM, &copy, nullptr)) &&
-        SUCCEEDED(m_pd3dDevice->GetRenderTargetData(back, copy))) {
-        D3DLOCKED_RECT locked;
-        if (SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-            frame.width = (int)desc.Width;
-            frame.height = (int)desc.Height;
-            frame.pixels.resize((size_t)frame.width * frame.height);
-            for (int y = 0; y < frame.height; ++y)
-                std::memcpy(&frame.pixels[(size_t)y * frame.width],
-                            (const unsigned char*)locked.pBits + (size_t)y * locked.Pitch, frame.width * 4);
-            copy->UnlockRect();
-        }
+    D3DLOCKED_RECT locked;
+    if (SUCCEEDED(back->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+        frame.width = (int)desc.Width;
+        frame.height = (int)desc.Height;
+        frame.pixels.resize((size_t)frame.width * frame.height);
+        for (int y = 0; y < frame.height; ++y)
+            std::memcpy(&frame.pixels[(size_t)y * frame.width],
+                        (const unsigned char*)locked.pBits + (size_t)y * locked.Pitch, frame.width * 4);
+        back->UnlockRect();
     }
-    if (copy) copy->Release();
     back->Release();
     return frame;
 }

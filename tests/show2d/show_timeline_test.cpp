@@ -158,7 +158,7 @@ TEST_F(ShowTimeline, FirstTextChangesOncePerSecondAndEndsOnTheShadowedKey) {
         {0.5f, "Probando..."},    {1.5f, "Hola"},      {2.5f, "aprovecho"},     {3.5f, "para"},
         {4.5f, "saludar"},        {5.5f, "a mi mama"}, {6.5f, "y a mi papa."},  {7.5f, "Siempre"},
         {8.5f, "es verano"},      {9.5f, "con el pepino"}, {10.5f, "en la mano"}, {11.5f, "..."},
-        {12.5f, "con el pepino"}, {13.0f, "..."},      {13.99f, "..."},         {14.01f, "en la mano."},
+        {12.5f, "con el pepino"}, {13.01f, "..."},     {13.99f, "..."},         {14.01f, "en la mano."},
         {14.99f, "en la mano."},
     };
     for (const TextRead& r : reads) EXPECT_EQ(TextAt(text, "frase", r.time), r.text) << "at " << r.time;
