@@ -52,7 +52,7 @@ void KeyFlyBy(Effect* e, float start, float end, float fromX, float toX, float p
     I(e, "imagenActual")->AddLinearKey(start, end, 1, 20);
 }
 
-const char* const kThreePersons = "Saludos a Ramira, Teodulfo y Casilda";
+const char* const kThreePersons = "Hola Ramira, Teo y Lupe";
 
 // Invented names, greeted one after another from 6.6 s on.
 const char* const kGreetedGroups[20] = {

@@ -121,6 +121,31 @@ public:
             }
     }
 
+    // Filled polygon (even-odd rule), supersampled 4x4 for soft edges.
+    void Polygon(const std::vector<float>& xy, Rgba c) {
+        size_t n = xy.size() / 2;
+        float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+        for (size_t i = 0; i < n; ++i) {
+            minX = std::min(minX, xy[2 * i]), maxX = std::max(maxX, xy[2 * i]);
+            minY = std::min(minY, xy[2 * i + 1]), maxY = std::max(maxY, xy[2 * i + 1]);
+        }
+        for (int y = std::max(0, (int)minY); y <= std::min(m_h - 1, (int)maxY); ++y)
+            for (int x = std::max(0, (int)minX); x <= std::min(m_w - 1, (int)maxX); ++x) {
+                int hits = 0;
+                for (int sy = 0; sy < 4; ++sy)
+                    for (int sx = 0; sx < 4; ++sx) {
+                        float px = x + (sx + 0.5f) / 4.0f, py = y + (sy + 0.5f) / 4.0f;
+                        bool in = false;
+                        for (size_t i = 0, j = n - 1; i < n; j = i++) {
+                            float xi = xy[2 * i], yi = xy[2 * i + 1], xj = xy[2 * j], yj = xy[2 * j + 1];
+                            if ((yi > py) != (yj > py) && px < (xj - xi) * (py - yi) / (yj - yi) + xi) in = !in;
+                        }
+                        if (in) ++hits;
+                    }
+                if (hits) Blend(x, y, c, hits / 16.0f);
+            }
+    }
+
     void Line(float ax, float ay, float bx, float by, float width, Rgba c) {
         float dx = bx - ax, dy = by - ay, len = std::hypot(dx, dy);
         if (len <= 0.0f) return;
@@ -454,7 +479,7 @@ Image Glasses(int pose) {
     return img;
 }
 
-// Emblem that zooms from the centre: a ring with the letter N inside.
+// Emblem that zooms from the centre: a ring with a star inside.
 Image Emblem() {
     Image img(256, 256);
     img.Disc(128, 128, 120, Hex(0xffd54f, 0.9f), 104);
@@ -463,7 +488,14 @@ Image Emblem() {
         float ang = i * kPi / 6.0f;
         img.Disc(128 + std::cos(ang) * 112, 128 + std::sin(ang) * 112, 5, Hex(0xffffff));
     }
-    Text(img, "N", 128 - 2.5f * 22, 128 - 3.5f * 22, 22.0f, Hex(0xffd54f));
+    // Five-pointed star in the middle.
+    std::vector<float> star;
+    for (int i = 0; i < 10; ++i) {
+        float ang = -kPi * 0.5f + i * kPi / 5.0f, r = (i % 2) ? 31.0f : 78.0f;
+        star.push_back(128 + std::cos(ang) * r);
+        star.push_back(128 + std::sin(ang) * r);
+    }
+    img.Polygon(star, Hex(0xffd54f));
     return img;
 }
 
