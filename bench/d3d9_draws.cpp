@@ -4,21 +4,31 @@
 // A frame is 2,000 small textured quads (pre-transformed vertices, 8 x 8
 // pixels) with a state change before each: the texture of stage 0 cycles
 // through 8 textures and alpha blending toggles. Both paths draw into an
-// off-screen target that is blitted to the window at Present.
+// off-screen target that is blitted to the window at Present. A third figure
+// adds 8 redundant state sets before each draw of the device's frame.
 //
 //     build/bench/bench_d3d9_draws [frames]
 //
-// Runs headless (SDL's offscreen driver) unless SDL_VIDEODRIVER is set.
+// Runs headless (SDL's offscreen driver) unless SDL_VIDEODRIVER is set, with
+// Mesa's shader cache off unless MESA_SHADER_CACHE_DISABLE is set, and with
+// one llvmpipe rasterizer thread unless LP_NUM_THREADS is set: the draws are
+// tiny, and more threads only add scheduling noise on shared cores. The three
+// measurements take turns, round after round, and each keeps its best round:
+// the cores are shared, and the best round is the least disturbed one. Exits
+// non-zero when a path is missing or the two pictures differ.
 #include <windows.h>
 #include <d3d9.h>
 
 #include <SDL.h>
 #include <GL/glcorearb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -27,6 +37,7 @@ const int kWidth = 640, kHeight = 480;
 const int kDraws = 2000;
 const int kTextures = 8;
 const int kQuad = 8; // pixels
+const int kRounds = 15;
 
 using Clock = std::chrono::steady_clock;
 
@@ -60,22 +71,14 @@ std::vector<Vertex> MakeQuads()
     return v;
 }
 
+// Solid colours, so that both paths sample the same texel whatever their
+// pixel-centre conventions; the alpha makes blending count.
 std::vector<uint32_t> TexturePixels(int t)
 {
-    std::vector<uint32_t> p(16 * 16);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            p[y * 16 + x] = ((x ^ y ^ t) & 1) ? 0xFFFFFFFFu : 0xFF000000u | (uint32_t)(t * 0x1F3F5F);
-    return p;
+    const uint32_t colors[kTextures] = {0xC0FF4020u, 0xC020FF40u, 0xC04020FFu, 0xC0FFFF20u,
+                                        0xC020FFFFu, 0xC0FF20FFu, 0xC0808080u, 0xC0FFFFFFu};
+    return std::vector<uint32_t>(16 * 16, colors[t]);
 }
-
-struct Result {
-    bool ok = false;
-    double drawsPerSecond = 0.0;
-    double firstUseMs = 0.0;  // a frame whose draw needs a new state combination
-    double cachedMs = 0.0;    // the same frame once the combination is known
-    int combinations = 0;
-};
 
 // ---- Through the device ---------------------------------------------------------------
 
@@ -93,158 +96,205 @@ void Pump()
     }
 }
 
-// Waits for the device to finish by reading the back buffer back.
-void DeviceFinish(IDirect3DDevice9* dev, IDirect3DSurface9* readback)
-{
-    IDirect3DSurface9* bb = nullptr;
-    if (SUCCEEDED(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb))) {
-        dev->GetRenderTargetData(bb, readback);
-        bb->Release();
-    }
-}
-
-Result RunDevice(int frames)
-{
-    Result r;
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "bench_d3d9_draws";
-    RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "bench", WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight,
-                                nullptr, nullptr, wc.hInstance, nullptr);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    IDirect3DDevice9* dev = nullptr;
-    if (hwnd && d3d) {
-        D3DPRESENT_PARAMETERS pp{};
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = hwnd;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev);
-    }
-    if (!dev) {
-        std::printf("device: not available (Direct3DCreate9 %s, CreateDevice failed)\n",
-                     d3d ? "ok" : "null");
-        if (d3d)
-            d3d->Release();
-        if (hwnd)
-            DestroyWindow(hwnd);
-        UnregisterClassA(wc.lpszClassName, wc.hInstance);
-        return r;
-    }
-
-    IDirect3DTexture9* tex[kTextures] = {};
-    for (int t = 0; t < kTextures; ++t) {
-        dev->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex[t], nullptr);
-        D3DLOCKED_RECT lr;
-        if (tex[t] && SUCCEEDED(tex[t]->LockRect(0, &lr, nullptr, 0))) {
-            std::vector<uint32_t> px = TexturePixels(t);
-            for (int y = 0; y < 16; ++y)
-                std::memcpy((BYTE*)lr.pBits + y * lr.Pitch, &px[y * 16], 64);
-            tex[t]->UnlockRect(0);
+class DeviceBench {
+public:
+    bool Init()
+    {
+        wc_.lpfnWndProc = WndProc;
+        wc_.hInstance = GetModuleHandleA(nullptr);
+        wc_.lpszClassName = "bench_d3d9_draws";
+        RegisterClassA(&wc_);
+        RECT outer = {0, 0, kWidth, kHeight};
+        AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
+        hwnd_ = CreateWindowExA(0, wc_.lpszClassName, "bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                                wc_.hInstance, nullptr);
+        d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+        if (hwnd_ && d3d_) {
+            D3DPRESENT_PARAMETERS pp{};
+            pp.Windowed = TRUE;
+            pp.BackBufferWidth = kWidth;
+            pp.BackBufferHeight = kHeight;
+            pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+            pp.hDeviceWindow = hwnd_;
+            pp.EnableAutoDepthStencil = TRUE;
+            pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+            pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+            d3d_->CreateDevice(0, D3DDEVTYPE_HAL, hwnd_, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev_);
         }
+        if (!dev_) {
+            std::printf("device: not available (Direct3DCreate9 %s)\n", d3d_ ? "gave an object" : "gave null");
+            return false;
+        }
+        for (int t = 0; t < kTextures; ++t) {
+            dev_->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex_[t], nullptr);
+            D3DLOCKED_RECT lr;
+            if (tex_[t] && SUCCEEDED(tex_[t]->LockRect(0, &lr, nullptr, 0))) {
+                std::vector<uint32_t> px = TexturePixels(t);
+                for (int y = 0; y < 16; ++y)
+                    std::memcpy((BYTE*)lr.pBits + y * lr.Pitch, &px[y * 16], 64);
+                tex_[t]->UnlockRect(0);
+            }
+        }
+        std::vector<Vertex> quads = MakeQuads();
+        dev_->CreateVertexBuffer((UINT)(quads.size() * sizeof(Vertex)), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED,
+                                 &vb_, nullptr);
+        void* data = nullptr;
+        if (vb_ && SUCCEEDED(vb_->Lock(0, 0, &data, 0))) {
+            std::memcpy(data, quads.data(), quads.size() * sizeof(Vertex));
+            vb_->Unlock();
+        }
+        // A system-memory copy of the back buffer, read back to wait for the device.
+        D3DSURFACE_DESC desc{};
+        IDirect3DSurface9* bb = nullptr;
+        if (SUCCEEDED(dev_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb))) {
+            bb->GetDesc(&desc);
+            bb->Release();
+        }
+        if (desc.Width != (UINT)kWidth || desc.Height != (UINT)kHeight) {
+            std::printf("device: back buffer %ux%u, not %dx%d\n", desc.Width, desc.Height, kWidth, kHeight);
+            return false;
+        }
+        dev_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &readback_,
+                                          nullptr);
+        if (!tex_[kTextures - 1] || !vb_ || !readback_) {
+            std::printf("device: could not create the frame's resources\n");
+            return false;
+        }
+        dev_->SetFVF(kFvf);
+        dev_->SetStreamSource(0, vb_, 0, sizeof(Vertex));
+        dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+        dev_->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+        dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        dev_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        dev_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        return true;
     }
-    std::vector<Vertex> quads = MakeQuads();
-    IDirect3DVertexBuffer9* vb = nullptr;
-    dev->CreateVertexBuffer((UINT)(quads.size() * sizeof(Vertex)), D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED, &vb,
-                            nullptr);
-    void* data = nullptr;
-    if (vb && SUCCEEDED(vb->Lock(0, 0, &data, 0))) {
-        std::memcpy(data, quads.data(), quads.size() * sizeof(Vertex));
-        vb->Unlock();
-    }
-    IDirect3DSurface9* readback = nullptr;
-    dev->CreateOffscreenPlainSurface(kWidth, kHeight, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &readback, nullptr);
 
-    dev->SetFVF(kFvf);
-    dev->SetStreamSource(0, vb, 0, sizeof(Vertex));
-    dev->SetRenderState(D3DRS_LIGHTING, FALSE);
-    dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-    dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-
-    auto frame = [&]() {
-        dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF202040, 1.0f, 0);
-        dev->BeginScene();
+    void Frame(bool redundant)
+    {
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF202040, 1.0f, 0);
+        dev_->BeginScene();
         for (int i = 0; i < kDraws; ++i) {
-            dev->SetTexture(0, tex[i % kTextures]);
-            dev->SetRenderState(D3DRS_ALPHABLENDENABLE, (i & 1) ? TRUE : FALSE);
-            dev->SetRenderState(D3DRS_LIGHTING, FALSE); // redundant: must cost nothing
-            dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, (UINT)i * 4, 2);
+            dev_->SetTexture(0, tex_[i % kTextures]);
+            dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, (i & 1) ? TRUE : FALSE);
+            if (redundant) {
+                // Values the device already has.
+                dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+                dev_->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+                dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+                dev_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+                dev_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+                dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+                dev_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+                dev_->SetFVF(kFvf);
+            }
+            dev_->DrawPrimitive(D3DPT_TRIANGLESTRIP, (UINT)i * 4, 2);
         }
-        dev->EndScene();
-        dev->Present(nullptr, nullptr, nullptr, nullptr);
+        dev_->EndScene();
+        dev_->Present(nullptr, nullptr, nullptr, nullptr);
         Pump();
-    };
-    for (int i = 0; i < 5; ++i)
-        frame();
-    DeviceFinish(dev, readback);
-    Clock::time_point t0 = Clock::now();
-    for (int i = 0; i < frames; ++i)
-        frame();
-    DeviceFinish(dev, readback);
-    r.drawsPerSecond = (double)frames * kDraws / Seconds(t0, Clock::now());
+    }
 
-    // First use of a state combination: one quad with a stage set-up never
-    // drawn before, then the same frame again.
-    const DWORD ops[] = {D3DTOP_ADD, D3DTOP_SUBTRACT, D3DTOP_MODULATE2X, D3DTOP_MODULATE4X, D3DTOP_ADDSIGNED,
-                         D3DTOP_SELECTARG2, D3DTOP_BLENDDIFFUSEALPHA, D3DTOP_BLENDTEXTUREALPHA};
-    const DWORD args[] = {D3DTA_DIFFUSE, D3DTA_TFACTOR, D3DTA_DIFFUSE | D3DTA_COMPLEMENT,
-                          D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE};
-    double first = 0.0, cached = 0.0;
-    int n = 0;
-    for (DWORD op : ops)
-        for (DWORD arg : args) {
-            auto one = [&]() {
-                Clock::time_point a = Clock::now();
-                dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-                dev->BeginScene();
-                dev->SetTextureStageState(0, D3DTSS_COLOROP, op);
-                dev->SetTextureStageState(0, D3DTSS_COLORARG2, arg);
-                dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-                dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
-                dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
-                dev->EndScene();
-                dev->Present(nullptr, nullptr, nullptr, nullptr);
-                DeviceFinish(dev, readback);
-                return Seconds(a, Clock::now());
-            };
-            first += one();
-            cached += one();
-            ++n;
+    // Waits for the device by reading the back buffer back.
+    void Finish()
+    {
+        IDirect3DSurface9* bb = nullptr;
+        if (SUCCEEDED(dev_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb))) {
+            if (FAILED(dev_->GetRenderTargetData(bb, readback_)))
+                std::printf("device: GetRenderTargetData failed\n");
+            bb->Release();
         }
-    r.firstUseMs = first * 1000.0 / n;
-    r.cachedMs = cached * 1000.0 / n;
-    r.combinations = n;
-    r.ok = true;
+    }
 
-    dev->SetStreamSource(0, nullptr, 0, 0);
-    dev->SetTexture(0, nullptr);
-    if (readback)
-        readback->Release();
-    if (vb)
-        vb->Release();
-    for (IDirect3DTexture9* t : tex)
-        if (t)
-            t->Release();
-    ULONG left = dev->Release();
-    if (left)
-        std::printf("device: %lu references left\n", (unsigned long)left);
-    d3d->Release();
-    DestroyWindow(hwnd);
-    Pump();
-    UnregisterClassA(wc.lpszClassName, wc.hInstance);
-    return r;
-}
+    // The last frame (after Finish), top row first, as 0xAARRGGBB.
+    std::vector<uint32_t> Picture()
+    {
+        std::vector<uint32_t> p;
+        D3DLOCKED_RECT lr;
+        if (SUCCEEDED(readback_->LockRect(&lr, nullptr, D3DLOCK_READONLY))) {
+            p.resize((size_t)kWidth * kHeight);
+            for (int y = 0; y < kHeight; ++y)
+                std::memcpy(&p[(size_t)y * kWidth], (const BYTE*)lr.pBits + y * lr.Pitch, kWidth * 4);
+            readback_->UnlockRect();
+        }
+        return p;
+    }
+
+    // Mean time of a one-quad frame whose stage set-up is new, and of the same
+    // frame once the set-up is known; returns the number of set-ups tried.
+    int FirstUse(double* firstMs, double* knownMs)
+    {
+        const DWORD ops[] = {D3DTOP_ADD, D3DTOP_SUBTRACT, D3DTOP_MODULATE2X, D3DTOP_MODULATE4X,
+                             D3DTOP_ADDSIGNED, D3DTOP_SELECTARG2, D3DTOP_BLENDDIFFUSEALPHA,
+                             D3DTOP_BLENDTEXTUREALPHA};
+        const DWORD args[] = {D3DTA_DIFFUSE, D3DTA_TFACTOR, D3DTA_DIFFUSE | D3DTA_COMPLEMENT,
+                              D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE};
+        double first = 0.0, known = 0.0;
+        int n = 0;
+        for (DWORD op : ops)
+            for (DWORD arg : args) {
+                auto one = [&]() {
+                    Clock::time_point a = Clock::now();
+                    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+                    dev_->BeginScene();
+                    dev_->SetTextureStageState(0, D3DTSS_COLOROP, op);
+                    dev_->SetTextureStageState(0, D3DTSS_COLORARG2, arg);
+                    dev_->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+                    dev_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+                    dev_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+                    dev_->EndScene();
+                    dev_->Present(nullptr, nullptr, nullptr, nullptr);
+                    Finish();
+                    return Seconds(a, Clock::now());
+                };
+                first += one();
+                known += one();
+                ++n;
+            }
+        *firstMs = first * 1000.0 / n;
+        *knownMs = known * 1000.0 / n;
+        return n;
+    }
+
+    void Shutdown()
+    {
+        if (dev_) {
+            dev_->SetStreamSource(0, nullptr, 0, 0);
+            dev_->SetTexture(0, nullptr);
+        }
+        if (readback_)
+            readback_->Release();
+        if (vb_)
+            vb_->Release();
+        for (IDirect3DTexture9* t : tex_)
+            if (t)
+                t->Release();
+        if (dev_) {
+            ULONG left = dev_->Release();
+            if (left)
+                std::printf("device: %lu references left\n", (unsigned long)left);
+        }
+        if (d3d_)
+            d3d_->Release();
+        if (hwnd_)
+            DestroyWindow(hwnd_);
+        Pump();
+        UnregisterClassA(wc_.lpszClassName, wc_.hInstance);
+    }
+
+private:
+    WNDCLASSA wc_{};
+    HWND hwnd_ = nullptr;
+    IDirect3D9* d3d_ = nullptr;
+    IDirect3DDevice9* dev_ = nullptr;
+    IDirect3DTexture9* tex_[kTextures] = {};
+    IDirect3DVertexBuffer9* vb_ = nullptr;
+    IDirect3DSurface9* readback_ = nullptr;
+};
 
 // ---- Raw OpenGL ----------------------------------------------------------------------------
 
-struct Gl {
-#define GLFN(type, name) type name = nullptr;
 #define GL_FUNCTIONS(X)                                                                                        \
     X(PFNGLGENBUFFERSPROC, GenBuffers) X(PFNGLBINDBUFFERPROC, BindBuffer) X(PFNGLBUFFERDATAPROC, BufferData)    \
     X(PFNGLGENVERTEXARRAYSPROC, GenVertexArrays) X(PFNGLBINDVERTEXARRAYPROC, BindVertexArray)                  \
@@ -252,33 +302,20 @@ struct Gl {
     X(PFNGLENABLEVERTEXATTRIBARRAYPROC, EnableVertexAttribArray) X(PFNGLCREATESHADERPROC, CreateShader)         \
     X(PFNGLSHADERSOURCEPROC, ShaderSource) X(PFNGLCOMPILESHADERPROC, CompileShader)                            \
     X(PFNGLCREATEPROGRAMPROC, CreateProgram) X(PFNGLATTACHSHADERPROC, AttachShader)                            \
-    X(PFNGLBINDATTRIBLOCATIONPROC, BindAttribLocation) X(PFNGLLINKPROGRAMPROC, LinkProgram)                    \
-    X(PFNGLGETPROGRAMIVPROC, GetProgramiv) X(PFNGLUSEPROGRAMPROC, UseProgram)                                  \
-    X(PFNGLGETUNIFORMLOCATIONPROC, GetUniformLocation) X(PFNGLUNIFORM2FPROC, Uniform2f)                        \
-    X(PFNGLUNIFORM1IPROC, Uniform1i) X(PFNGLGENTEXTURESPROC, GenTextures) X(PFNGLBINDTEXTUREPROC, BindTexture)  \
-    X(PFNGLTEXIMAGE2DPROC, TexImage2D) X(PFNGLTEXPARAMETERIPROC, TexParameteri)                                \
-    X(PFNGLACTIVETEXTUREPROC, ActiveTexture) X(PFNGLGENFRAMEBUFFERSPROC, GenFramebuffers)                      \
-    X(PFNGLBINDFRAMEBUFFERPROC, BindFramebuffer) X(PFNGLFRAMEBUFFERTEXTURE2DPROC, FramebufferTexture2D)        \
-    X(PFNGLBLITFRAMEBUFFERPROC, BlitFramebuffer) X(PFNGLVIEWPORTPROC, Viewport)                                \
-    X(PFNGLCLEARCOLORPROC, ClearColor) X(PFNGLCLEARPROC, Clear) X(PFNGLENABLEPROC, Enable)                     \
-    X(PFNGLDISABLEPROC, Disable) X(PFNGLBLENDFUNCPROC, BlendFunc) X(PFNGLDRAWARRAYSPROC, DrawArrays)           \
-    X(PFNGLFINISHPROC, Finish) X(PFNGLREADPIXELSPROC, ReadPixels) X(PFNGLDELETEBUFFERSPROC, DeleteBuffers)     \
-    X(PFNGLDELETETEXTURESPROC, DeleteTextures) X(PFNGLDELETEPROGRAMPROC, DeleteProgram)                        \
-    X(PFNGLDELETESHADERPROC, DeleteShader) X(PFNGLDELETEVERTEXARRAYSPROC, DeleteVertexArrays)                  \
-    X(PFNGLDELETEFRAMEBUFFERSPROC, DeleteFramebuffers) X(PFNGLGETSTRINGPROC, GetString)
-    GL_FUNCTIONS(GLFN)
-#undef GLFN
-    bool Load()
-    {
-        bool ok = true;
-#define GLLOAD(type, name)                                                  \
-    name = reinterpret_cast<type>(SDL_GL_GetProcAddress("gl" #name));      \
-    ok = ok && name != nullptr;
-        GL_FUNCTIONS(GLLOAD)
-#undef GLLOAD
-        return ok;
-    }
-};
+    X(PFNGLLINKPROGRAMPROC, LinkProgram) X(PFNGLGETPROGRAMIVPROC, GetProgramiv)                                \
+    X(PFNGLUSEPROGRAMPROC, UseProgram) X(PFNGLGETUNIFORMLOCATIONPROC, GetUniformLocation)                      \
+    X(PFNGLUNIFORM2FPROC, Uniform2f) X(PFNGLUNIFORM1IPROC, Uniform1i) X(PFNGLGENTEXTURESPROC, GenTextures)     \
+    X(PFNGLBINDTEXTUREPROC, BindTexture) X(PFNGLTEXIMAGE2DPROC, TexImage2D)                                    \
+    X(PFNGLTEXPARAMETERIPROC, TexParameteri) X(PFNGLACTIVETEXTUREPROC, ActiveTexture)                          \
+    X(PFNGLGENFRAMEBUFFERSPROC, GenFramebuffers) X(PFNGLBINDFRAMEBUFFERPROC, BindFramebuffer)                  \
+    X(PFNGLFRAMEBUFFERTEXTURE2DPROC, FramebufferTexture2D) X(PFNGLBLITFRAMEBUFFERPROC, BlitFramebuffer)        \
+    X(PFNGLVIEWPORTPROC, Viewport) X(PFNGLCLEARCOLORPROC, ClearColor) X(PFNGLCLEARPROC, Clear)                 \
+    X(PFNGLENABLEPROC, Enable) X(PFNGLDISABLEPROC, Disable) X(PFNGLBLENDFUNCPROC, BlendFunc)                   \
+    X(PFNGLDRAWARRAYSPROC, DrawArrays) X(PFNGLREADPIXELSPROC, ReadPixels)                                      \
+    X(PFNGLDELETEBUFFERSPROC, DeleteBuffers) X(PFNGLDELETETEXTURESPROC, DeleteTextures)                        \
+    X(PFNGLDELETEPROGRAMPROC, DeleteProgram) X(PFNGLDELETESHADERPROC, DeleteShader)                            \
+    X(PFNGLDELETEVERTEXARRAYSPROC, DeleteVertexArrays) X(PFNGLDELETEFRAMEBUFFERSPROC, DeleteFramebuffers)      \
+    X(PFNGLGETSTRINGPROC, GetString)
 
 const char* kVertexShader = R"(#version 330 core
 layout(location = 0) in vec4 pos;
@@ -298,127 +335,189 @@ in vec4 vColor;
 in vec2 vUv;
 uniform sampler2D tex;
 out vec4 oColor;
-void main() { oColor = texture(tex, vUv) * vColor; })";
+void main() {
+    vec4 t = texture(tex, vUv);
+    oColor = vec4(t.rgb * vColor.rgb, t.a); // stage 0 defaults: colour modulate, alpha from the texture
+})";
 
-Result RunRawGl(int frames)
-{
-    Result r;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::printf("raw GL: SDL: %s\n", SDL_GetError());
-        return r;
-    }
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_Window* win = SDL_CreateWindow("bench raw GL", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL);
-    SDL_GLContext ctx = win ? SDL_GL_CreateContext(win) : nullptr;
-    Gl gl;
-    if (!ctx || !gl.Load()) {
-        std::printf("raw GL: no context: %s\n", SDL_GetError());
-        if (ctx)
-            SDL_GL_DeleteContext(ctx);
-        if (win)
-            SDL_DestroyWindow(win);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return r;
-    }
-    SDL_GL_SetSwapInterval(0);
-    std::printf("GL renderer:  %s\n", (const char*)gl.GetString(GL_RENDERER));
-
-    GLuint vs = gl.CreateShader(GL_VERTEX_SHADER), fs = gl.CreateShader(GL_FRAGMENT_SHADER);
-    gl.ShaderSource(vs, 1, &kVertexShader, nullptr);
-    gl.ShaderSource(fs, 1, &kFragmentShader, nullptr);
-    gl.CompileShader(vs);
-    gl.CompileShader(fs);
-    GLuint prog = gl.CreateProgram();
-    gl.AttachShader(prog, vs);
-    gl.AttachShader(prog, fs);
-    gl.LinkProgram(prog);
-    GLint linked = 0;
-    gl.GetProgramiv(prog, GL_LINK_STATUS, &linked);
-    gl.UseProgram(prog);
-    gl.Uniform2f(gl.GetUniformLocation(prog, "size"), (float)kWidth, (float)kHeight);
-    gl.Uniform1i(gl.GetUniformLocation(prog, "tex"), 0);
-
-    std::vector<Vertex> quads = MakeQuads();
-    GLuint vao, vbo;
-    gl.GenVertexArrays(1, &vao);
-    gl.BindVertexArray(vao);
-    gl.GenBuffers(1, &vbo);
-    gl.BindBuffer(GL_ARRAY_BUFFER, vbo);
-    gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(quads.size() * sizeof(Vertex)), quads.data(), GL_STATIC_DRAW);
-    gl.VertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void*)offsetof(Vertex, x));
-    gl.VertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex), (void*)offsetof(Vertex, color));
-    gl.VertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void*)offsetof(Vertex, u));
-    for (GLuint i = 0; i < 3; ++i)
-        gl.EnableVertexAttribArray(i);
-
-    GLuint tex[kTextures];
-    gl.GenTextures(kTextures, tex);
-    gl.ActiveTexture(GL_TEXTURE0);
-    for (int t = 0; t < kTextures; ++t) {
-        std::vector<uint32_t> px = TexturePixels(t);
-        gl.BindTexture(GL_TEXTURE_2D, tex[t]);
-        gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 16, 16, 0, GL_BGRA, GL_UNSIGNED_BYTE, px.data());
-        gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    }
-    GLuint target, fbo;
-    gl.GenTextures(1, &target);
-    gl.BindTexture(GL_TEXTURE_2D, target);
-    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kWidth, kHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    gl.GenFramebuffers(1, &fbo);
-    gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
-    gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target, 0);
-    gl.Viewport(0, 0, kWidth, kHeight);
-    gl.BlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    std::vector<uint32_t> pixels((size_t)kWidth * kHeight);
-
-    auto frame = [&]() {
-        gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
-        gl.ClearColor(0.125f, 0.125f, 0.25f, 1.0f);
-        gl.Clear(GL_COLOR_BUFFER_BIT);
-        for (int i = 0; i < kDraws; ++i) {
-            gl.BindTexture(GL_TEXTURE_2D, tex[i % kTextures]);
-            if (i & 1)
-                gl.Enable(GL_BLEND);
-            else
-                gl.Disable(GL_BLEND);
-            gl.DrawArrays(GL_TRIANGLE_STRIP, i * 4, 4);
+// The same frame in plain GL 3.3 on a context of its own. The device's
+// context is made current again after each turn.
+class RawGlBench {
+public:
+    bool Init()
+    {
+        Saved saved;
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+        win_ = SDL_CreateWindow("bench raw GL", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL);
+        ctx_ = win_ ? SDL_GL_CreateContext(win_) : nullptr;
+        bool ok = ctx_ != nullptr;
+#define GLLOAD(type, name)                                                  \
+    name = reinterpret_cast<type>(SDL_GL_GetProcAddress("gl" #name));      \
+    ok = ok && name != nullptr;
+        GL_FUNCTIONS(GLLOAD)
+#undef GLLOAD
+        if (!ok) {
+            std::printf("raw GL: no context: %s\n", SDL_GetError());
+            return false;
         }
-        gl.BindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
-        gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        gl.BlitFramebuffer(0, 0, kWidth, kHeight, 0, 0, kWidth, kHeight, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        SDL_GL_SwapWindow(win);
-    };
-    auto finish = [&]() {
-        gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
-        gl.ReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
-    };
-    for (int i = 0; i < 5; ++i)
-        frame();
-    finish();
-    Clock::time_point t0 = Clock::now();
-    for (int i = 0; i < frames; ++i)
-        frame();
-    finish();
-    r.drawsPerSecond = (double)frames * kDraws / Seconds(t0, Clock::now());
-    r.ok = linked != 0;
+        SDL_GL_SetSwapInterval(0);
+        std::printf("GL renderer:  %s\n", (const char*)GetString(GL_RENDERER));
 
-    gl.DeleteFramebuffers(1, &fbo);
-    gl.DeleteTextures(1, &target);
-    gl.DeleteTextures(kTextures, tex);
-    gl.DeleteBuffers(1, &vbo);
-    gl.DeleteVertexArrays(1, &vao);
-    gl.DeleteProgram(prog);
-    gl.DeleteShader(vs);
-    gl.DeleteShader(fs);
-    SDL_GL_DeleteContext(ctx);
-    SDL_DestroyWindow(win);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    return r;
+        vs_ = CreateShader(GL_VERTEX_SHADER);
+        fs_ = CreateShader(GL_FRAGMENT_SHADER);
+        ShaderSource(vs_, 1, &kVertexShader, nullptr);
+        ShaderSource(fs_, 1, &kFragmentShader, nullptr);
+        CompileShader(vs_);
+        CompileShader(fs_);
+        prog_ = CreateProgram();
+        AttachShader(prog_, vs_);
+        AttachShader(prog_, fs_);
+        LinkProgram(prog_);
+        GLint linked = 0;
+        GetProgramiv(prog_, GL_LINK_STATUS, &linked);
+        if (!linked) {
+            std::printf("raw GL: the program does not link\n");
+            return false;
+        }
+        UseProgram(prog_);
+        Uniform2f(GetUniformLocation(prog_, "size"), (float)kWidth, (float)kHeight);
+        Uniform1i(GetUniformLocation(prog_, "tex"), 0);
+
+        std::vector<Vertex> quads = MakeQuads();
+        GenVertexArrays(1, &vao_);
+        BindVertexArray(vao_);
+        GenBuffers(1, &vbo_);
+        BindBuffer(GL_ARRAY_BUFFER, vbo_);
+        BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(quads.size() * sizeof(Vertex)), quads.data(), GL_STATIC_DRAW);
+        VertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void*)offsetof(Vertex, x));
+        VertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex), (void*)offsetof(Vertex, color));
+        VertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void*)offsetof(Vertex, u));
+        for (GLuint i = 0; i < 3; ++i)
+            EnableVertexAttribArray(i);
+
+        GenTextures(kTextures, tex_);
+        ActiveTexture(GL_TEXTURE0);
+        for (int t = 0; t < kTextures; ++t) {
+            std::vector<uint32_t> px = TexturePixels(t);
+            BindTexture(GL_TEXTURE_2D, tex_[t]);
+            TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 16, 16, 0, GL_BGRA, GL_UNSIGNED_BYTE, px.data());
+            TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        }
+        GenTextures(1, &target_);
+        BindTexture(GL_TEXTURE_2D, target_);
+        TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kWidth, kHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        GenFramebuffers(1, &fbo_);
+        BindFramebuffer(GL_FRAMEBUFFER, fbo_);
+        FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target_, 0);
+        Viewport(0, 0, kWidth, kHeight);
+        BlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        pixels_.resize((size_t)kWidth * kHeight);
+        return true;
+    }
+
+    // Runs `frames` frames and waits for them.
+    void Run(int frames)
+    {
+        Saved saved;
+        SDL_GL_MakeCurrent(win_, ctx_);
+        for (int f = 0; f < frames; ++f) {
+            BindFramebuffer(GL_FRAMEBUFFER, fbo_);
+            ClearColor(0.125f, 0.125f, 0.25f, 1.0f);
+            Clear(GL_COLOR_BUFFER_BIT);
+            for (int i = 0; i < kDraws; ++i) {
+                BindTexture(GL_TEXTURE_2D, tex_[i % kTextures]);
+                if (i & 1)
+                    Enable(GL_BLEND);
+                else
+                    Disable(GL_BLEND);
+                DrawArrays(GL_TRIANGLE_STRIP, i * 4, 4);
+            }
+            BindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+            BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+            BlitFramebuffer(0, 0, kWidth, kHeight, 0, 0, kWidth, kHeight, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+            SDL_GL_SwapWindow(win_);
+        }
+        BindFramebuffer(GL_FRAMEBUFFER, fbo_);
+        ReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, pixels_.data());
+    }
+
+    std::vector<uint32_t> Picture() const
+    {
+        std::vector<uint32_t> p(pixels_.size());
+        for (int y = 0; y < kHeight; ++y) // GL rows run bottom up
+            std::memcpy(&p[(size_t)y * kWidth], &pixels_[(size_t)(kHeight - 1 - y) * kWidth], kWidth * 4);
+        return p;
+    }
+
+    void Shutdown()
+    {
+        if (ctx_) {
+            Saved saved;
+            SDL_GL_MakeCurrent(win_, ctx_);
+            DeleteFramebuffers(1, &fbo_);
+            DeleteTextures(1, &target_);
+            DeleteTextures(kTextures, tex_);
+            DeleteBuffers(1, &vbo_);
+            DeleteVertexArrays(1, &vao_);
+            DeleteProgram(prog_);
+            DeleteShader(vs_);
+            DeleteShader(fs_);
+            SDL_GL_DeleteContext(ctx_);
+        }
+        if (win_)
+            SDL_DestroyWindow(win_);
+    }
+
+private:
+    // Puts back whatever context was current.
+    struct Saved {
+        SDL_Window* win = SDL_GL_GetCurrentWindow();
+        SDL_GLContext ctx = SDL_GL_GetCurrentContext();
+        ~Saved()
+        {
+            if (ctx)
+                SDL_GL_MakeCurrent(win, ctx);
+        }
+    };
+
+#define GLFN(type, name) type name = nullptr;
+    GL_FUNCTIONS(GLFN)
+#undef GLFN
+    SDL_Window* win_ = nullptr;
+    SDL_GLContext ctx_ = nullptr;
+    GLuint vs_ = 0, fs_ = 0, prog_ = 0, vao_ = 0, vbo_ = 0, fbo_ = 0, target_ = 0;
+    GLuint tex_[kTextures] = {};
+    std::vector<uint32_t> pixels_;
+};
+
+// CPU seconds of the whole process (every thread, llvmpipe's included).
+double CpuSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return (double)ts.tv_sec + ts.tv_nsec * 1e-9;
 }
+
+// The best round of one measurement: wall-clock draws per second, and CPU
+// time per draw.
+struct Best {
+    double drawsPerSecond = 0.0;
+    double cpuMicrosPerDraw = 1e30;
+    void Time(int frames, const std::function<void()>& run)
+    {
+        double c0 = CpuSeconds();
+        Clock::time_point t0 = Clock::now();
+        run();
+        double wall = Seconds(t0, Clock::now());
+        double cpu = CpuSeconds() - c0;
+        drawsPerSecond = std::max(drawsPerSecond, (double)frames * kDraws / wall);
+        cpuMicrosPerDraw = std::min(cpuMicrosPerDraw, cpu * 1e6 / ((double)frames * kDraws));
+    }
+};
 
 } // namespace
 
@@ -426,24 +525,74 @@ int main(int argc, char** argv)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    int frames = argc > 1 ? std::atoi(argv[1]) : 30;
+    // Without Mesa's on-disk shader cache a new combination costs what it
+    // costs on a first run.
+    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
+    setenv("LP_NUM_THREADS", "1", 0);
+    int frames = argc > 1 ? std::atoi(argv[1]) : 8;
     if (frames < 1)
-        frames = 30;
+        frames = 8;
 
-    Result raw = RunRawGl(frames);
-    Result dev = RunDevice(frames);
-    std::printf("frame: %d textured %dx%d draws, a texture change and a blend toggle before each; %d frames\n",
-                kDraws, kQuad, kQuad, frames);
-    if (raw.ok)
-        std::printf("raw GL:       %10.0f draws/s\n", raw.drawsPerSecond);
-    if (dev.ok) {
-        std::printf("device:       %10.0f draws/s\n", dev.drawsPerSecond);
-        if (raw.ok)
-            std::printf("ratio:        %10.2f (raw GL / device; goal <= 2)\n",
-                        raw.drawsPerSecond / dev.drawsPerSecond);
-        std::printf("first use of a state combination: %.2f ms a frame, %.2f ms once known "
-                    "(%d combinations; cost %.2f ms)\n",
-                    dev.firstUseMs, dev.cachedMs, dev.combinations, dev.firstUseMs - dev.cachedMs);
+    DeviceBench dev;
+    RawGlBench raw;
+    const bool devOk = dev.Init();
+    const bool rawOk = devOk && raw.Init();
+    int status = devOk && rawOk ? 0 : 1;
+    if (status == 0) {
+        // Warm both up, then take turns.
+        for (int i = 0; i < 5; ++i) {
+            dev.Frame(false);
+            dev.Frame(true);
+        }
+        dev.Finish();
+        raw.Run(5);
+        Best rawBest, devBest, redundantBest;
+        for (int round = 0; round < kRounds; ++round) {
+            rawBest.Time(frames, [&]() { raw.Run(frames); });
+            devBest.Time(frames, [&]() {
+                for (int i = 0; i < frames; ++i)
+                    dev.Frame(false);
+                dev.Finish();
+            });
+            redundantBest.Time(frames, [&]() {
+                for (int i = 0; i < frames; ++i)
+                    dev.Frame(true);
+                dev.Finish();
+            });
+        }
+        // Both pictures of the last frame must be the same.
+        std::vector<uint32_t> a = raw.Picture(), b = dev.Picture();
+        size_t differ = a.size() == b.size() ? 0 : a.size();
+        for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+            for (int sh = 0; sh < 24; sh += 8)
+                if (std::abs((int)((a[i] >> sh) & 0xFF) - (int)((b[i] >> sh) & 0xFF)) > 2) {
+                    ++differ;
+                    break;
+                }
+        double firstMs = 0.0, knownMs = 0.0;
+        int combinations = dev.FirstUse(&firstMs, &knownMs);
+
+        std::printf("frame: %d textured %dx%d draws, a texture change and a blend toggle before each; "
+                    "best of %d rounds of %d frames; LP_NUM_THREADS=%s\n",
+                    kDraws, kQuad, kQuad, kRounds, frames, getenv("LP_NUM_THREADS"));
+        std::printf("                                 draws/s   CPU us/draw (all threads)\n");
+        std::printf("raw GL:                          %8.0f   %6.2f\n", rawBest.drawsPerSecond,
+                    rawBest.cpuMicrosPerDraw);
+        std::printf("device:                          %8.0f   %6.2f\n", devBest.drawsPerSecond,
+                    devBest.cpuMicrosPerDraw);
+        std::printf("device, 8 redundant sets a draw: %8.0f   %6.2f\n", redundantBest.drawsPerSecond,
+                    redundantBest.cpuMicrosPerDraw);
+        std::printf("ratio raw GL / device:           %8.2f   %6.2f   (goal: 2 at most)\n",
+                    rawBest.drawsPerSecond / devBest.drawsPerSecond,
+                    devBest.cpuMicrosPerDraw / rawBest.cpuMicrosPerDraw);
+        std::printf("pictures: %zu of %zu pixels differ between raw GL and the device\n", differ, a.size());
+        std::printf("first use of a state combination: %.2f ms a one-quad frame, %.2f ms once known "
+                    "(mean of %d combinations): %.2f ms to build one\n",
+                    firstMs, knownMs, combinations, firstMs - knownMs);
+        if (differ)
+            status = 1;
     }
-    return raw.ok && dev.ok ? 0 : 1;
+    raw.Shutdown();
+    dev.Shutdown();
+    return status;
 }
