@@ -1038,6 +1038,7 @@ HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD V
     if (m_state.samp[Sampler][Type] == Value) return S_OK;
     m_state.samp[Sampler][Type] = Value;
     m_dirty |= DirtySamplers;
+    m_dirtySamplers |= 1u << Sampler;
     return S_OK;
 }
 

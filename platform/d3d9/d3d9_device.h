@@ -239,6 +239,7 @@ private:
     void MarkTransform(int slot);
     HRESULT PrepareDraw(D3DPRIMITIVETYPE type, bool up, UINT upStride, GLuint upBuffer);
     void AfterDraw();
+    bool VerticesInRange(INT first, UINT count);
     HRESULT UseShaderProgram();
     void BuildFFDesc(FFDesc& d, bool points);
     void ApplyFramebuffer();
@@ -273,6 +274,7 @@ private:
     bool m_inScene = false;
     BOOL m_softwareVP = FALSE;
     uint32_t m_dirty = DirtyAll;
+    uint32_t m_dirtySamplers = 0xFFFF;
 
     GLuint m_vao = 0;
     GLuint m_upVB = 0, m_upIB = 0;

@@ -428,6 +428,7 @@ void Device::ApplyViewport()
 void Device::ApplySamplers()
 {
     for (int i = 0; i < kMaxSamplers; ++i) {
+        if (!(m_dirtySamplers & (1u << i))) continue;
         const DWORD* s = m_state.samp[i];
         const GLuint so = m_samplers[i];
         const bool magLinear = s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
@@ -450,6 +451,7 @@ void Device::ApplySamplers()
         gl.glSamplerParameterf(so, GL_TEXTURE_MIN_LOD, (float)s[D3DSAMP_MAXMIPLEVEL]);
         gl.glBindSampler((GLuint)i, so);
     }
+    m_dirtySamplers = 0;
 }
 
 // ---- Fixed-function uniforms ------------------------------------------------------------
@@ -833,6 +835,30 @@ void Device::AfterDraw()
     if (m_renderTarget && m_renderTarget->kind == SurfaceImpl::TextureLevel) m_renderTarget->container->MarkRendered();
 }
 
+namespace {
+UINT AttribBytes(const VertexAttrib& a)
+{
+    const UINT comps = a.size == (GLint)GL_BGRA ? 4 : (UINT)a.size;
+    switch (a.type) {
+    case GL_UNSIGNED_BYTE: case GL_BYTE: return comps;
+    case GL_SHORT: case GL_UNSIGNED_SHORT: case GL_HALF_FLOAT: return comps * 2;
+    default: return comps * 4;
+    }
+}
+} // namespace
+
+bool Device::VerticesInRange(INT first, UINT count)
+{
+    if (first < 0) return false;
+    for (const VertexAttrib& a : m_layout.attribs) {
+        const StreamSlot& s = m_state.streams[a.stream];
+        if (!s.vb) return false;
+        const uint64_t end = (uint64_t)s.offset + (uint64_t)(first + count - 1) * s.stride + a.offset + AttribBytes(a);
+        if (end > s.vb->data.size()) return false;
+    }
+    return true;
+}
+
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start, UINT count)
 {
     const GLenum mode = GLPrimitive(type);
@@ -840,12 +866,15 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start, UINT count)
     if (count == 0) return S_OK;
     HRESULT hr = PrepareDraw(type, false, 0, 0);
     if (FAILED(hr)) return hr;
+    // Vertices past the end of a buffer are refused rather than read.
+    if (!VerticesInRange((INT)start, VertexCount(type, count))) return D3DERR_INVALIDCALL;
     gl.glDrawArrays(mode, (GLint)start, (GLsizei)VertexCount(type, count));
     AfterDraw();
     return S_OK;
 }
 
-HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT, UINT, UINT startIndex, UINT count)
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT minIndex, UINT numVertices,
+                                     UINT startIndex, UINT count)
 {
     const GLenum mode = GLPrimitive(type);
     if (mode == 0xFFFFFFFFu || !m_state.indices || m_recording) return D3DERR_INVALIDCALL;
@@ -855,6 +884,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT, UINT
     if ((size_t)(startIndex + n) * isz > m_state.indices->data.size()) return D3DERR_INVALIDCALL;
     HRESULT hr = PrepareDraw(type, false, 0, 0);
     if (FAILED(hr)) return hr;
+    if (numVertices == 0 || !VerticesInRange(base + (INT)minIndex, numVertices)) return D3DERR_INVALIDCALL;
     m_state.indices->Prepare();
     gl.glDrawElementsBaseVertex(mode, (GLsizei)n, isz == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                 reinterpret_cast<const void*>((uintptr_t)startIndex * isz), base);

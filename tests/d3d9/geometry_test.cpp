@@ -77,8 +77,11 @@ TEST_F(Geometry, VertexAndIndexBuffersWith16And32BitIndices)
     m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4, 2);
     EXPECT_FALSE(Drawn(40, 8));
-    // Out-of-range index reads fail.
+    // Index reads past the index buffer and vertex ranges past the vertex buffer fail.
     EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 2), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 6, 0, 4, 0, 2), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 5, 2), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4, 2), S_OK);
     m_dev->SetStreamSource(0, nullptr, 0, 0);
     m_dev->SetIndices(nullptr);
     EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
