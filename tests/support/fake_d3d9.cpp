@@ -288,7 +288,7 @@ void DefaultCaps(D3DCAPS9& c)
     c.MaxUserClipPlanes = 6;
     c.MaxVertexBlendMatrices = 4;
     c.MaxVertexBlendMatrixIndex = 255;
-    c.MaxPointSize = 64.0f;
+    c.MaxPointSize = 256.0f;
     c.MaxPrimitiveCount = 0xFFFFF;
     c.MaxVertexIndex = 0xFFFFFF;
     c.MaxStreams = 16;

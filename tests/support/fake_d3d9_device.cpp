@@ -678,7 +678,7 @@ DWORD FakeStateBlock::StageState(DWORD stage, D3DTEXTURESTAGESTATETYPE s) const
 
 // ---- FakeDevice ---------------------------------------------------------------------------
 
-void FakeDevice::Defaults(FakeStates& s, bool autoDepth, UINT width, UINT height)
+void FakeDevice::Defaults(FakeStates& s, bool autoDepth, UINT width, UINT height, float maxPointSize)
 {
     UnbindAll(s);
     s = FakeStates();
@@ -738,7 +738,7 @@ void FakeDevice::Defaults(FakeStates& s, bool autoDepth, UINT width, UINT height
     rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
     rs[D3DRS_PATCHEDGESTYLE] = D3DPATCHEDGE_DISCRETE;
     rs[D3DRS_DEBUGMONITORTOKEN] = D3DDMT_ENABLE;
-    rs[D3DRS_POINTSIZE_MAX] = FD(64.0f);
+    rs[D3DRS_POINTSIZE_MAX] = FD(maxPointSize); // the device's largest point, as the GL device has it
     rs[D3DRS_INDEXEDVERTEXBLENDENABLE] = FALSE;
     rs[D3DRS_COLORWRITEENABLE] = 0x0000000F;
     rs[D3DRS_TWEENFACTOR] = FD(0.0f);
@@ -798,7 +798,7 @@ void FakeDevice::Defaults(FakeStates& s, bool autoDepth, UINT width, UINT height
         sm[D3DSAMP_MAXANISOTROPY] = 1;
         sm[D3DSAMP_SRGBTEXTURE] = 0;
         sm[D3DSAMP_ELEMENTINDEX] = 0;
-        sm[D3DSAMP_DMAPOFFSET] = 256;
+        sm[D3DSAMP_DMAPOFFSET] = 0;
     }
     for (auto& m : s.transforms)
         m = Identity();
@@ -814,7 +814,8 @@ FakeDevice::FakeDevice(FakeDirect3D9* d3d, UINT adapter, D3DDEVTYPE type, HWND f
     d3d_->AddRef();
     softwareVP_ = (behavior & D3DCREATE_SOFTWARE_VERTEXPROCESSING) ? TRUE : FALSE;
     CreateSwapChain();
-    Defaults(state_, params_.EnableAutoDepthStencil != FALSE, params_.BackBufferWidth, params_.BackBufferHeight);
+    Defaults(state_, params_.EnableAutoDepthStencil != FALSE, params_.BackBufferWidth, params_.BackBufferHeight,
+             env_->Caps().MaxPointSize);
 }
 
 FakeDevice::~FakeDevice()
@@ -1079,7 +1080,8 @@ HRESULT FakeDevice::Reset(D3DPRESENT_PARAMETERS* pp)
     params_ = p;
     ReleaseSwapChain();
     CreateSwapChain();
-    Defaults(state_, p.EnableAutoDepthStencil != FALSE, p.BackBufferWidth, p.BackBufferHeight);
+    Defaults(state_, p.EnableAutoDepthStencil != FALSE, p.BackBufferWidth, p.BackBufferHeight,
+             env_->Caps().MaxPointSize);
     inScene_ = false;
     return D3D_OK;
 }
