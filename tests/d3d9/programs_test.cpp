@@ -1,0 +1,113 @@
+// Every fixed-function combination the device can be asked for yields a
+// program: a sweep over the states that shape the generated shaders.
+#include "device_fixture.h"
+
+namespace d3d9test {
+namespace {
+
+class Programs : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        MakeDevice();
+        m_tex = SolidTexture(0xFF808080);
+        m_dev->SetTexture(0, m_tex);
+        m_dev->SetTexture(1, m_tex);
+    }
+    void TearDown() override
+    {
+        m_dev->SetTexture(0, nullptr);
+        m_dev->SetTexture(1, nullptr);
+        m_tex->Release();
+        DeviceTest::TearDown();
+    }
+    HRESULT DrawLit()
+    {
+        struct V { float x, y, z, nx, ny, nz; DWORD c, s; float u, v, w; } t[3] = {
+            {-1, 1, 0.5f, 0, 0, -1, 0xFFFFFFFF, 0xFF000000, 0, 0, 1},
+            {1, 1, 0.5f, 0, 0, -1, 0xFFFFFFFF, 0xFF000000, 1, 0, 1},
+            {-1, -1, 0.5f, 0, 0, -1, 0xFFFFFFFF, 0xFF000000, 0, 1, 1}};
+        m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1 |
+                      D3DFVF_TEXCOORDSIZE3(0));
+        return m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, t, sizeof(V));
+    }
+    IDirect3DTexture9* m_tex = nullptr;
+};
+
+TEST_F(Programs, EveryStageOperationAndArgumentCompiles)
+{
+    const DWORD args[] = {D3DTA_DIFFUSE, D3DTA_CURRENT, D3DTA_TEXTURE, D3DTA_TFACTOR, D3DTA_SPECULAR, D3DTA_TEMP,
+                          D3DTA_CONSTANT, D3DTA_TEXTURE | D3DTA_COMPLEMENT | D3DTA_ALPHAREPLICATE};
+    m_dev->SetTextureStageState(1, D3DTSS_RESULTARG, D3DTA_TEMP);
+    // Each operation once, the arguments in turn.
+    for (int i = 0; i < 25; ++i) {
+        const DWORD op = D3DTOP_SELECTARG1 + (DWORD)(i % 25);
+        if (op == D3DTOP_BUMPENVMAP || op == D3DTOP_BUMPENVMAPLUMINANCE) continue;
+        const DWORD a = args[(i * 3) % 8];
+        m_dev->SetTextureStageState(0, D3DTSS_COLOROP, op);
+        m_dev->SetTextureStageState(0, D3DTSS_COLORARG0, a);
+        m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, a);
+        m_dev->SetTextureStageState(1, D3DTSS_COLOROP, op);
+        m_dev->SetTextureStageState(1, D3DTSS_ALPHAOP, op);
+        m_dev->SetTextureStageState(1, D3DTSS_ALPHAARG2, a);
+        ASSERT_EQ(DrawLit(), S_OK) << "op " << op << " arg " << a;
+    }
+}
+
+TEST_F(Programs, LightingFogPointAndCoordinateStatesCompile)
+{
+    D3DLIGHT9 l;
+    std::memset(&l, 0, sizeof(l));
+    l.Diffuse = {1, 1, 1, 1};
+    l.Direction = {0, 0, 1};
+    l.Range = 10;
+    l.Attenuation0 = 1;
+    l.Phi = 1;
+    l.Theta = 0.5f;
+    const D3DLIGHTTYPE types[] = {D3DLIGHT_POINT, D3DLIGHT_SPOT, D3DLIGHT_DIRECTIONAL};
+    for (int i = 0; i < 3; ++i) {
+        l.Type = types[i];
+        m_dev->SetLight((DWORD)i, &l);
+        m_dev->LightEnable((DWORD)i, TRUE);
+    }
+    const DWORD gens[] = {0, D3DTSS_TCI_CAMERASPACENORMAL, D3DTSS_TCI_CAMERASPACEPOSITION,
+                          D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR, D3DTSS_TCI_SPHEREMAP};
+    // Every fog mode of both kinds, every generation mode and flag set, in 20 combinations.
+    for (int i = 0; i < 20; ++i) {
+        const DWORD fogTable = (DWORD)(i % 4), fogVertex = (DWORD)((i / 4) % 4);
+        const DWORD gen = gens[i % 5];
+        const int flags = (i / 2) % 4;
+        m_dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
+        m_dev->SetRenderState(D3DRS_FOGTABLEMODE, fogTable);
+        m_dev->SetRenderState(D3DRS_FOGVERTEXMODE, fogVertex);
+        m_dev->SetRenderState(D3DRS_RANGEFOGENABLE, flags & 1);
+        m_dev->SetRenderState(D3DRS_SPECULARENABLE, flags & 1);
+        m_dev->SetRenderState(D3DRS_LOCALVIEWER, flags & 2);
+        m_dev->SetRenderState(D3DRS_NORMALIZENORMALS, flags & 2);
+        m_dev->SetRenderState(D3DRS_SHADEMODE, (flags & 2) ? D3DSHADE_FLAT : D3DSHADE_GOURAUD);
+        m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, flags & 1);
+        m_dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_NEVER + (DWORD)flags * 2);
+        m_dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, gen | (DWORD)(flags & 1));
+        m_dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS,
+                                    flags == 3 ? (D3DTTFF_COUNT3 | D3DTTFF_PROJECTED) : (DWORD)flags);
+        m_dev->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, (DWORD)flags % 3);
+        ASSERT_EQ(DrawLit(), S_OK) << fogTable << " " << fogVertex << " " << gen << " " << flags;
+    }
+    // Points, scaled and sprites, with and without a size in the vertices.
+    struct P { float x, y, z, size; DWORD c; } pts[2] = {{0, 0, 0.5f, 4, 0xFFFFFFFF}, {0.5f, 0, 0.5f, 4, 0xFFFFFFFF}};
+    for (int i = 0; i < 8; ++i) {
+        m_dev->SetRenderState(D3DRS_POINTSPRITEENABLE, i & 1);
+        m_dev->SetRenderState(D3DRS_POINTSCALEENABLE, (i >> 1) & 1);
+        m_dev->SetFVF((i & 4) ? (D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE) : (D3DFVF_XYZ | D3DFVF_DIFFUSE));
+        ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 2, pts, (i & 4) ? sizeof(P) : 16), S_OK) << i;
+    }
+    // Pre-transformed vertices with everything on.
+    RhwVertex q[4] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {8, 0, 0.5f, 1, 0xFFFFFFFF, 1, 0},
+                      {0, 8, 0.5f, 1, 0xFFFFFFFF, 0, 1}, {8, 8, 0.5f, 1, 0xFFFFFFFF, 1, 1}};
+    m_dev->SetFVF(kRhwFvf);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(RhwVertex)), S_OK);
+}
+
+} // namespace
+} // namespace d3d9test
