@@ -140,7 +140,12 @@ struct IDirect3D9 : public IUnknown {
 //    maps it to the target. Float constants are `uniform vec4 vs_c[256];`.
 //  - Pixel shaders read what their vertex shader writes, sample
 //    `uniform sampler2D s0` ... `s15` (sampler n = texture stage n) and write
-//    `out vec4 oC0;`. Float constants are `uniform vec4 ps_c[224];`.
+//    `out vec4 oC0;`. Float constants are `uniform vec4 ps_c[224];`; the
+//    alpha test applies to oC0.
+//  - Integer and boolean constants are `uniform ivec4 vs_i[16]`, `ps_i[16]`
+//    and `uniform bool vs_b[16]`, `ps_b[16]`.
+//  - Shaders draw in pairs: with only one of the two set, a draw uses the
+//    fixed-function pipeline.
 #define D3DSHADER_GLSL_TAG MAKEFOURCC('G', 'L', 'S', 'L')
 
 struct IDirect3DDevice9 : public IUnknown {

@@ -1270,7 +1270,17 @@ HRESULT Device::CreatePixelShader(const DWORD* f, IDirect3DPixelShader9** pp)
     if (!ShaderSource(f, false, src, n)) return D3DERR_INVALIDCALL;
     MakeCurrent();
     PixelShaderImpl* s = new PixelShaderImpl(this, f, n, src, false);
-    if (!CompileShaderObject(s->glShader, "#version 330 core\n" + src, false)) {
+    // The alpha test still applies after the shader, as on Direct3D 9.
+    const std::string wrapped = "#version 330 core\n#define main d3d_user_main\n" + src +
+                                "\n#undef main\nuniform int d3d_afunc;\nuniform float d3d_aref;\n"
+                                "void main() {\n  d3d_user_main();\n"
+                                "  float a = floor(clamp(oC0.a, 0.0, 1.0) * 255.0 + 0.5);\n"
+                                "  bool pass = d3d_afunc == 8 || (d3d_afunc == 2 && a < d3d_aref) ||\n"
+                                "    (d3d_afunc == 3 && a == d3d_aref) || (d3d_afunc == 4 && a <= d3d_aref) ||\n"
+                                "    (d3d_afunc == 5 && a > d3d_aref) || (d3d_afunc == 6 && a != d3d_aref) ||\n"
+                                "    (d3d_afunc == 7 && a >= d3d_aref);\n"
+                                "  if (!pass) discard;\n}\n";
+    if (!CompileShaderObject(s->glShader, wrapped, false)) {
         s->Release();
         return D3DERR_INVALIDCALL;
     }

@@ -953,7 +953,13 @@ HRESULT Device::UseShaderProgram()
             sp->program = p;
             sp->vsc = gl.glGetUniformLocation(p, "vs_c");
             sp->psc = gl.glGetUniformLocation(p, "ps_c");
+            sp->vsi = gl.glGetUniformLocation(p, "vs_i");
+            sp->psi = gl.glGetUniformLocation(p, "ps_i");
+            sp->vsb = gl.glGetUniformLocation(p, "vs_b");
+            sp->psb = gl.glGetUniformLocation(p, "ps_b");
             sp->vpoff = gl.glGetUniformLocation(p, "d3d_vpoff");
+            sp->afunc = gl.glGetUniformLocation(p, "d3d_afunc");
+            sp->aref = gl.glGetUniformLocation(p, "d3d_aref");
             gl.glUseProgram(p);
             for (int i = 0; i < kMaxSamplers; ++i) {
                 GLint l = gl.glGetUniformLocation(p, ("s" + std::to_string(i)).c_str());
@@ -974,11 +980,23 @@ HRESULT Device::UseShaderProgram()
     }
     if (sp->uploadedVS != serial[UVSConst]) {
         if (sp->vsc >= 0) gl.glUniform4fv(sp->vsc, kMaxVSConstF, m_state.vsConstF[0]);
+        if (sp->vsi >= 0) gl.glUniform4iv(sp->vsi, 16, m_state.vsConstI[0]);
+        if (sp->vsb >= 0) gl.glUniform1iv(sp->vsb, 16, m_state.vsConstB);
         sp->uploadedVS = serial[UVSConst];
     }
     if (sp->uploadedPS != serial[UPSConst]) {
         if (sp->psc >= 0) gl.glUniform4fv(sp->psc, kMaxPSConstF, m_state.psConstF[0]);
+        if (sp->psi >= 0) gl.glUniform4iv(sp->psi, 16, m_state.psConstI[0]);
+        if (sp->psb >= 0) gl.glUniform1iv(sp->psb, 16, m_state.psConstB);
         sp->uploadedPS = serial[UPSConst];
+    }
+    // The alpha test's function and reference, 8 (always) when it is off.
+    const DWORD func = m_state.rs[D3DRS_ALPHATESTENABLE] ? std::min<DWORD>(m_state.rs[D3DRS_ALPHAFUNC], 8) : 8;
+    const uint32_t alphaKey = func | ((m_state.rs[D3DRS_ALPHAREF] & 0xFF) << 8);
+    if (sp->uploadedAlpha != alphaKey) {
+        if (sp->afunc >= 0) gl.glUniform1i(sp->afunc, (GLint)func);
+        if (sp->aref >= 0) gl.glUniform1f(sp->aref, (float)(m_state.rs[D3DRS_ALPHAREF] & 0xFF));
+        sp->uploadedAlpha = alphaKey;
     }
     if (sp->uploadedVP != serial[UViewport]) {
         const D3DVIEWPORT9& v = m_state.viewport;

@@ -49,9 +49,9 @@ bool CompileShaderObject(GLuint& shader, const std::string& source, bool vertex)
 // Programs made of the application's shader objects.
 struct ShaderProgram {
     GLuint program = 0;
-    GLint vsc = -1, psc = -1;
-    uint32_t uploadedVS = ~0u, uploadedPS = ~0u, uploadedVP = ~0u;
-    GLint vpoff = -1;
+    GLint vsc = -1, psc = -1, vsi = -1, psi = -1, vsb = -1, psb = -1;
+    uint32_t uploadedVS = ~0u, uploadedPS = ~0u, uploadedVP = ~0u, uploadedAlpha = ~0u;
+    GLint vpoff = -1, afunc = -1, aref = -1;
 };
 void DeleteShaderProgram(ShaderProgram* p);
 

@@ -293,6 +293,17 @@ TEST_F(Geometry, ShadersDrawWithTheirConstantsAndNullMeansFixedFunction)
     ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V)), S_OK);
     EXPECT_TRUE(Near(Pixel(45, 30), 0xFF0000FF, 0));
     EXPECT_FALSE(Drawn(30, 30));
+    // The alpha test applies to the shader's output (alpha 1.0 = 255 here).
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_LESS);
+    m_dev->SetRenderState(D3DRS_ALPHAREF, 255);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V));
+    EXPECT_FALSE(Drawn(45, 30));
+    m_dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_LESSEQUAL);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V));
+    EXPECT_TRUE(Drawn(45, 30));
+    m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
     // Back to fixed function.
     m_dev->SetVertexShader(nullptr);
     m_dev->SetPixelShader(nullptr);
