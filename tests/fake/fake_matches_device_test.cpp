@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <d3d9.h>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -193,6 +194,139 @@ TEST_F(FakeMatchesDevice, TextureLevelsHaveTheSamePitchAndSize)
         a->Release();
         b->Release();
     }
+}
+
+// Every state a snapshot can read back, lights 0-3 included, by a key of
+// its own (kind << 16 | number).
+std::map<uint32_t, DWORD> Snapshot(IDirect3DDevice9* dev)
+{
+    std::map<uint32_t, DWORD> v;
+    for (DWORD s = 0; s < 256; ++s) {
+        DWORD x = 0;
+        if (SUCCEEDED(dev->GetRenderState((D3DRENDERSTATETYPE)s, &x)))
+            v[(1u << 16) | s] = x;
+    }
+    for (DWORD stage = 0; stage < 8; ++stage)
+        for (DWORD t = 0; t < 33; ++t) {
+            DWORD x = 0;
+            if (SUCCEEDED(dev->GetTextureStageState(stage, (D3DTEXTURESTAGESTATETYPE)t, &x)))
+                v[(2u << 16) | (stage << 8) | t] = x;
+        }
+    for (DWORD sampler = 0; sampler < 4; ++sampler)
+        for (DWORD t = 1; t < 14; ++t) {
+            DWORD x = 0;
+            if (SUCCEEDED(dev->GetSamplerState(sampler, (D3DSAMPLERSTATETYPE)t, &x)))
+                v[(3u << 16) | (sampler << 8) | t] = x;
+        }
+    for (DWORD l = 0; l < 4; ++l) {
+        D3DLIGHT9 light{};
+        BOOL on = FALSE;
+        v[(4u << 16) | (l << 1)] = SUCCEEDED(dev->GetLight(l, &light)) ? (DWORD)light.Type : 0xFFFF;
+        v[(4u << 16) | (l << 1) | 1] = SUCCEEDED(dev->GetLightEnable(l, &on)) ? (on ? 1u : 0u) : 0xFFFF;
+    }
+    D3DMATERIAL9 m{};
+    dev->GetMaterial(&m);
+    v[5u << 16] = (DWORD)(m.Diffuse.r * 1000.0f);
+    D3DMATRIX w{};
+    dev->GetTransform(D3DTS_WORLD, &w);
+    v[6u << 16] = (DWORD)(w._41 * 1000.0f);
+    DWORD fvf = 0;
+    dev->GetFVF(&fvf);
+    v[7u << 16] = fvf;
+    return v;
+}
+
+// One script of sets and state-block operations; the snapshot after each step.
+std::vector<std::map<uint32_t, DWORD>> StateBlockScript(IDirect3DDevice9* dev)
+{
+    std::vector<std::map<uint32_t, DWORD>> steps;
+    auto step = [&]() { steps.push_back(Snapshot(dev)); };
+    D3DLIGHT9 light{};
+    light.Type = D3DLIGHT_POINT;
+    light.Diffuse = {1.0f, 0.5f, 0.25f, 1.0f};
+    light.Range = 10.0f;
+    light.Attenuation0 = 1.0f;
+    D3DMATERIAL9 red{};
+    red.Diffuse = {1.0f, 0.0f, 0.0f, 1.0f};
+    D3DMATRIX moved{};
+    moved._11 = moved._22 = moved._33 = moved._44 = 1.0f;
+    moved._41 = 3.0f;
+
+    dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
+    dev->SetMaterial(&red);
+    IDirect3DStateBlock9* all = nullptr;
+    dev->CreateStateBlock(D3DSBT_ALL, &all);
+    IDirect3DStateBlock9* pixel = nullptr;
+    dev->CreateStateBlock(D3DSBT_PIXELSTATE, &pixel);
+    IDirect3DStateBlock9* vertex = nullptr;
+    dev->CreateStateBlock(D3DSBT_VERTEXSTATE, &vertex);
+    step();
+
+    dev->SetLight(1, &light);
+    dev->LightEnable(1, TRUE);
+    dev->LightEnable(2, TRUE); // a light never set
+    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
+    dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
+    dev->SetTransform(D3DTS_WORLD, &moved);
+    dev->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+    step();
+
+    all->Apply(); // the lights made later stay as they are
+    step();
+
+    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
+    pixel->Apply();
+    step();
+    vertex->Apply();
+    step();
+
+    dev->BeginStateBlock();
+    dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    dev->SetSamplerState(1, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    dev->LightEnable(1, FALSE);
+    dev->SetTransform(D3DTS_WORLD, &moved);
+    step(); // nothing applied while recording
+    IDirect3DStateBlock9* recorded = nullptr;
+    dev->EndStateBlock(&recorded);
+    recorded->Apply();
+    step();
+
+    dev->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    dev->SetRenderState(D3DRS_DITHERENABLE, TRUE);
+    recorded->Capture();
+    dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    recorded->Apply(); // puts back only what the block carries
+    step();
+
+    all->Capture();
+    dev->SetRenderState(D3DRS_LIGHTING, TRUE);
+    dev->LightEnable(1, TRUE);
+    all->Apply();
+    step();
+
+    recorded->Release();
+    vertex->Release();
+    pixel->Release();
+    all->Release();
+    return steps;
+}
+
+TEST_F(FakeMatchesDevice, StateBlocksGiveTheSameStatesStepByStep)
+{
+    ASSERT_TRUE(Both()) << "no real device";
+    auto a = StateBlockScript(faked), b = StateBlockScript(real);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i)
+        for (const auto& kv : a[i]) {
+            auto other = b[i].find(kv.first);
+            ASSERT_NE(other, b[i].end()) << "step " << i << ": state " << std::hex << kv.first << " not on the device";
+            EXPECT_EQ(kv.second, other->second) << "step " << i << ", state " << std::hex << kv.first;
+        }
 }
 
 class FakeMatchesDeviceWithoutStencil : public FakeMatchesDevice {
