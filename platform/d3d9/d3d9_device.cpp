@@ -40,6 +40,13 @@ bool Device::Init()
     gl.glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
     gl.glEnable(GL_PROGRAM_POINT_SIZE);
     gl.glFrontFace(GL_CCW);
+    // The palette of indexed vertex blending is bounded by the uniforms the
+    // driver gives a vertex program (two matrices per entry, the rest kept
+    // for lights and the other fixed-function values).
+    GLint components = 0;
+    gl.glGetIntegerv(GL_MAX_VERTEX_UNIFORM_COMPONENTS, &components);
+    const int palette = std::min(kMaxBlendIndex + 1, (components / 4 - 128) / 8);
+    m_caps.MaxVertexBlendMatrixIndex = palette > 1 ? (DWORD)(palette - 1) : 0;
 
     m_backBuffer = new SurfaceImpl(this, SurfaceImpl::BackBuffer, m_pp.BackBufferWidth, m_pp.BackBufferHeight,
                                    m_pp.BackBufferFormat, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);

@@ -639,6 +639,7 @@ void Device::BuildFFDesc(FFDesc& d, bool points)
         d.indexed = rs[D3DRS_INDEXEDVERTEXBLENDENABLE] && in.blendIndices &&
                     (weights > 0 || vb == D3DVBF_0WEIGHTS);
         d.indicesNormalized = d.indexed && m_layout.indicesNormalized;
+        d.palette = d.indexed ? (uint8_t)(m_caps.MaxVertexBlendMatrixIndex + 1) : 0;
     }
     d.normal = in.normal;
     d.psize = in.psize && points;
@@ -748,7 +749,8 @@ HRESULT Device::PrepareDraw(D3DPRIMITIVETYPE type, bool up, UINT upStride, GLuin
         const DWORD vb = m_state.rs[D3DRS_VERTEXBLEND];
         int matrices = 1;
         if (!m_layout.input.pretransformed) {
-            if (m_state.rs[D3DRS_INDEXEDVERTEXBLENDENABLE] && m_layout.input.blendIndices) matrices = kMaxBlendIndex + 1;
+            if (m_state.rs[D3DRS_INDEXEDVERTEXBLENDENABLE] && m_layout.input.blendIndices)
+                matrices = (int)m_caps.MaxVertexBlendMatrixIndex + 1;
             else if (vb >= D3DVBF_1WEIGHTS && vb <= D3DVBF_3WEIGHTS) matrices = std::min((int)vb, m_layout.input.weights) + 1;
         }
         m_blendMatrices = matrices;
@@ -884,7 +886,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT minIn
     if ((size_t)(startIndex + n) * isz > m_state.indices->data.size()) return D3DERR_INVALIDCALL;
     HRESULT hr = PrepareDraw(type, false, 0, 0);
     if (FAILED(hr)) return hr;
-    if (numVertices == 0 || !VerticesInRange(base + (INT)minIndex, numVertices)) return D3DERR_INVALIDCALL;
+    if (numVertices != 0 && !VerticesInRange(base + (INT)minIndex, numVertices)) return D3DERR_INVALIDCALL;
     m_state.indices->Prepare();
     gl.glDrawElementsBaseVertex(mode, (GLsizei)n, isz == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                 reinterpret_cast<const void*>((uintptr_t)startIndex * isz), base);

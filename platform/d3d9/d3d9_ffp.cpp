@@ -83,7 +83,7 @@ bool UsesArg(const FFDesc::Stage& s, uint8_t which, bool alpha)
 std::string FFVertexSource(const FFDesc& d)
 {
     std::string s = "#version 330 core\n";
-    const int matrices = d.pretransformed ? 0 : (d.indexed ? kMaxBlendIndex + 1 : d.weights + 1);
+    const int matrices = d.pretransformed ? 0 : (d.indexed ? (int)d.palette : d.weights + 1);
     s += "layout(location = 0) in vec4 a_pos;\n";
     if (d.weights) s += "layout(location = 1) in vec4 a_weights;\n";
     if (d.indexed) s += "layout(location = 2) in vec4 a_indices;\n";
@@ -94,7 +94,7 @@ std::string FFVertexSource(const FFDesc& d)
     for (int i = 0; i < d.texSets; ++i) s += "layout(location = " + Str(7 + i) + ") in vec4 a_tex" + Str(i) + ";\n";
     if (matrices) {
         s += "uniform mat4 u_wv[" + Str(matrices) + "];\n";
-        s += "uniform mat4 u_nm[" + Str(matrices) + "];\n";
+        if (d.normal) s += "uniform mat4 u_nm[" + Str(matrices) + "];\n";
     }
     s += "uniform mat4 u_proj;\nuniform vec4 u_vp;\nuniform vec4 u_vpoff;\nuniform mat4 u_texm[8];\n";
     s += "uniform vec4 u_ld[8], u_ls[8], u_la[8], u_lp[8], u_ldir[8], u_latt[8], u_lspot[8];\n";

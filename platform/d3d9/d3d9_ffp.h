@@ -10,6 +10,7 @@ namespace d3d9gl {
 // the cache key.
 struct FFDesc {
     uint8_t pretransformed, weights, indexed, indicesNormalized, normal, psize, color0, color1;
+    uint8_t palette;  // matrices of indexed blending
     uint8_t texSets, texSize[8];
     uint8_t lighting, specular, localViewer, normalize;
     uint8_t diffuseSource, specularSource, ambientSource, emissiveSource;  // 0 material, 1 colour 0, 2 colour 1
