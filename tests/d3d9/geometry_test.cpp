@@ -343,3 +343,34 @@ TEST_F(Geometry, ProgramsAreCompiledOncePerStateCombination)
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+TEST_F(Geometry, TexturesAreInterpolatedWithPerspective)
+{
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(1, 2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), S_OK);
+    D3DLOCKED_RECT lr;
+    t->LockRect(0, &lr, nullptr, 0);
+    ((DWORD*)lr.pBits)[0] = 0xFFFF0000;
+    ((DWORD*)((uint8_t*)lr.pBits + lr.Pitch))[0] = 0xFF00FF00;
+    t->UnlockRect(0);
+    m_dev->SetTexture(0, t);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    D3DMATRIX proj = PerspectiveFovLH(1.5707964f, 1.0f, 0.5f, 10.0f);
+    m_dev->SetTransform(D3DTS_PROJECTION, &proj);
+    // A floor at y = -1 from z = 1 (v = 1) to z = 3 (v = 0): the texture's
+    // middle, z = 2, is on row 48, not halfway down the floor's rows.
+    struct V { float x, y, z, u, v; } floor[4] = {
+        {-3, -1, 3, 0, 0}, {3, -1, 3, 0, 0}, {-3, -1, 1, 0, 1}, {3, -1, 1, 0, 1}};
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_TEX1);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, floor, sizeof(V)), S_OK);
+    EXPECT_TRUE(Near(Pixel(32, 46), 0xFFFF0000, 0));
+    EXPECT_TRUE(Near(Pixel(32, 50), 0xFF00FF00, 0));
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+}
+
+} // namespace
+} // namespace d3d9test
