@@ -131,6 +131,28 @@ TEST_P(TextureCacheTest, FailedLoadLeavesNoTraceAndTheFileIsTriedAgain)
     ReleaseTexture(tex);
 }
 
+TEST_P(TextureCacheTest, DamagedFilesFailCleanly)
+{
+    auto dev = Device();
+    ASSERT_TRUE(dev->ok());
+    std::string good = MakeBmp32(4, 4, kPixels4x4);
+    const std::pair<const char*, std::string> files[] = {
+        {"truncated.bmp", good.substr(0, good.size() / 2)},
+        {"header.bmp", good.substr(0, 20)},
+        {"empty.png", ""},
+        {"garbage.png", std::string("\x89PNG\r\n\x1a\n") + std::string(64, '\x55')},
+        {"garbage.jpg", std::string("\xFF\xD8\xFF\xE0") + std::string(64, '\x00')},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.first);
+        ScratchFolder::Write(std::string("data/textures/") + f.first, f.second);
+        IDirect3DTexture9* tex = reinterpret_cast<IDirect3DTexture9*>(0x1);
+        EXPECT_TRUE(FAILED(LoadTextureFromFile(f.first, &tex)));
+        EXPECT_EQ(tex, nullptr);
+        EXPECT_TRUE(g_textureCache.empty());
+    }
+}
+
 TEST_P(TextureCacheTest, OverlongNameFailsWithoutOverflow)
 {
     auto dev = Device();
