@@ -294,6 +294,20 @@ TEST_F(FakeDeviceTest, ScriptedFailuresByPredicateAndCount)
                               "SetSamplerState(Sampler=1, Type=D3DSAMP_MIPFILTER, Value=2)\n");
 }
 
+TEST_F(FakeDeviceTest, GettersAreLoggedAndCanFail)
+{
+    fake.Fail("GetTransform", D3DERR_INVALIDCALL).WhenArg("State", D3DTS_VIEW);
+    D3DMATRIX m;
+    EXPECT_EQ(dev->GetTransform(D3DTS_VIEW, &m), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->GetTransform(D3DTS_WORLD, &m), D3D_OK);
+    D3DVIEWPORT9 vp;
+    dev->GetViewport(&vp);
+    EXPECT_EQ(fake.Count("GetViewport"), 1u);
+    DWORD v;
+    dev->GetRenderState(D3DRS_ZENABLE, &v);
+    EXPECT_EQ(fake.Find("GetRenderState").back()->Text(), "GetRenderState(State=D3DRS_ZENABLE)");
+}
+
 TEST_F(FakeDeviceTest, DrawsRecordTheStatesTheySaw)
 {
     struct V {

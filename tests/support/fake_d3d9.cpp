@@ -107,11 +107,11 @@ const char* NameIn(const T (&table)[N], uint64_t value)
 // The name of an argument value where the method's argument is a state.
 const char* ValueName(const std::string& method, const char* arg, uint64_t value)
 {
-    if (method == "SetRenderState" && !std::strcmp(arg, "State"))
+    if ((method == "SetRenderState" || method == "GetRenderState") && !std::strcmp(arg, "State"))
         return NameIn(kRenderStateNames, value);
-    if (method == "SetTextureStageState" && !std::strcmp(arg, "Type"))
+    if ((method == "SetTextureStageState" || method == "GetTextureStageState") && !std::strcmp(arg, "Type"))
         return NameIn(kStageStateNames, value);
-    if (method == "SetSamplerState" && !std::strcmp(arg, "Type"))
+    if ((method == "SetSamplerState" || method == "GetSamplerState") && !std::strcmp(arg, "Type"))
         return NameIn(kSamplerStateNames, value);
     return nullptr;
 }

@@ -38,7 +38,13 @@ class FakeSurface;
 class FakeVertexBuffer;
 class FakeIndexBuffer;
 
-// One logged call: the method name and its key arguments by name.
+// One logged call: the method name and its key arguments by name. Every
+// method of the Direct3D object and of the device is logged under its own
+// name (the device's GetDeviceCaps as "Device::GetDeviceCaps"); of the
+// resources, the calls that lock, unlock, give levels or run state blocks are
+// logged as "LockRect"/"UnlockRect"/"GetSurfaceLevel" (textures),
+// "Surface::LockRect", "VertexBuffer::Lock", "IndexBuffer::Unlock",
+// "StateBlock::Capture", "StateBlock::Apply"..., and Direct3DCreate9 itself.
 struct FakeCall {
     std::string method;
     std::vector<std::pair<const char*, uint64_t>> args; // names are literals

@@ -350,7 +350,10 @@ HRESULT FakeDirect3D9::QueryInterface(REFIID riid, void** pp)
 
 HRESULT FakeDirect3D9::RegisterSoftwareDevice(void*)
 {
-    return D3DERR_NOTAVAILABLE;
+    FakeCall& c = env_->Begin("RegisterSoftwareDevice", {});
+    if (FAILED(c.result))
+        return c.result;
+    return env_->End(c, D3DERR_NOTAVAILABLE);
 }
 
 UINT FakeDirect3D9::GetAdapterCount()
@@ -1005,8 +1008,11 @@ HRESULT FakeDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* mode)
 
 HRESULT FakeDevice::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* p)
 {
+    FakeCall& c = env_->Begin("GetCreationParameters", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!p)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     p->AdapterOrdinal = adapter_;
     p->DeviceType = type_;
     p->hFocusWindow = focus_;
@@ -1048,6 +1054,7 @@ HRESULT FakeDevice::GetSwapChain(UINT iSwapChain, IDirect3DSwapChain9** pp)
 
 UINT FakeDevice::GetNumberOfSwapChains()
 {
+    env_->Begin("GetNumberOfSwapChains", {});
     return 1;
 }
 
@@ -1116,8 +1123,11 @@ HRESULT FakeDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFF
 
 HRESULT FakeDevice::GetRasterStatus(UINT iSwapChain, D3DRASTER_STATUS* rs)
 {
+    FakeCall& c = env_->Begin("GetRasterStatus", {{"iSwapChain", iSwapChain}});
+    if (FAILED(c.result))
+        return c.result;
     if (iSwapChain != 0 || !rs)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     rs->InVBlank = TRUE;
     rs->ScanLine = 0;
     return D3D_OK;
@@ -1135,6 +1145,7 @@ void FakeDevice::SetGammaRamp(UINT iSwapChain, DWORD flags, CONST D3DGAMMARAMP*)
 
 void FakeDevice::GetGammaRamp(UINT, D3DGAMMARAMP* ramp)
 {
+    env_->Begin("GetGammaRamp", {});
     if (!ramp)
         return;
     for (int i = 0; i < 256; ++i)
@@ -1552,9 +1563,12 @@ HRESULT FakeDevice::SetTransform(D3DTRANSFORMSTATETYPE t, CONST D3DMATRIX* m)
 
 HRESULT FakeDevice::GetTransform(D3DTRANSFORMSTATETYPE t, D3DMATRIX* m)
 {
+    FakeCall& c = env_->Begin("GetTransform", {{"State", (uint64_t)t}});
+    if (FAILED(c.result))
+        return c.result;
     int i = TransformIndex(t);
     if (i < 0 || !m)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *m = state_.transforms[i];
     return D3D_OK;
 }
@@ -1605,8 +1619,11 @@ HRESULT FakeDevice::SetViewport(CONST D3DVIEWPORT9* vp)
 
 HRESULT FakeDevice::GetViewport(D3DVIEWPORT9* vp)
 {
+    FakeCall& c = env_->Begin("GetViewport", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!vp)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *vp = state_.viewport;
     return D3D_OK;
 }
@@ -1626,8 +1643,11 @@ HRESULT FakeDevice::SetMaterial(CONST D3DMATERIAL9* m)
 
 HRESULT FakeDevice::GetMaterial(D3DMATERIAL9* m)
 {
+    FakeCall& c = env_->Begin("GetMaterial", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!m)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *m = state_.material;
     return D3D_OK;
 }
@@ -1658,9 +1678,12 @@ HRESULT FakeDevice::SetLight(DWORD index, CONST D3DLIGHT9* light)
 
 HRESULT FakeDevice::GetLight(DWORD index, D3DLIGHT9* light)
 {
+    FakeCall& c = env_->Begin("GetLight", {{"Index", (uint64_t)index}});
+    if (FAILED(c.result))
+        return c.result;
     auto it = state_.lights.find(index);
     if (!light || it == state_.lights.end())
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *light = it->second.light;
     return D3D_OK;
 }
@@ -1693,9 +1716,12 @@ HRESULT FakeDevice::LightEnable(DWORD index, BOOL enable)
 
 HRESULT FakeDevice::GetLightEnable(DWORD index, BOOL* enable)
 {
+    FakeCall& c = env_->Begin("GetLightEnable", {{"Index", (uint64_t)index}});
+    if (FAILED(c.result))
+        return c.result;
     auto it = state_.lights.find(index);
     if (!enable || it == state_.lights.end())
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     // Direct3D 9 reports an enabled light with a non-zero value that need not be TRUE.
     *enable = it->second.enabled ? 128 : FALSE;
     return D3D_OK;
@@ -1716,8 +1742,11 @@ HRESULT FakeDevice::SetClipPlane(DWORD index, CONST float* plane)
 
 HRESULT FakeDevice::GetClipPlane(DWORD index, float* plane)
 {
+    FakeCall& c = env_->Begin("GetClipPlane", {{"Index", (uint64_t)index}});
+    if (FAILED(c.result))
+        return c.result;
     if (!plane || index >= FakeStates::kClipPlanes)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     std::copy(state_.clipPlanes[index].begin(), state_.clipPlanes[index].end(), plane);
     return D3D_OK;
 }
@@ -1739,8 +1768,11 @@ HRESULT FakeDevice::SetRenderState(D3DRENDERSTATETYPE s, DWORD value)
 
 HRESULT FakeDevice::GetRenderState(D3DRENDERSTATETYPE s, DWORD* value)
 {
+    FakeCall& c = env_->Begin("GetRenderState", {{"State", (uint64_t)s}});
+    if (FAILED(c.result))
+        return c.result;
     if (!value || (DWORD)s >= FakeStates::kRenderStates || !IsRenderState(s))
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *value = state_.rs[s];
     return D3D_OK;
 }
@@ -1793,16 +1825,22 @@ HRESULT FakeDevice::EndStateBlock(IDirect3DStateBlock9** pp)
 
 HRESULT FakeDevice::SetClipStatus(CONST D3DCLIPSTATUS9* cs)
 {
+    FakeCall& c = env_->Begin("SetClipStatus", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!cs)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     clipStatus_ = *cs;
     return D3D_OK;
 }
 
 HRESULT FakeDevice::GetClipStatus(D3DCLIPSTATUS9* cs)
 {
+    FakeCall& c = env_->Begin("GetClipStatus", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!cs)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *cs = clipStatus_;
     return D3D_OK;
 }
@@ -1811,9 +1849,12 @@ HRESULT FakeDevice::GetClipStatus(D3DCLIPSTATUS9* cs)
 
 HRESULT FakeDevice::GetTexture(DWORD stage, IDirect3DBaseTexture9** pp)
 {
+    FakeCall& c = env_->Begin("GetTexture", {{"Stage", (uint64_t)stage}});
+    if (FAILED(c.result))
+        return c.result;
     int i = FakeSamplerIndex(stage);
     if (!pp || i < 0)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *pp = state_.textures[i];
     if (*pp)
         (*pp)->AddRef();
@@ -1842,8 +1883,11 @@ HRESULT FakeDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* tex)
 
 HRESULT FakeDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE t, DWORD* value)
 {
+    FakeCall& c = env_->Begin("GetTextureStageState", {{"Stage", (uint64_t)stage}, {"Type", (uint64_t)t}});
+    if (FAILED(c.result))
+        return c.result;
     if (!value || stage >= FakeStates::kStages || (DWORD)t >= FakeStates::kStageStates || !IsStageState(t))
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *value = state_.tss[stage][t];
     return D3D_OK;
 }
@@ -1865,9 +1909,12 @@ HRESULT FakeDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE t
 
 HRESULT FakeDevice::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE t, DWORD* value)
 {
+    FakeCall& c = env_->Begin("GetSamplerState", {{"Sampler", (uint64_t)sampler}, {"Type", (uint64_t)t}});
+    if (FAILED(c.result))
+        return c.result;
     int i = FakeSamplerIndex(sampler);
     if (!value || i < 0 || (DWORD)t == 0 || (DWORD)t >= FakeStates::kSamplerStates)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *value = state_.samp[i][t];
     return D3D_OK;
 }
@@ -1905,14 +1952,20 @@ HRESULT FakeDevice::GetPaletteEntries(UINT, tagPALETTEENTRY*) { return D3DERR_IN
 
 HRESULT FakeDevice::SetCurrentTexturePalette(UINT n)
 {
+    FakeCall& c = env_->Begin("SetCurrentTexturePalette", {{"N", (uint64_t)n}});
+    if (FAILED(c.result))
+        return c.result;
     palette_ = n;
     return D3D_OK;
 }
 
 HRESULT FakeDevice::GetCurrentTexturePalette(UINT* n)
 {
+    FakeCall& c = env_->Begin("GetCurrentTexturePalette", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!n)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *n = palette_;
     return D3D_OK;
 }
@@ -1932,8 +1985,11 @@ HRESULT FakeDevice::SetScissorRect(CONST RECT* r)
 
 HRESULT FakeDevice::GetScissorRect(RECT* r)
 {
+    FakeCall& c = env_->Begin("GetScissorRect", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!r)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *r = state_.scissor;
     return D3D_OK;
 }
@@ -1953,6 +2009,7 @@ HRESULT FakeDevice::SetSoftwareVertexProcessing(BOOL software)
 
 BOOL FakeDevice::GetSoftwareVertexProcessing()
 {
+    env_->Begin("GetSoftwareVertexProcessing", {});
     return softwareVP_;
 }
 
@@ -1969,6 +2026,7 @@ HRESULT FakeDevice::SetNPatchMode(float n)
 
 float FakeDevice::GetNPatchMode()
 {
+    env_->Begin("GetNPatchMode", {});
     return state_.nPatchMode;
 }
 
@@ -2171,8 +2229,11 @@ HRESULT FakeDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl)
 
 HRESULT FakeDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** pp)
 {
+    FakeCall& c = env_->Begin("GetVertexDeclaration", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!pp)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *pp = state_.declaration;
     if (*pp)
         (*pp)->AddRef();
@@ -2194,8 +2255,11 @@ HRESULT FakeDevice::SetFVF(DWORD fvf)
 
 HRESULT FakeDevice::GetFVF(DWORD* fvf)
 {
+    FakeCall& c = env_->Begin("GetFVF", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!fvf)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *fvf = state_.fvf;
     return D3D_OK;
 }
@@ -2226,8 +2290,11 @@ HRESULT FakeDevice::SetVertexShader(IDirect3DVertexShader9* shader)
 
 HRESULT FakeDevice::GetVertexShader(IDirect3DVertexShader9** pp)
 {
+    FakeCall& c = env_->Begin("GetVertexShader", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!pp)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *pp = state_.vertexShader;
     if (*pp)
         (*pp)->AddRef();
@@ -2294,6 +2361,9 @@ HRESULT FakeDevice::SetVertexShaderConstantF(UINT start, CONST float* data, UINT
 
 HRESULT FakeDevice::GetVertexShaderConstantF(UINT start, float* data, UINT count)
 {
+    FakeCall& c = env_->Begin("GetVertexShaderConstantF", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
+    if (FAILED(c.result))
+        return c.result;
     return GetConstants(state_.vsF, start, data, count);
 }
 
@@ -2307,6 +2377,9 @@ HRESULT FakeDevice::SetVertexShaderConstantI(UINT start, CONST int* data, UINT c
 
 HRESULT FakeDevice::GetVertexShaderConstantI(UINT start, int* data, UINT count)
 {
+    FakeCall& c = env_->Begin("GetVertexShaderConstantI", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
+    if (FAILED(c.result))
+        return c.result;
     return GetConstants(state_.vsI, start, data, count);
 }
 
@@ -2320,6 +2393,9 @@ HRESULT FakeDevice::SetVertexShaderConstantB(UINT start, CONST BOOL* data, UINT 
 
 HRESULT FakeDevice::GetVertexShaderConstantB(UINT start, BOOL* data, UINT count)
 {
+    FakeCall& c = env_->Begin("GetVertexShaderConstantB", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
+    if (FAILED(c.result))
+        return c.result;
     return GetBools(state_.vsB, start, data, count);
 }
 
@@ -2342,8 +2418,11 @@ HRESULT FakeDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* vb, UIN
 
 HRESULT FakeDevice::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** pp, UINT* offset, UINT* stride)
 {
+    FakeCall& c = env_->Begin("GetStreamSource", {{"StreamNumber", (uint64_t)stream}});
+    if (FAILED(c.result))
+        return c.result;
     if (stream >= FakeStates::kStreams || !pp || !offset || !stride)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     const auto& s = state_.streams[stream];
     *pp = s.buffer;
     if (*pp)
@@ -2368,8 +2447,11 @@ HRESULT FakeDevice::SetStreamSourceFreq(UINT stream, UINT setting)
 
 HRESULT FakeDevice::GetStreamSourceFreq(UINT stream, UINT* setting)
 {
+    FakeCall& c = env_->Begin("GetStreamSourceFreq", {{"StreamNumber", (uint64_t)stream}});
+    if (FAILED(c.result))
+        return c.result;
     if (stream >= FakeStates::kStreams || !setting)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *setting = state_.streams[stream].frequency;
     return D3D_OK;
 }
@@ -2387,8 +2469,11 @@ HRESULT FakeDevice::SetIndices(IDirect3DIndexBuffer9* ib)
 
 HRESULT FakeDevice::GetIndices(IDirect3DIndexBuffer9** pp)
 {
+    FakeCall& c = env_->Begin("GetIndices", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!pp)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *pp = state_.indices;
     if (*pp)
         (*pp)->AddRef();
@@ -2421,8 +2506,11 @@ HRESULT FakeDevice::SetPixelShader(IDirect3DPixelShader9* shader)
 
 HRESULT FakeDevice::GetPixelShader(IDirect3DPixelShader9** pp)
 {
+    FakeCall& c = env_->Begin("GetPixelShader", {});
+    if (FAILED(c.result))
+        return c.result;
     if (!pp)
-        return D3DERR_INVALIDCALL;
+        return env_->End(c, D3DERR_INVALIDCALL);
     *pp = state_.pixelShader;
     if (*pp)
         (*pp)->AddRef();
@@ -2439,6 +2527,9 @@ HRESULT FakeDevice::SetPixelShaderConstantF(UINT start, CONST float* data, UINT 
 
 HRESULT FakeDevice::GetPixelShaderConstantF(UINT start, float* data, UINT count)
 {
+    FakeCall& c = env_->Begin("GetPixelShaderConstantF", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
+    if (FAILED(c.result))
+        return c.result;
     return GetConstants(state_.psF, start, data, count);
 }
 
@@ -2452,6 +2543,9 @@ HRESULT FakeDevice::SetPixelShaderConstantI(UINT start, CONST int* data, UINT co
 
 HRESULT FakeDevice::GetPixelShaderConstantI(UINT start, int* data, UINT count)
 {
+    FakeCall& c = env_->Begin("GetPixelShaderConstantI", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
+    if (FAILED(c.result))
+        return c.result;
     return GetConstants(state_.psI, start, data, count);
 }
 
@@ -2465,22 +2559,34 @@ HRESULT FakeDevice::SetPixelShaderConstantB(UINT start, CONST BOOL* data, UINT c
 
 HRESULT FakeDevice::GetPixelShaderConstantB(UINT start, BOOL* data, UINT count)
 {
+    FakeCall& c = env_->Begin("GetPixelShaderConstantB", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
+    if (FAILED(c.result))
+        return c.result;
     return GetBools(state_.psB, start, data, count);
 }
 
 HRESULT FakeDevice::DrawRectPatch(UINT, CONST float*, CONST D3DRECTPATCH_INFO*)
 {
-    return D3DERR_NOTAVAILABLE;
+    FakeCall& c = env_->Begin("DrawRectPatch", {});
+    if (FAILED(c.result))
+        return c.result;
+    return env_->End(c, D3DERR_NOTAVAILABLE);
 }
 
 HRESULT FakeDevice::DrawTriPatch(UINT, CONST float*, CONST D3DTRIPATCH_INFO*)
 {
-    return D3DERR_NOTAVAILABLE;
+    FakeCall& c = env_->Begin("DrawTriPatch", {});
+    if (FAILED(c.result))
+        return c.result;
+    return env_->End(c, D3DERR_NOTAVAILABLE);
 }
 
 HRESULT FakeDevice::DeletePatch(UINT)
 {
-    return D3DERR_NOTAVAILABLE;
+    FakeCall& c = env_->Begin("DeletePatch", {});
+    if (FAILED(c.result))
+        return c.result;
+    return env_->End(c, D3DERR_NOTAVAILABLE);
 }
 
 HRESULT FakeDevice::CreateQuery(D3DQUERYTYPE type, IDirect3DQuery9** pp)
