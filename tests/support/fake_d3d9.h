@@ -193,7 +193,9 @@ public:
     D3DCAPS9& Caps() { return caps_; }
 
     // ---- Scripted failures ----
-    // Calls of `method` fail with `hr` (further conditions on the result).
+    // Calls of `method` fail with `hr`; the rule returned narrows which calls
+    // (When, WhenArg) and how many (After, Times). The first matching rule
+    // decides; a scripted failure changes no state.
     FakeFailure& Fail(const std::string& method, HRESULT hr = E_FAIL);
     void ClearFailures();
 
@@ -224,7 +226,8 @@ public:
     FakeDirect3D9* LastDirect3D() const { return lastD3D_; }
     FakeDevice* LastDevice() const { return lastDevice_; }
     size_t DevicesCreated() const { return devicesCreated_; }
-    // Fake objects alive (Direct3D objects, devices and resources).
+    // Fake objects alive (Direct3D objects, devices and resources; each level
+    // of a texture counts as one).
     size_t LiveObjects() const { return live_.size(); }
     std::vector<std::string> LiveObjectKinds() const;
     // The fake behind an interface pointer, or null when it is none of ours.
