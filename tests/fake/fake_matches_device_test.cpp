@@ -329,6 +329,42 @@ TEST_F(FakeMatchesDevice, StateBlocksGiveTheSameStatesStepByStep)
         }
 }
 
+TEST(FakeMatchesAdapter, FormatChecksGiveTheSameAnswers)
+{
+    IDirect3D9* real = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(real, nullptr);
+    FakeD3D9 fake;
+    IDirect3D9* faked = Direct3DCreate9(D3D_SDK_VERSION);
+    const D3DFORMAT display[] = {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_A2B10G10R10,
+                                 D3DFMT_R5G6B5,   D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5};
+    for (D3DFORMAT f : display)
+        for (BOOL windowed : {FALSE, TRUE})
+            EXPECT_EQ(SUCCEEDED(faked->CheckDeviceType(0, D3DDEVTYPE_HAL, f, f, windowed)),
+                      SUCCEEDED(real->CheckDeviceType(0, D3DDEVTYPE_HAL, f, f, windowed)))
+                << "display format " << f << (windowed ? " windowed" : " full screen");
+    const D3DFORMAT depth[] = {D3DFMT_D24S8, D3DFMT_D24X4S4,      D3DFMT_D15S1, D3DFMT_D32,          D3DFMT_D24X8,
+                               D3DFMT_D16,   D3DFMT_D16_LOCKABLE, D3DFMT_D24FS8, D3DFMT_D32F_LOCKABLE};
+    for (D3DFORMAT f : depth)
+        EXPECT_EQ(SUCCEEDED(faked->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
+                                                     D3DRTYPE_SURFACE, f)),
+                  SUCCEEDED(real->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
+                                                    D3DRTYPE_SURFACE, f)))
+            << "depth format " << f;
+    for (DWORD f = 20; f <= 117; ++f)
+        for (DWORD usage : {0ul, (unsigned long)D3DUSAGE_RENDERTARGET})
+            EXPECT_EQ(SUCCEEDED(faked->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, usage, D3DRTYPE_TEXTURE,
+                                                         (D3DFORMAT)f)),
+                      SUCCEEDED(real->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, usage, D3DRTYPE_TEXTURE,
+                                                        (D3DFORMAT)f)))
+                << "texture format " << f << " usage " << usage;
+    for (D3DFORMAT f : {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5, D3DFMT_UYVY})
+        EXPECT_EQ(SUCCEEDED(faked->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, f)),
+                  SUCCEEDED(real->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, f)))
+            << "texture format " << f;
+    faked->Release();
+    real->Release();
+}
+
 class FakeMatchesDeviceWithoutStencil : public FakeMatchesDevice {
 protected:
     void SetUp() override

@@ -183,8 +183,11 @@ public:
     std::set<D3DFORMAT> depthFormats;
     // Vertex-processing behaviour flags CreateDevice accepts.
     DWORD vertexProcessing = 0;
-    // Texture formats CreateTexture refuses although known.
+    // Texture formats CreateTexture and CheckDeviceFormat refuse although
+    // their layout is known (by default those the GL device refuses).
     std::set<D3DFORMAT> refusedTextureFormats;
+    // Formats render targets (textures and surfaces) can have.
+    std::set<D3DFORMAT> renderTargetFormats;
     // Client size a windowed device takes when its back buffer size is 0.
     UINT clientWidth = 640, clientHeight = 480;
     // Current display mode.

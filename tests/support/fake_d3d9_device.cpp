@@ -310,6 +310,12 @@ D3DFORMAT AlphaVariant(D3DFORMAT f)
     }
 }
 
+// A format a texture or a plain surface can have (before the scripted refusals).
+bool IsPixelFormat(D3DFORMAT f)
+{
+    return FakeFormatBytes(f) != 0 && !FakeIsDepthFormat(f) && f != D3DFMT_INDEX16 && f != D3DFMT_INDEX32;
+}
+
 FakeSurface* SurfaceOf(IDirect3DSurface9* s)
 {
     return dynamic_cast<FakeSurface*>(s);
@@ -441,7 +447,9 @@ HRESULT FakeDirect3D9::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMA
         return env_->End(c, D3DERR_INVALIDCALL);
     if (usage & D3DUSAGE_DEPTHSTENCIL)
         return env_->End(c, env_->depthFormats.count(fmt) ? D3D_OK : D3DERR_NOTAVAILABLE);
-    if (FakeFormatBytes(fmt) == 0 || FakeIsDepthFormat(fmt) || env_->refusedTextureFormats.count(fmt))
+    if (!IsPixelFormat(fmt) || env_->refusedTextureFormats.count(fmt))
+        return env_->End(c, D3DERR_NOTAVAILABLE);
+    if ((usage & D3DUSAGE_RENDERTARGET) && !env_->renderTargetFormats.count(fmt))
         return env_->End(c, D3DERR_NOTAVAILABLE);
     return D3D_OK;
 }
@@ -1172,7 +1180,7 @@ HRESULT FakeDevice::CreateTexture(UINT w, UINT h, UINT levels, DWORD usage, D3DF
     const D3DCAPS9& caps = env_->Caps();
     if (w > caps.MaxTextureWidth || h > caps.MaxTextureHeight)
         return env_->End(c, D3DERR_INVALIDCALL);
-    if (FakeFormatBytes(fmt) == 0 || FakeIsDepthFormat(fmt) || env_->refusedTextureFormats.count(fmt))
+    if (!IsPixelFormat(fmt) || env_->refusedTextureFormats.count(fmt))
         return env_->End(c, D3DERR_INVALIDCALL);
     if ((usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) && pool != D3DPOOL_DEFAULT)
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1182,9 +1190,7 @@ HRESULT FakeDevice::CreateTexture(UINT w, UINT h, UINT levels, DWORD usage, D3DF
         return env_->End(c, D3DERR_INVALIDCALL);
     if ((usage & D3DUSAGE_AUTOGENMIPMAP) && levels > 1)
         return env_->End(c, D3DERR_INVALIDCALL);
-    UINT dim = 1;
-    FakeFormatBytes(fmt, &dim);
-    if (dim == 4 && (usage & D3DUSAGE_RENDERTARGET))
+    if ((usage & D3DUSAGE_RENDERTARGET) && !env_->renderTargetFormats.count(fmt))
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = new FakeTexture(this, w, h, levels, usage, fmt, pool);
     return D3D_OK;
@@ -1250,7 +1256,7 @@ HRESULT FakeDevice::CreateRenderTarget(UINT w, UINT h, D3DFORMAT fmt, D3DMULTISA
         *pp = nullptr;
     if (FAILED(c.result))
         return c.result;
-    if (!pp || shared || !w || !h || FakeFormatBytes(fmt) == 0 || FakeIsDepthFormat(fmt))
+    if (!pp || shared || !w || !h || !env_->renderTargetFormats.count(fmt))
         return env_->End(c, D3DERR_INVALIDCALL);
     if (ms != D3DMULTISAMPLE_NONE)
         return env_->End(c, D3DERR_NOTAVAILABLE);
@@ -1288,7 +1294,7 @@ HRESULT FakeDevice::CreateOffscreenPlainSurface(UINT w, UINT h, D3DFORMAT fmt, D
         *pp = nullptr;
     if (FAILED(c.result))
         return c.result;
-    if (!pp || shared || !w || !h || FakeFormatBytes(fmt) == 0 || FakeIsDepthFormat(fmt) ||
+    if (!pp || shared || !w || !h || !IsPixelFormat(fmt) ||
         pool == D3DPOOL_MANAGED)
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = new FakeSurface(this, fmt, w, h, 0, pool, TRUE);
