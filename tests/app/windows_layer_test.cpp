@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <SDL.h>
 
-#include "windows/sdl_window.h"
+#include "sdl_events.h"
 #include "windows/win_internal.h"
 
 #include <gtest/gtest.h>
@@ -78,34 +78,6 @@ protected:
         for (auto& s : g_seen)
             out.push_back(s.message);
         return out;
-    }
-    static void pushKey(HWND h, SDL_Keycode sym, bool down, Uint16 mod = 0, bool repeat = false)
-    {
-        SDL_Event e = {};
-        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        e.key.windowID = SDL_GetWindowID(PlatformSdlWindow(h));
-        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-        e.key.repeat = repeat ? 1 : 0;
-        e.key.keysym.sym = sym;
-        e.key.keysym.scancode = SDL_GetScancodeFromKey(sym);
-        e.key.keysym.mod = mod;
-        SDL_PushEvent(&e);
-    }
-    static void pushText(HWND h, const char* utf8)
-    {
-        SDL_Event e = {};
-        e.type = SDL_TEXTINPUT;
-        e.text.windowID = SDL_GetWindowID(PlatformSdlWindow(h));
-        std::strncpy(e.text.text, utf8, sizeof e.text.text - 1);
-        SDL_PushEvent(&e);
-    }
-    static void pushWindowEvent(HWND h, Uint8 event)
-    {
-        SDL_Event e = {};
-        e.type = SDL_WINDOWEVENT;
-        e.window.windowID = SDL_GetWindowID(PlatformSdlWindow(h));
-        e.window.event = event;
-        SDL_PushEvent(&e);
     }
     // Retrieves, translates and dispatches everything waiting; returns what was retrieved.
     static std::vector<MSG> drain()
@@ -251,9 +223,9 @@ TEST_F(WindowsLayer, PeekFiltersByRangeAndWindow)
 TEST_F(WindowsLayer, KeyPressGivesKeyDownCharKeyUpInOrder)
 {
     HWND h = make();
-    pushKey(h, SDLK_a, true);
-    pushText(h, "a");
-    pushKey(h, SDLK_a, false);
+    PushKey(h, SDLK_a, true);
+    PushText(h, "a");
+    PushKey(h, SDLK_a, false);
     g_seen.clear();
     drain();
     std::vector<Seen> keys;
@@ -303,10 +275,10 @@ TEST_F(WindowsLayer, VirtualKeysAndCharactersTable)
     HWND h = make(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 320, 240, kKeepClass);
     for (const Case& c : cases) {
         SCOPED_TRACE(SDL_GetKeyName(c.sym));
-        pushKey(h, c.sym, true, c.mod);
+        PushKey(h, c.sym, true, c.mod);
         if (c.text)
-            pushText(h, c.text);
-        pushKey(h, c.sym, false, c.mod);
+            PushText(h, c.text);
+        PushKey(h, c.sym, false, c.mod);
         g_seen.clear();
         drain();
         std::vector<Seen> keys;
@@ -328,10 +300,10 @@ TEST_F(WindowsLayer, VirtualKeysAndCharactersTable)
 TEST_F(WindowsLayer, AutoRepeatGivesRepeatedKeyDowns)
 {
     HWND h = make();
-    pushKey(h, SDLK_F11, true);
-    pushKey(h, SDLK_F11, true, 0, true);
-    pushKey(h, SDLK_F11, true, 0, true);
-    pushKey(h, SDLK_F11, false);
+    PushKey(h, SDLK_F11, true);
+    PushKey(h, SDLK_F11, true, 0, true);
+    PushKey(h, SDLK_F11, true, 0, true);
+    PushKey(h, SDLK_F11, false);
     g_seen.clear();
     drain();
     int downs = 0;
@@ -354,7 +326,7 @@ TEST_F(WindowsLayer, CloseCommandsReachWmClose)
         return n;
     };
     // The window manager's close.
-    pushWindowEvent(h, SDL_WINDOWEVENT_CLOSE);
+    PushWindowEvent(h, SDL_WINDOWEVENT_CLOSE);
     g_seen.clear();
     drain();
     EXPECT_EQ(closes(), 1);
@@ -363,10 +335,10 @@ TEST_F(WindowsLayer, CloseCommandsReachWmClose)
         sc |= s.message == WM_SYSCOMMAND && s.wParam == SC_CLOSE;
     EXPECT_TRUE(sc);
     // Alt+F4.
-    pushKey(h, SDLK_LALT, true, KMOD_LALT);
-    pushKey(h, SDLK_F4, true, KMOD_LALT);
-    pushKey(h, SDLK_F4, false, KMOD_LALT);
-    pushKey(h, SDLK_LALT, false, 0);
+    PushKey(h, SDLK_LALT, true, KMOD_LALT);
+    PushKey(h, SDLK_F4, true, KMOD_LALT);
+    PushKey(h, SDLK_F4, false, KMOD_LALT);
+    PushKey(h, SDLK_LALT, false, 0);
     g_seen.clear();
     drain();
     EXPECT_EQ(closes(), 1);
@@ -375,8 +347,8 @@ TEST_F(WindowsLayer, CloseCommandsReachWmClose)
 TEST_F(WindowsLayer, DefaultCloseDestroysTheWindowAndReleasingAltSendsKeyMenu)
 {
     HWND h = make();
-    pushKey(h, SDLK_LALT, true, KMOD_LALT);
-    pushKey(h, SDLK_LALT, false, 0);
+    PushKey(h, SDLK_LALT, true, KMOD_LALT);
+    PushKey(h, SDLK_LALT, false, 0);
     g_seen.clear();
     drain();
     bool keyMenu = false;
@@ -403,7 +375,7 @@ TEST_F(WindowsLayer, FocusAndMinimiseGiveActivateMessages)
         {SDL_WINDOWEVENT_RESTORED, WA_ACTIVE, 0},
     };
     for (const Step& s : steps) {
-        pushWindowEvent(h, s.event);
+        PushWindowEvent(h, s.event);
         g_seen.clear();
         MSG m;
         PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE); // sent during the peek
@@ -413,10 +385,36 @@ TEST_F(WindowsLayer, FocusAndMinimiseGiveActivateMessages)
         EXPECT_EQ(HIWORD(g_seen[0].wParam), s.minimised);
     }
     // A repeated focus gain changes nothing.
-    pushWindowEvent(h, SDL_WINDOWEVENT_FOCUS_GAINED);
+    PushWindowEvent(h, SDL_WINDOWEVENT_FOCUS_GAINED);
     g_seen.clear();
     drain();
     EXPECT_TRUE(g_seen.empty());
+}
+
+// The system's minimise and restore commands, through the default handling,
+// deactivate and reactivate the window once each.
+TEST_F(WindowsLayer, MinimiseAndRestoreCommandsGiveActivateMessages)
+{
+    HWND h = make();
+    drain();
+    const struct {
+        WPARAM command;
+        WORD state;
+        WORD minimised;
+    } steps[] = {{SC_MINIMIZE, WA_INACTIVE, 1}, {SC_RESTORE, WA_ACTIVE, 0}};
+    for (const auto& s : steps) {
+        g_seen.clear();
+        SendMessageA(h, WM_SYSCOMMAND, s.command, 0);
+        drain(); // whatever SDL reports about it changes nothing more
+        std::vector<Seen> activations;
+        for (const Seen& m : g_seen)
+            if (m.message == WM_ACTIVATE)
+                activations.push_back(m);
+        ASSERT_EQ(activations.size(), 1u) << std::hex << s.command;
+        EXPECT_EQ(LOWORD(activations[0].wParam), s.state);
+        EXPECT_EQ(HIWORD(activations[0].wParam), s.minimised);
+    }
+    EXPECT_TRUE(IsWindow(h));
 }
 
 TEST_F(WindowsLayer, WaitMessageReturnsForPostedMessagesAndEvents)
@@ -436,7 +434,7 @@ TEST_F(WindowsLayer, WaitMessageReturnsForPostedMessagesAndEvents)
     ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(m.message, (UINT)(WM_USER + 3));
     // An SDL event ends the wait too.
-    pushKey(h, SDLK_b, true);
+    PushKey(h, SDLK_b, true);
     EXPECT_TRUE(WaitMessage());
     ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(m.message, (UINT)WM_KEYDOWN);
