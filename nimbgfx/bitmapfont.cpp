@@ -91,6 +91,19 @@ void SetScreenVertex(BYTE* p, int i, float x, float y, float z, DWORD colour, fl
     std::memcpy(p + i * sizeof(ScreenTextVertex), &v, sizeof(v));
 }
 
+// Two triangles of screen text, shifted by half a pixel onto pixel centres.
+void SetScreenQuad(BYTE* v, float px, float py, float gw, float gh, float z, DWORD colour,
+                   const float* tc)
+{
+    float l = px - 0.5f, t = py - 0.5f, r = px + gw - 0.5f, b = py + gh - 0.5f;
+    SetScreenVertex(v, 0, l, b, z, colour, tc[0], tc[3]);
+    SetScreenVertex(v, 1, l, t, z, colour, tc[0], tc[1]);
+    SetScreenVertex(v, 2, r, b, z, colour, tc[2], tc[3]);
+    SetScreenVertex(v, 3, r, t, z, colour, tc[2], tc[1]);
+    SetScreenVertex(v, 4, r, b, z, colour, tc[2], tc[3]);
+    SetScreenVertex(v, 5, l, t, z, colour, tc[0], tc[1]);
+}
+
 void SetWorldVertex(BYTE* p, int i, float x, float y, float tu, float tv)
 {
     WorldTextVertex v = {x, y, 0.0f, 0.0f, 0.0f, -1.0f, tu, tv};
@@ -98,6 +111,12 @@ void SetWorldVertex(BYTE* p, int i, float x, float y, float tu, float tv)
 }
 
 }  // namespace
+
+DWORD GlyphSpacing(LONG cellHeight)
+{
+    float product = (float)cellHeight * 0.3f;
+    return product > 0.0f ? (DWORD)std::ceil(product) : 0;
+}
 
 BitmapFont::BitmapFont(const char* fontName, DWORD height, DWORD flags)
     : m_fontHeight(height), m_fontFlags(flags), m_pDevice(NULL), m_pTexture(NULL), m_pVB(NULL),
@@ -210,7 +229,7 @@ HRESULT BitmapFont::InitDeviceObjects(IDirect3DDevice9* pd3dDevice)
 
     SIZE size = {0, 0};
     GetTextExtentPoint32A(hDC, " ", 1, &size);
-    m_spacing = (DWORD)std::ceil((float)size.cy * 0.3f);
+    m_spacing = GlyphSpacing(size.cy);
 
     // Grow the texture until every glyph's cell fits; past the device's
     // limit the glyphs that do not fit show the space's cell.
@@ -492,13 +511,7 @@ HRESULT BitmapFont::DrawTextScaled(float x, float y, float z, float xScale, floa
             BYTE* v = batch.Next();
             if (v == NULL)
                 break;
-            float l = px - 0.5f, t = py - 0.5f, r = px + gw - 0.5f, b = py + gh - 0.5f;
-            SetScreenVertex(v, 0, l, b, z, colour, tc[0], tc[3]);
-            SetScreenVertex(v, 1, l, t, z, colour, tc[0], tc[1]);
-            SetScreenVertex(v, 2, r, b, z, colour, tc[2], tc[3]);
-            SetScreenVertex(v, 3, r, t, z, colour, tc[2], tc[1]);
-            SetScreenVertex(v, 4, r, b, z, colour, tc[2], tc[3]);
-            SetScreenVertex(v, 5, l, t, z, colour, tc[0], tc[1]);
+            SetScreenQuad(v, px, py, gw, gh, z, colour, tc);
             batch.Added();
         }
         px += gw - gap;
@@ -550,13 +563,7 @@ HRESULT BitmapFont::DrawText(float x, float y, DWORD colour, const char* text, D
             BYTE* v = batch.Next();
             if (v == NULL)
                 break;
-            float l = px - 0.5f, t = py - 0.5f, r = px + gw - 0.5f, b = py + gh - 0.5f;
-            SetScreenVertex(v, 0, l, b, 0.9f, colour, tc[0], tc[3]);
-            SetScreenVertex(v, 1, l, t, 0.9f, colour, tc[0], tc[1]);
-            SetScreenVertex(v, 2, r, b, 0.9f, colour, tc[2], tc[3]);
-            SetScreenVertex(v, 3, r, t, 0.9f, colour, tc[2], tc[1]);
-            SetScreenVertex(v, 4, r, b, 0.9f, colour, tc[2], tc[3]);
-            SetScreenVertex(v, 5, l, t, 0.9f, colour, tc[0], tc[1]);
+            SetScreenQuad(v, px, py, gw, gh, 0.9f, colour, tc);
             batch.Added();
         }
         px += gw - 2.0f * spacing;

@@ -31,6 +31,10 @@ struct WorldTextVertex {
 };
 #define WORLDTEXTVERTEX_FVF (D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1)
 
+// Margin in texels on each side of every glyph, from the space's cell
+// height: the ceiling of the single-precision product height * 0.3.
+DWORD GlyphSpacing(LONG cellHeight);
+
 class BitmapFont {
 public:
     BitmapFont(const char* fontName, DWORD height, DWORD flags = 0);

@@ -87,8 +87,7 @@ struct SideCase {
 
 class FontAtlas : public ::testing::TestWithParam<SideCase> {};
 
-// The texture side follows the height; rows that would run past it make
-// the texture grow instead of being written outside it.
+// The texture side follows the height and every cell lies inside it.
 TEST_P(FontAtlas, SideFollowsHeightAndEveryCellFits)
 {
     ScratchFolder folder;
@@ -97,8 +96,9 @@ TEST_P(FontAtlas, SideFollowsHeightAndEveryCellFits)
     BitmapFont font("Arial", GetParam().height, FontBold);
     ASSERT_EQ(font.InitDeviceObjects(dev.device()), S_OK);
     EXPECT_EQ(font.m_texWidth, font.m_texHeight);
-    EXPECT_TRUE(font.m_texWidth == GetParam().side || font.m_texWidth == 2 * GetParam().side)
-        << font.m_texWidth;
+    // The show's face fits the side its height picks; growing is for faces
+    // that do not (below).
+    EXPECT_EQ(font.m_texWidth, GetParam().side);
     EXPECT_EQ(font.m_textScale, 1.0f);
     for (int c = 0; c < 256; c++) {
         for (int i = 0; i < 4; i++) {
@@ -202,6 +202,26 @@ TEST(FontOnFake, CodesWithoutGlyphShareTheSpaceCell)
     }
     // Accented letters are not their plain letters.
     EXPECT_NE(InkTexels(font, texels, 225), InkTexels(font, texels, 'a'));
+}
+
+// The glyph margin is the ceiling of a single-precision product: 50 * 0.3f
+// lies just above 15, while 10 and 20 times 0.3f round back to 3 and 6.
+TEST(FontOnFake, SpacingIsTheCeilingOfTheSinglePrecisionProduct)
+{
+    const struct {
+        LONG cell;
+        DWORD spacing;
+    } cases[] = {{0, 0}, {1, 1}, {10, 3}, {13, 4}, {16, 5}, {20, 6}, {50, 16}};
+    for (const auto& c : cases)
+        EXPECT_EQ(GlyphSpacing(c.cell), c.spacing) << c.cell;
+
+    ScratchFolder folder;
+    TestDevice dev(DeviceKind::Fake, false, false);
+    ASSERT_TRUE(dev.ok());
+    BitmapFont font("Arial", 24, FontBold);
+    ASSERT_EQ(font.InitDeviceObjects(dev.device()), S_OK);
+    Cell space = CellOf(font, ' ');
+    EXPECT_EQ(font.m_spacing, GlyphSpacing(space.bottom - space.top));
 }
 
 TEST(FontOnFake, ExtentsCountTheLineBreakAsASpace)
