@@ -329,6 +329,28 @@ TEST_F(FakeMatchesDevice, StateBlocksGiveTheSameStatesStepByStep)
         }
 }
 
+TEST(FakeMatchesAdapter, DefaultCapsAreTheDevicesCaps)
+{
+    IDirect3D9* real = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(real, nullptr);
+    D3DCAPS9 r;
+    ASSERT_EQ(real->GetDeviceCaps(0, D3DDEVTYPE_HAL, &r), D3D_OK);
+    real->Release();
+    FakeD3D9 fake;
+    const D3DCAPS9& f = fake.Caps();
+    EXPECT_EQ(f.MaxVertexBlendMatrices, r.MaxVertexBlendMatrices);
+    EXPECT_EQ(f.MaxVertexBlendMatrixIndex, r.MaxVertexBlendMatrixIndex);
+    EXPECT_EQ(f.VertexShaderVersion, r.VertexShaderVersion);
+    EXPECT_EQ(f.AlphaCmpCaps, r.AlphaCmpCaps);
+    EXPECT_EQ(f.MaxPointSize, r.MaxPointSize);
+    // And every other field: when the device's capabilities change,
+    // DefaultCaps in tests/support/fake_d3d9.cpp changes with them.
+    const DWORD* a = reinterpret_cast<const DWORD*>(&f);
+    const DWORD* b = reinterpret_cast<const DWORD*>(&r);
+    for (size_t i = 0; i < sizeof(D3DCAPS9) / sizeof(DWORD); ++i)
+        EXPECT_EQ(a[i], b[i]) << "D3DCAPS9 word " << i << " (byte offset " << i * 4 << ")";
+}
+
 TEST(FakeMatchesAdapter, FormatChecksGiveTheSameAnswers)
 {
     IDirect3D9* real = Direct3DCreate9(D3D_SDK_VERSION);
