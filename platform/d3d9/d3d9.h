@@ -144,8 +144,13 @@ struct IDirect3D9 : public IUnknown {
 //    alpha test applies to oC0.
 //  - Integer and boolean constants are `uniform ivec4 vs_i[16]`, `ps_i[16]`
 //    and `uniform bool vs_b[16]`, `ps_b[16]`.
-//  - Shaders draw in pairs: with only one of the two set, a draw uses the
-//    fixed-function pipeline.
+//  - A vertex shader without a pixel shader feeds the fixed-function texture
+//    stages: it writes `out vec4 oD0;` (diffuse) and, as the stages need
+//    them, `out vec4 oD1;` (specular), `out vec4 oT0;` ... `oT7;` (the
+//    coordinates of each stage that samples a texture) and, with fog on,
+//    `out float oFog;` (the fog factor, 1 for no fog). A pixel shader
+//    without a vertex shader is not drawn: the fixed-function pipeline
+//    draws instead.
 #define D3DSHADER_GLSL_TAG MAKEFOURCC('G', 'L', 'S', 'L')
 
 struct IDirect3DDevice9 : public IUnknown {

@@ -106,6 +106,9 @@ void Device::Destroy()
     m_fbos.clear();
     for (auto& p : m_shaderPrograms) DeleteShaderProgram(p.second);
     m_shaderPrograms.clear();
+    for (auto& p : m_hybridPrograms) DeleteHybridProgram(p.second);
+    m_hybridPrograms.clear();
+    m_hybrid = nullptr;
     m_ff.reset();
     gl.glDeleteSamplers(kMaxSamplers, m_samplers);
     gl.glDeleteBuffers(1, &m_upVB);

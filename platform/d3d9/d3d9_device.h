@@ -47,6 +47,7 @@ struct FFDesc;
 struct FFProgram;
 // A linked program of shader objects.
 struct ShaderProgram;
+struct HybridProgram;
 
 class Device final : public IDirect3DDevice9 {
 public:
@@ -241,6 +242,8 @@ private:
     void AfterDraw();
     bool VerticesInRange(INT first, UINT count);
     HRESULT UseShaderProgram();
+    HRESULT UseHybridProgram(bool points);
+    void UploadShaderConstants(ShaderProgram* sp, bool pixel);
     void BuildFFDesc(FFDesc& d, bool points);
     void ApplyFramebuffer();
     void ApplyBlend();
@@ -283,6 +286,8 @@ private:
     GLuint m_boundFbo = 0;
     std::unique_ptr<FFCache> m_ff;
     std::map<std::pair<void*, void*>, ShaderProgram*> m_shaderPrograms;
+    std::map<std::pair<void*, std::string>, HybridProgram*> m_hybridPrograms;
+    HybridProgram* m_hybrid = nullptr;
     GLuint m_currentProgram = 0;
     // Attribute bindings last made (to skip redundant re-specification).
     std::vector<VertexAttrib> m_lastAttribs;

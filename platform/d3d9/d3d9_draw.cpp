@@ -745,6 +745,10 @@ HRESULT Device::PrepareDraw(D3DPRIMITIVETYPE type, bool up, UINT upStride, GLuin
         HRESULT hr = UseShaderProgram();
         if (FAILED(hr)) return hr;
         stages = kMaxSamplers;
+    } else if (m_state.vs) {
+        HRESULT hr = UseHybridProgram(points);
+        if (FAILED(hr)) return hr;
+        stages = m_ffStages;
     } else {
         const DWORD vb = m_state.rs[D3DRS_VERTEXBLEND];
         int matrices = 1;
@@ -980,13 +984,56 @@ HRESULT Device::UseShaderProgram()
         gl.glUseProgram(sp->program);
         m_currentProgram = sp->program;
     }
+    UploadShaderConstants(sp, true);
+    return S_OK;
+}
+
+HRESULT Device::UseHybridProgram(bool points)
+{
+    m_blendMatrices = 1;
+    ComputeFFUniforms();
+    if ((m_dirty & DirtyProgram) || !m_hybrid) {
+        FFDesc d;
+        BuildFFDesc(d, points);
+        // Only the pixel half counts: one program serves every vertex layout.
+        FFDesc pixel;
+        std::memset(&pixel, 0, sizeof(pixel));
+        pixel.specular = d.specular;
+        pixel.fog = d.fog;
+        pixel.flat = d.flat;
+        pixel.stageCount = d.stageCount;
+        for (int i = 0; i < d.stageCount; ++i) {
+            pixel.stage[i] = d.stage[i];
+            pixel.stage[i].texIndex = pixel.stage[i].texGen = pixel.stage[i].transformCount = 0;
+        }
+        pixel.alphaFunc = d.alphaFunc;
+        pixel.shaderInputs = 1;
+        auto key = std::make_pair((void*)m_state.vs, std::string(reinterpret_cast<const char*>(&pixel), sizeof(pixel)));
+        auto it = m_hybridPrograms.find(key);
+        if (it == m_hybridPrograms.end()) it = m_hybridPrograms.emplace(key, MakeHybridProgram(m_state.vs->glShader, pixel)).first;
+        m_hybrid = it->second;
+        m_ffStages = pixel.stageCount;
+        if (m_hybrid) m_currentProgram = m_hybrid->shader.program;
+    }
+    if (!m_hybrid) return D3DERR_INVALIDCALL;
+    if (m_currentProgram != m_hybrid->shader.program) {
+        gl.glUseProgram(m_hybrid->shader.program);
+        m_currentProgram = m_hybrid->shader.program;
+    }
+    Upload(&m_hybrid->pixel, *this);
+    UploadShaderConstants(&m_hybrid->shader, false);
+    return S_OK;
+}
+
+void Device::UploadShaderConstants(ShaderProgram* sp, bool pixel)
+{
     if (sp->uploadedVS != serial[UVSConst]) {
         if (sp->vsc >= 0) gl.glUniform4fv(sp->vsc, kMaxVSConstF, m_state.vsConstF[0]);
         if (sp->vsi >= 0) gl.glUniform4iv(sp->vsi, 16, m_state.vsConstI[0]);
         if (sp->vsb >= 0) gl.glUniform1iv(sp->vsb, 16, m_state.vsConstB);
         sp->uploadedVS = serial[UVSConst];
     }
-    if (sp->uploadedPS != serial[UPSConst]) {
+    if (pixel && sp->uploadedPS != serial[UPSConst]) {
         if (sp->psc >= 0) gl.glUniform4fv(sp->psc, kMaxPSConstF, m_state.psConstF[0]);
         if (sp->psi >= 0) gl.glUniform4iv(sp->psi, 16, m_state.psConstI[0]);
         if (sp->psb >= 0) gl.glUniform1iv(sp->psb, 16, m_state.psConstB);
@@ -995,7 +1042,7 @@ HRESULT Device::UseShaderProgram()
     // The alpha test's function and reference, 8 (always) when it is off.
     const DWORD func = m_state.rs[D3DRS_ALPHATESTENABLE] ? std::min<DWORD>(m_state.rs[D3DRS_ALPHAFUNC], 8) : 8;
     const uint32_t alphaKey = func | ((m_state.rs[D3DRS_ALPHAREF] & 0xFF) << 8);
-    if (sp->uploadedAlpha != alphaKey) {
+    if (pixel && sp->uploadedAlpha != alphaKey) {
         if (sp->afunc >= 0) gl.glUniform1i(sp->afunc, (GLint)func);
         if (sp->aref >= 0) gl.glUniform1f(sp->aref, (float)(m_state.rs[D3DRS_ALPHAREF] & 0xFF));
         sp->uploadedAlpha = alphaKey;
@@ -1006,11 +1053,20 @@ HRESULT Device::UseShaderProgram()
         if (sp->vpoff >= 0) gl.glUniform4fv(sp->vpoff, 1, off);
         sp->uploadedVP = serial[UViewport];
     }
-    return S_OK;
 }
 
 void Device::ForgetShader(void* shader)
 {
+    for (auto it = m_hybridPrograms.begin(); it != m_hybridPrograms.end();) {
+        if (it->first.first == shader) {
+            if (it->second == m_hybrid) m_hybrid = nullptr;
+            if (it->second && it->second->shader.program == m_currentProgram) m_currentProgram = 0;
+            DeleteHybridProgram(it->second);
+            it = m_hybridPrograms.erase(it);
+        } else {
+            ++it;
+        }
+    }
     for (auto it = m_shaderPrograms.begin(); it != m_shaderPrograms.end();) {
         if (it->first.first == shader || it->first.second == shader) {
             if (it->second && it->second->program == m_currentProgram) m_currentProgram = 0;

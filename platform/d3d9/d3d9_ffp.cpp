@@ -258,11 +258,33 @@ std::string FFFragmentSource(const FFDesc& d)
 {
     std::string s = "#version 330 core\n";
     const std::string fl = d.flat ? "flat " : "";
-    s += fl + "in vec4 v_diff;\n" + fl + "in vec4 v_spec;\nin float v_fog;\nin float v_fogz;\n";
-    if (d.pointSprite) s += "flat in vec3 v_sprite;\n";
-    for (int i = 0; i < d.stageCount; ++i) {
-        s += "in vec4 v_tex" + Str(i) + ";\n";
-        if (d.stage[i].hasTexture) s += "uniform sampler2D s" + Str(i) + ";\n";
+    if (d.shaderInputs) {
+        // The vertex shader's outputs by their register names; what the
+        // stages do not read is not asked of it.
+        bool specular = d.specular != 0;
+        for (int i = 0; i < d.stageCount; ++i)
+            for (int k = 0; k < 3; ++k)
+                specular = specular || (d.stage[i].colorArg[k] & D3DTA_SELECTMASK) == D3DTA_SPECULAR ||
+                           (d.stage[i].alphaArg[k] & D3DTA_SELECTMASK) == D3DTA_SPECULAR;
+        s += fl + "in vec4 oD0;\n#define v_diff oD0\n";
+        s += specular ? fl + "in vec4 oD1;\n#define v_spec oD1\n" : "#define v_spec vec4(0.0)\n";
+        s += d.fog ? "in float oFog;\n#define v_fog oFog\n" : "#define v_fog 1.0\n";
+        s += "#define v_fogz 0.0\n";
+        for (int i = 0; i < d.stageCount; ++i) {
+            if (d.stage[i].hasTexture) {
+                s += "in vec4 oT" + Str(i) + ";\n#define v_tex" + Str(i) + " oT" + Str(i) + "\n";
+                s += "uniform sampler2D s" + Str(i) + ";\n";
+            } else {
+                s += "#define v_tex" + Str(i) + " vec4(0.0)\n";
+            }
+        }
+    } else {
+        s += fl + "in vec4 v_diff;\n" + fl + "in vec4 v_spec;\nin float v_fog;\nin float v_fogz;\n";
+        if (d.pointSprite) s += "flat in vec3 v_sprite;\n";
+        for (int i = 0; i < d.stageCount; ++i) {
+            s += "in vec4 v_tex" + Str(i) + ";\n";
+            if (d.stage[i].hasTexture) s += "uniform sampler2D s" + Str(i) + ";\n";
+        }
     }
     s += "uniform vec4 u_tf;\nuniform vec4 u_cst[8];\nuniform vec4 u_fogc;\nuniform vec4 u_fog;\nuniform float u_aref;\n";
     s += "out vec4 oC0;\nvoid main() {\n";
@@ -299,7 +321,9 @@ std::string FFFragmentSource(const FFDesc& d)
         s += std::string("  ") + (st.resultTemp ? "temp" : "cur") + " = r" + I + ";\n";
     }
     if (d.specular) s += "  cur.rgb = clamp(cur.rgb + spec.rgb, 0.0, 1.0);\n";
-    if (d.fog) {
+    if (d.fog && d.shaderInputs) {
+        s += "  cur.rgb = mix(u_fogc.rgb, cur.rgb, clamp(v_fog, 0.0, 1.0));\n";
+    } else if (d.fog) {
         if (d.tableFog) {
             s += "  float fz = v_fogz, f = 1.0;\n";
             if (d.tableFog == D3DFOG_LINEAR)
@@ -364,6 +388,74 @@ GLuint Link(GLuint vs, GLuint fs)
 }
 } // namespace
 
+namespace {
+void FindUniforms(FFProgram* prog, GLuint p)
+{
+    prog->program = p;
+    for (uint32_t& u : prog->uploaded) u = ~0u;
+    auto loc = [&](const char* n) { return gl.glGetUniformLocation(p, n); };
+    prog->wv = loc("u_wv");
+    prog->nm = loc("u_nm");
+    prog->proj = loc("u_proj");
+    prog->vp = loc("u_vp");
+    prog->vpoff = loc("u_vpoff");
+    prog->texm = loc("u_texm");
+    prog->ld = loc("u_ld");
+    prog->ls = loc("u_ls");
+    prog->la = loc("u_la");
+    prog->lp = loc("u_lp");
+    prog->ldir = loc("u_ldir");
+    prog->latt = loc("u_latt");
+    prog->lspot = loc("u_lspot");
+    prog->md = loc("u_md");
+    prog->ma = loc("u_ma");
+    prog->ms = loc("u_ms");
+    prog->me = loc("u_me");
+    prog->mp = loc("u_mp");
+    prog->gamb = loc("u_gamb");
+    prog->fog = loc("u_fog");
+    prog->point = loc("u_point");
+    prog->pscale = loc("u_pscale");
+    prog->tf = loc("u_tf");
+    prog->cst = loc("u_cst");
+    prog->fogc = loc("u_fogc");
+    prog->aref = loc("u_aref");
+    gl.glUseProgram(p);
+    for (int i = 0; i < kMaxSamplers; ++i) {
+        GLint l = gl.glGetUniformLocation(p, ("s" + std::to_string(i)).c_str());
+        if (l >= 0) gl.glUniform1i(l, i);
+    }
+}
+} // namespace
+
+HybridProgram* MakeHybridProgram(GLuint vertexShader, const FFDesc& desc)
+{
+    GLuint fs = 0;
+    if (!CompileShaderObject(fs, FFFragmentSource(desc), false)) return nullptr;
+    GLuint p = Link(vertexShader, fs);
+    if (!p) {
+        gl.glDeleteShader(fs);
+        return nullptr;
+    }
+    HybridProgram* h = new HybridProgram();
+    h->fragment = fs;
+    FindUniforms(&h->pixel, p);
+    h->shader.program = p;
+    h->shader.vsc = gl.glGetUniformLocation(p, "vs_c");
+    h->shader.vsi = gl.glGetUniformLocation(p, "vs_i");
+    h->shader.vsb = gl.glGetUniformLocation(p, "vs_b");
+    h->shader.vpoff = gl.glGetUniformLocation(p, "d3d_vpoff");
+    return h;
+}
+
+void DeleteHybridProgram(HybridProgram* h)
+{
+    if (!h) return;
+    if (h->shader.program) gl.glDeleteProgram(h->shader.program);
+    if (h->fragment) gl.glDeleteShader(h->fragment);
+    delete h;
+}
+
 FFCache::~FFCache()
 {
     for (auto& p : m_programs) {
@@ -383,40 +475,7 @@ FFProgram* FFCache::Get(const FFDesc& desc)
         GLuint p = Link(vs, fs);
         if (p) {
             prog = new FFProgram();
-            prog->program = p;
-            for (uint32_t& u : prog->uploaded) u = ~0u;
-            auto loc = [&](const char* n) { return gl.glGetUniformLocation(p, n); };
-            prog->wv = loc("u_wv");
-            prog->nm = loc("u_nm");
-            prog->proj = loc("u_proj");
-            prog->vp = loc("u_vp");
-            prog->vpoff = loc("u_vpoff");
-            prog->texm = loc("u_texm");
-            prog->ld = loc("u_ld");
-            prog->ls = loc("u_ls");
-            prog->la = loc("u_la");
-            prog->lp = loc("u_lp");
-            prog->ldir = loc("u_ldir");
-            prog->latt = loc("u_latt");
-            prog->lspot = loc("u_lspot");
-            prog->md = loc("u_md");
-            prog->ma = loc("u_ma");
-            prog->ms = loc("u_ms");
-            prog->me = loc("u_me");
-            prog->mp = loc("u_mp");
-            prog->gamb = loc("u_gamb");
-            prog->fog = loc("u_fog");
-            prog->point = loc("u_point");
-            prog->pscale = loc("u_pscale");
-            prog->tf = loc("u_tf");
-            prog->cst = loc("u_cst");
-            prog->fogc = loc("u_fogc");
-            prog->aref = loc("u_aref");
-            gl.glUseProgram(p);
-            for (int i = 0; i < 8; ++i) {
-                GLint l = gl.glGetUniformLocation(p, ("s" + std::to_string(i)).c_str());
-                if (l >= 0) gl.glUniform1i(l, i);
-            }
+            FindUniforms(prog, p);
         }
     }
     if (vs) gl.glDeleteShader(vs);

@@ -23,6 +23,7 @@ struct FFDesc {
         uint8_t texIndex, texGen, transformCount, projected;
     } stage[8];
     uint8_t alphaFunc;  // 0: no alpha test
+    uint8_t shaderInputs;  // the fragment half reads an application vertex shader's outputs
 };
 
 struct FFProgram {
@@ -55,5 +56,16 @@ struct ShaderProgram {
     GLint vpoff = -1, afunc = -1, aref = -1;
 };
 void DeleteShaderProgram(ShaderProgram* p);
+
+// An application vertex shader with the fixed-function pixel stages.
+struct HybridProgram {
+    ShaderProgram shader;
+    FFProgram pixel;
+    GLuint fragment = 0;
+};
+void DeleteHybridProgram(HybridProgram* p);
+// Links a vertex shader object with the fixed-function fragment half of a
+// description; null when that fails.
+HybridProgram* MakeHybridProgram(GLuint vertexShader, const FFDesc& desc);
 
 } // namespace d3d9gl

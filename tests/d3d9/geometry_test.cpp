@@ -323,6 +323,48 @@ TEST_F(Geometry, ShadersDrawWithTheirConstantsAndNullMeansFixedFunction)
     EXPECT_EQ(none, nullptr);
 }
 
+TEST_F(Geometry, AVertexShaderFeedsTheFixedFunctionStages)
+{
+    std::vector<DWORD> vs = ShaderTokens(D3DVS_VERSION(2, 0),
+                                         "layout(location = 0) in vec4 a_pos;\n"
+                                         "out vec4 oD0;\nout vec4 oT0;\n"
+                                         "void main() {\n"
+                                         "  gl_Position = vec4(a_pos.xy, 0.5, 1.0);\n"
+                                         "  oD0 = vec4(0.0, 1.0, 1.0, 1.0);\n"
+                                         "  oT0 = vec4(0.25, 0.5, 0.0, 1.0);\n"
+                                         "}\n");
+    IDirect3DVertexShader9* v = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexShader(vs.data(), &v), S_OK);
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(2, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), S_OK);
+    D3DLOCKED_RECT lr;
+    t->LockRect(0, &lr, nullptr, 0);
+    ((DWORD*)lr.pBits)[0] = 0xFFFFFF00;
+    ((DWORD*)lr.pBits)[1] = 0xFF0000FF;
+    t->UnlockRect(0);
+    m_dev->SetVertexShader(v);
+    m_dev->SetTexture(0, t);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    struct V { float x, y, z; } tri[3] = {{-1, 1, 0}, {1, 1, 0}, {-1, -1, 0}};
+    m_dev->SetFVF(D3DFVF_XYZ);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V)), S_OK);
+    // Texel (0.25, 0.5) is yellow; times the shader's cyan leaves green.
+    EXPECT_TRUE(Near(Pixel(8, 8), 0xFF00FF00, 1));
+    // The stages' alpha test applies too.
+    m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_NEVER);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V));
+    EXPECT_FALSE(Drawn(8, 8));
+    m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    m_dev->SetVertexShader(nullptr);
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+    EXPECT_EQ(v->Release(), 0u);
+}
+
 TEST_F(Geometry, ProgramsAreCompiledOncePerStateCombination)
 {
     D3DCAPS9 caps;
