@@ -1,5 +1,5 @@
 // A recording fake of the Direct3D 9 interfaces for tests of the system's own
-// code: no GL, every state stored with the device's documented defaults, a
+// code: no GL, every state stored with the GL device's defaults (Direct3D 9's), a
 // call log, scripted failures and capabilities, and Direct3D 9's reference
 // counting (resources hold their device; bound objects stay alive until
 // unbound).
@@ -192,7 +192,7 @@ public:
     UINT clientWidth = 640, clientHeight = 480;
     // Current display mode.
     D3DDISPLAYMODE displayMode{1024, 768, 60, D3DFMT_X8R8G8B8};
-    // Capabilities both GetDeviceCaps report (defaults of a capable device).
+    // Capabilities both GetDeviceCaps report (by default those of the GL device).
     D3DCAPS9& Caps() { return caps_; }
 
     // ---- Scripted failures ----
