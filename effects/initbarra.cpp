@@ -8,29 +8,12 @@
 
 int g_initBarraLogged = 0;
 
-namespace {
-const float kFloatMin = -1e30f;
-const float kFloatMax = 1e30f;
-
-float FloatParam(Effect* e, const char* name) {
-    return static_cast<PublicParamFloat*>(e->GetParam(name))->GetValue();
-}
-}  // namespace
-
 InitBarra::InitBarra()
     : m_pEscena(nullptr), m_pCamara(nullptr), m_pImagen(nullptr), m_pBarra(nullptr), m_pEstado(nullptr) {
     SetName("InitBarra");
     m_params.push_back(new PublicParamString("ficheroImagen", "", 65536));
     m_params.push_back(new PublicParamString("ficheroBarra", "", 65536));
-    m_params.push_back(new PublicParamFloat("alpha", 1.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("scalex", 1.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("scaley", 1.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("posx", 0.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("posy", 0.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("u0", 0.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("u1", 1.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("v0", 0.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("v1", 1.0f, kFloatMin, kFloatMax));
+    AppendQuadParams(this);
 }
 
 InitBarra::~InitBarra() {
@@ -65,15 +48,7 @@ int InitBarra::Init() {
 int InitBarra::Start() { return 0; }
 
 int InitBarra::Render(float t) {
-    m_pBarra->m_color = AlphaToQuadColor(FloatParam(this, "alpha"));
-    m_pBarra->m_scaleX = FloatParam(this, "scalex");
-    m_pBarra->m_scaleY = FloatParam(this, "scaley");
-    m_pBarra->m_posX = FloatParam(this, "posx");
-    m_pBarra->m_posY = FloatParam(this, "posy");
-    m_pBarra->m_u0 = FloatParam(this, "u0");
-    m_pBarra->m_u1 = FloatParam(this, "u1");
-    m_pBarra->m_v0 = FloatParam(this, "v0");
-    m_pBarra->m_v1 = FloatParam(this, "v1");
+    DriveQuad(this, m_pBarra);
 
     if (m_pEstado) m_pEstado->Apply();
     if (FAILED(m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL,

@@ -21,6 +21,28 @@ DWORD AlphaToQuadColor(float alpha) {
     return a * 0x01010101u;
 }
 
+void AppendQuadParams(Effect* e) {
+    static const struct {
+        const char* name;
+        float value;
+    } params[] = {{"alpha", 1.0f}, {"scalex", 1.0f}, {"scaley", 1.0f}, {"posx", 0.0f}, {"posy", 0.0f},
+                  {"u0", 0.0f},    {"u1", 1.0f},     {"v0", 0.0f},     {"v1", 1.0f}};
+    for (const auto& p : params) e->m_params.push_back(new PublicParamFloat(p.name, p.value, kFloatMin, kFloatMax));
+}
+
+void DriveQuad(Effect* e, StaticQuad* quad) {
+    auto value = [e](const char* name) { return static_cast<PublicParamFloat*>(e->GetParam(name))->GetValue(); };
+    quad->m_color = AlphaToQuadColor(value("alpha"));
+    quad->m_scaleX = value("scalex");
+    quad->m_scaleY = value("scaley");
+    quad->m_posX = value("posx");
+    quad->m_posY = value("posy");
+    quad->m_u0 = value("u0");
+    quad->m_u1 = value("u1");
+    quad->m_v0 = value("v0");
+    quad->m_v1 = value("v1");
+}
+
 int WrapImageIndex(int index, int count) {
     if (count <= 0) return -1;
     int k = index % count;
@@ -37,15 +59,7 @@ CStaticGfx2D::CStaticGfx2D()
         std::snprintf(name, sizeof(name), "ficheroImagen%d", i);
         m_params.push_back(new PublicParamString(name, "", kMaxText));
     }
-    m_params.push_back(new PublicParamFloat("alpha", 1.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("scalex", 1.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("scaley", 1.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("posx", 0.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("posy", 0.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("u0", 0.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("u1", 1.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("v0", 0.0f, kFloatMin, kFloatMax));
-    m_params.push_back(new PublicParamFloat("v1", 1.0f, kFloatMin, kFloatMax));
+    AppendQuadParams(this);
 }
 
 CStaticGfx2D::~CStaticGfx2D() {
@@ -82,18 +96,7 @@ int CStaticGfx2D::Render(float) {
     for (int i = 0; i < m_numImagenes; ++i) m_imagenes[i]->m_color = 0;
     int k = static_cast<PublicParamInt*>(GetParam("imagenActual"))->GetValue();
     int shown = WrapImageIndex(k, m_numImagenes);
-    if (shown >= 0) {
-        StaticQuad* quad = m_imagenes[shown];
-        quad->m_color = AlphaToQuadColor(static_cast<PublicParamFloat*>(GetParam("alpha"))->GetValue());
-        quad->m_scaleX = static_cast<PublicParamFloat*>(GetParam("scalex"))->GetValue();
-        quad->m_scaleY = static_cast<PublicParamFloat*>(GetParam("scaley"))->GetValue();
-        quad->m_posX = static_cast<PublicParamFloat*>(GetParam("posx"))->GetValue();
-        quad->m_posY = static_cast<PublicParamFloat*>(GetParam("posy"))->GetValue();
-        quad->m_u0 = static_cast<PublicParamFloat*>(GetParam("u0"))->GetValue();
-        quad->m_u1 = static_cast<PublicParamFloat*>(GetParam("u1"))->GetValue();
-        quad->m_v0 = static_cast<PublicParamFloat*>(GetParam("v0"))->GetValue();
-        quad->m_v1 = static_cast<PublicParamFloat*>(GetParam("v1"))->GetValue();
-    }
+    if (shown >= 0) DriveQuad(this, m_imagenes[shown]);
     ApplyDefaultStates();
     m_pEscena->Render(m_pCamara, m_delta);
     return 0;

@@ -17,6 +17,13 @@ const int kMaxImagenes = 10;
 // byte in each of the colour's four bytes.
 DWORD AlphaToQuadColor(float alpha);
 
+// The quad parameters both screen image effects share: alpha, scalex,
+// scaley, posx, posy, u0, u1, v0, v1, appended in that order.
+void AppendQuadParams(Effect* e);
+// Sets the quad's tint, size, place and texture window from those
+// parameters, read in that order.
+void DriveQuad(Effect* e, StaticQuad* quad);
+
 // The picture shown for an index: the index wrapped into [0, count).
 int WrapImageIndex(int index, int count);
 

@@ -334,12 +334,14 @@ Image OpeningSweep() {
     return img;
 }
 
-// Title: big lettering on a clear background, with an underline.
+// Title: big lettering on a clear background, with an underline. It keeps
+// to the upper half: the greeting line stands at half the screen's height
+// (picture y 256..307 once stretched) and the words below it.
 Image Title() {
     Image img(1024, 512);
-    TextCentred(img, "NIMBSHOW", 200, 20.0f, Hex(0xfff2c0), Hex(0x200030, 0.7f));
-    img.RoundRect(180, 300, 844, 312, 6, Hex(0xff8a3c, 0.9f));
-    TextCentred(img, "EIGHTEEN SECONDS", 360, 6.0f, Hex(0xc0e0ff), Hex(0x000000, 0.6f));
+    TextCentred(img, "NIMBSHOW", 120, 20.0f, Hex(0xfff2c0), Hex(0x200030, 0.7f));
+    img.RoundRect(180, 198, 844, 206, 4, Hex(0xff8a3c, 0.9f));
+    TextCentred(img, "EIGHTEEN SECONDS", 228, 4.0f, Hex(0xc0e0ff), Hex(0x000000, 0.6f));
     return img;
 }
 

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "escenor.h"
+#include "initbarra.h"
 #include "letrascutres.h"
 #include "staticgfx2d.h"
 
@@ -225,6 +228,245 @@ TEST_F(ShowTimeline, GreetingsStandWhereAndWhenTheyShould) {
     std::vector<std::string> distinct = names;
     std::sort(distinct.begin(), distinct.end());
     EXPECT_EQ(std::unique(distinct.begin(), distinct.end()), distinct.end());
+}
+
+// ---- every key and entry of the loading bar, the strips and the texts
+
+std::string Num(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.9g", (double)(float)v);
+    return buf;
+}
+
+// One key as "<param> <kind>" -> "[start, end] values".
+struct KeyRow {
+    std::string group;  // parameter and kind
+    float start;
+    std::string text;
+};
+
+KeyRow Const(const char* param, float start, float end, float v) {
+    return {std::string(param) + " const", start, "[" + Num(start) + ", " + Num(end) + "] " + Num(v)};
+}
+KeyRow Text(const char* param, float start, float end, const char* v) {
+    return {std::string(param) + " const", start, "[" + Num(start) + ", " + Num(end) + "] \"" + v + "\""};
+}
+KeyRow Linear(const char* param, float start, float end, float from, float to) {
+    return {std::string(param) + " linear", start,
+            "[" + Num(start) + ", " + Num(end) + "] " + Num(from) + " to " + Num(to)};
+}
+KeyRow Sine(const char* param, float start, float end, float base, float amplitude, float frequency) {
+    return {std::string(param) + " sine", start,
+            "[" + Num(start) + ", " + Num(end) + "] " + Num(base) + ", " + Num(amplitude) + ", " + Num(frequency)};
+}
+KeyRow Entry(float start, float end, float layer) {
+    return {"entry", start, "[" + Num(start) + ", " + Num(end) + "] layer " + Num(layer)};
+}
+
+using KeyTable = std::map<std::string, std::vector<std::string>>;
+
+// The rows as the parameters hold them: each list sorted by start, rows of
+// equal start in the order they were added.
+KeyTable Expected(std::vector<KeyRow> rows) {
+    std::stable_sort(rows.begin(), rows.end(), [](const KeyRow& a, const KeyRow& b) {
+        return a.group < b.group || (a.group == b.group && a.start < b.start);
+    });
+    KeyTable table;
+    for (const KeyRow& r : rows) table[r.group].push_back(r.text);
+    return table;
+}
+
+template <typename Param>
+void AddNumberKeys(KeyTable& table, Param* p) {
+    const std::string name = p->GetName();
+    for (auto* k : p->m_constantKeys) table[name + " const"].push_back(Const("", k->m_start, k->m_end, k->m_value).text);
+    for (auto* k : p->m_linearKeys)
+        table[name + " linear"].push_back(Linear("", k->m_start, k->m_end, k->m_from, k->m_to).text);
+    for (auto* k : p->m_sineKeys)
+        table[name + " sine"].push_back(
+            Sine("", k->m_start, k->m_end, k->m_base, k->m_amplitude, k->m_frequency).text);
+}
+
+KeyTable Actual(Escenor& show, Effect* e) {
+    KeyTable table;
+    for (PublicParam* p : e->m_params) {
+        if (auto* f = dynamic_cast<PublicParamFloat*>(p)) AddNumberKeys(table, f);
+        if (auto* i = dynamic_cast<PublicParamInt*>(p)) AddNumberKeys(table, i);
+        if (auto* t = dynamic_cast<PublicParamString*>(p)) {
+            for (auto* k : t->m_constantKeys)
+                table[std::string(t->GetName()) + " const"].push_back(
+                    Text("", k->m_start, k->m_end, k->m_value).text);
+            EXPECT_TRUE(t->m_linearKeys.empty()) << t->GetName();
+        }
+    }
+    for (ScheduleItem* item : show.m_pendingItems)
+        if (item->m_pEffect == e) table["entry"].push_back(Entry(item->m_start, item->m_end, item->m_layer).text);
+    return table;
+}
+
+// A strip's count and file keys, then its further keys and entries.
+std::vector<KeyRow> Strip(std::vector<const char*> files, std::vector<KeyRow> further) {
+    std::vector<KeyRow> rows = {Const("numeroImagenes", 0, 0, (float)files.size())};
+    for (size_t i = 0; i < files.size(); ++i)
+        rows.push_back(Text(("ficheroImagen" + std::to_string(i)).c_str(), 0, 0, files[i]));
+    rows.insert(rows.end(), further.begin(), further.end());
+    return rows;
+}
+
+TEST_F(ShowTimeline, LoadingBarStripsAndTextsCarryExactlyTheirKeysAndEntries) {
+    ASSERT_EQ(m_strips.size(), 14u);
+    ASSERT_EQ(m_texts.size(), 2u);
+    ASSERT_NE(dynamic_cast<InitBarra*>(m_show->m_pLoadingEffect), nullptr);
+
+    EXPECT_EQ(Actual(*m_show, m_show->m_pLoadingEffect),
+              Expected({Text("ficheroImagen", 0, 0, "initimg.png"), Text("ficheroBarra", 0, 0, "initbar.png"),
+                        Linear("alpha", 0, 1, 0, 1), Linear("scalex", 0, 1, 0, 0.6f), Linear("u1", 0, 1, 0, 1),
+                        Const("scaley", 0, 1, 0.2f), Const("posx", 0, 1, 0.2f), Const("posy", 0, 1, 0.6f)}));
+
+    auto place = [](float sx, float sy, float px, float py) {
+        return std::vector<KeyRow>{Const("scalex", 0, 0, sx), Const("scaley", 0, 0, sy), Const("posx", 0, 0, px),
+                                   Const("posy", 0, 0, py)};
+    };
+    auto join = [](std::vector<KeyRow> a, const std::vector<KeyRow>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    std::vector<KeyRow> emblem;
+    for (int i = 0; i <= 9; ++i) {
+        float a = 5.0f + i, b = 6.0f + i;
+        std::vector<KeyRow> second = {Linear("scalex", a, b, 0.1f, 4), Linear("scaley", a, b, 0.1f, 4),
+                                      Linear("posx", a, b, 0.5f, -1.5f), Linear("posy", a, b, 0.5f, -1.5f),
+                                      Linear("alpha", a, b, 0.5f, 0), Entry(a, b, 20)};
+        emblem = join(emblem, second);
+    }
+    const std::vector<std::vector<KeyRow>> strips = {
+        Strip({"transparent4.png"},
+              {Const("u1", 0, 0, 0.99f), Linear("posx", 0, 1, -1, 0), Linear("alpha", 1, 2, 1, 0), Entry(0, 2, 3)}),
+        Strip({"titulo.png"}, {Linear("alpha", 0, 1, 0, 1), Entry(0, 2, 4)}),
+        Strip({"overlay1.png"}, {Linear("alpha", 1, 2, 0, 1), Linear("alpha", 2, 3, 1, 0),
+                                 Linear("scalex", 1, 2, 0, 1), Entry(1, 3, 2)}),
+        Strip({"banderillas_01.png", "banderillas_02.png", "banderillas_03.png", "banderillas_04.png"},
+              join(place(0.3f, 0.3f, 0.65f, 0.6f), {Linear("imagenActual", 2, 3, 0, 8), Entry(1, 3, 5)})),
+        Strip({"mix3.png"}, {Linear("alpha", 4, 5, 0, 1), Entry(4, 10, 2)}),
+        Strip({"cosas_party_01.png"},
+              {Const("alpha", 0, 0, 0.8f), Const("scalex", 0, 0, 0.3f), Const("scaley", 0, 0, 0.3f),
+               Linear("posx", 4, 5, 4, -4), Const("posy", 0, 0, 0.6f), Linear("imagenActual", 4, 5, 1, 20),
+               Entry(4, 5, 9)}),
+        Strip({"cosas_party_02.png"},
+              {Const("alpha", 0, 0, 0.8f), Const("scalex", 0, 0, 0.3f), Const("scaley", 0, 0, 0.3f),
+               Linear("posx", 5, 6, -4, 4), Const("posy", 0, 0, 0.1f), Linear("imagenActual", 5, 6, 1, 20),
+               Entry(5, 6, 9.1f)}),
+        Strip({"party_01_1.png", "party_01_2.png"},
+              join(join({Sine("alpha", 5, 6.6f, 0, 1, 5)}, place(0.3f, 0.3f, 0.05f, 0.6f)),
+                   {Linear("imagenActual", 5, 6.6f, 0, 20), Entry(5, 6.6f, 10)})),
+        Strip({"party_02_1.png", "party_02_2.png"},
+              join(join({Sine("alpha", 5.2f, 6.8f, 0.25f, 1, 5)}, place(0.3f, 0.3f, 0.35f, 0.35f)),
+                   {Linear("imagenActual", 5.2f, 6.8f, 0, 20), Entry(5.2f, 6.8f, 10.1f)})),
+        Strip({"party_03_1.png", "party_03_2.png"},
+              join(join({Sine("alpha", 6.4f, 7, 0.5f, 1, 5)}, place(0.3f, 0.3f, 0.65f, 0.6f)),
+                   {Linear("imagenActual", 6.4f, 7, 1, 20), Entry(6.4f, 7, 10.2f)})),
+        Strip({"minibrunk.png"}, emblem),
+        Strip({"pixelaje02a.png", "pixelaje02b.png", "pixelaje02c.png", "pixelaje02d.png"},
+              {Const("posx", 0, 0, 0.1f), Const("posy", 0, 0, 0.1f), Const("scalex", 0, 0, 0.4f),
+               Const("scaley", 0, 0, 0.4f), Linear("imagenActual", 7, 8, 0, 8), Entry(7, 8, 12)}),
+        Strip({"pixelaje04a.png", "pixelaje04b.png", "pixelaje04c.png", "pixelaje04d.png"},
+              {Linear("imagenActual", 8, 9, 0, 4), Const("posx", 0, 0, 0.6f), Const("posy", 0, 0, 0.55f),
+               Const("scalex", 0, 0, 0.4f), Const("scaley", 0, 0, 0.4f), Entry(8, 9, 12.1f)}),
+        Strip({"pixelaje05a.png", "pixelaje05b.png", "pixelaje05c.png"},
+              {Linear("imagenActual", 9, 18, 0, 18), Linear("alpha", 15, 18, 1, 0), Entry(9, 18, 15)}),
+    };
+    for (size_t i = 0; i < strips.size(); ++i) {
+        SCOPED_TRACE(m_strips[i]->m_name);
+        EXPECT_EQ(Actual(*m_show, m_strips[i]), Expected(strips[i]));
+    }
+
+    const char* words[] = {"Probando...", "Hola",          "aprovecho",  "para", "saludar",
+                           "a mi mama",   "y a mi papa.",  "Siempre",    "es verano",
+                           "con el pepino", "en la mano", "...",        "con el pepino"};
+    std::vector<KeyRow> first = {Sine("posx", 0, 15, -0.3f, 0.5f, 1), Const("posy", 0, 0, 0.75f),
+                                 Const("scalex", 0, 0, 0.1f), Const("scaley", 0, 0, 0.1f)};
+    for (int i = 0; i < 13; ++i) first.push_back(Text("frase", (float)i, (float)(i + 1), words[i]));
+    first.push_back(Text("frase", 13, 14, "..."));
+    first.push_back(Text("frase", 13, 14, "en la mano."));
+    first.push_back(Entry(0, 15, 30));
+    EXPECT_EQ(Actual(*m_show, m_texts[0]), Expected(first));
+
+    // The greeting texts are the show's own; their times and places are fixed.
+    CLetrasCutres* second = m_texts[1];
+    auto* frase = static_cast<PublicParamString*>(second->GetParam("frase"));
+    ASSERT_EQ(frase->m_constantKeys.size(), 23u);
+    std::vector<std::string> greetings;
+    for (auto* k : frase->m_constantKeys) greetings.push_back(k->m_value);
+    std::vector<KeyRow> rows = {Const("posx", 1, 6.6f, -0.9f), Const("posx", 6.6f, 15, -0.2f),
+                                Const("scalex", 0, 0, 0.1f), Const("scaley", 0, 0, 0.1f),
+                                Text("frase", 1, 3, greetings[0].c_str()), Text("frase", 3, 5, ""),
+                                Text("frase", 5, 6, "Aprovechamos para saludar a")};
+    const float bounds[21] = {6.6f, 7.0f,  7.4f,  7.8f,  8.2f,  8.6f,  9.0f,  9.4f,  9.8f,  10.2f, 10.6f,
+                              11.0f, 11.4f, 11.8f, 12.2f, 12.6f, 13.0f, 13.4f, 13.8f, 14.2f, 14.6f};
+    for (int i = 0; i < 20; ++i) rows.push_back(Text("frase", bounds[i], bounds[i + 1], greetings[3 + i].c_str()));
+    for (int i = 0; i < 20; ++i) rows.push_back(Const("posy", 5 + 0.5f * i, 5.5f + 0.5f * i, -0.5f));
+    rows.push_back(Entry(1, 15, 30));
+    EXPECT_EQ(Actual(*m_show, second), Expected(rows));
+}
+
+// ---- the parameters each class creates, in order, with defaults and bounds
+
+struct ParamRow {
+    const char* name;
+    char kind;  // 'f', 'i' or 's'
+    float value;
+};
+
+void ExpectParams(Effect& e, const std::vector<ParamRow>& rows) {
+    SCOPED_TRACE(e.m_name);
+    ASSERT_EQ(e.m_params.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const ParamRow& r = rows[i];
+        PublicParam* p = e.m_params[i];
+        EXPECT_STREQ(p->GetName(), r.name) << i;
+        if (r.kind == 'f') {
+            auto* f = dynamic_cast<PublicParamFloat*>(p);
+            ASSERT_NE(f, nullptr) << r.name;
+            EXPECT_EQ(f->m_value, r.value) << r.name;
+            EXPECT_EQ(f->m_min, -1e30f) << r.name;
+            EXPECT_EQ(f->m_max, 1e30f) << r.name;
+        } else if (r.kind == 'i') {
+            auto* n = dynamic_cast<PublicParamInt*>(p);
+            ASSERT_NE(n, nullptr) << r.name;
+            EXPECT_EQ(n->m_value, (int)r.value) << r.name;
+            EXPECT_EQ(n->m_min, -2000000000) << r.name;
+            EXPECT_EQ(n->m_max, 2000000000) << r.name;
+        } else {
+            auto* t = dynamic_cast<PublicParamString*>(p);
+            ASSERT_NE(t, nullptr) << r.name;
+            EXPECT_STREQ(t->m_value, "") << r.name;
+            EXPECT_EQ(t->m_maxLength, 65536) << r.name;
+        }
+    }
+}
+
+TEST(Show2dParams, EachClassCreatesItsParametersInOrderWithTheirDefaults) {
+    const std::vector<ParamRow> quad = {{"alpha", 'f', 1}, {"scalex", 'f', 1}, {"scaley", 'f', 1},
+                                        {"posx", 'f', 0},  {"posy", 'f', 0},   {"u0", 'f', 0},
+                                        {"u1", 'f', 1},    {"v0", 'f', 0},     {"v1", 'f', 1}};
+    std::vector<ParamRow> strip = {{"numeroImagenes", 'i', 1}, {"imagenActual", 'i', 0}};
+    static const char* files[10] = {"ficheroImagen0", "ficheroImagen1", "ficheroImagen2", "ficheroImagen3",
+                                    "ficheroImagen4", "ficheroImagen5", "ficheroImagen6", "ficheroImagen7",
+                                    "ficheroImagen8", "ficheroImagen9"};
+    for (const char* f : files) strip.push_back({f, 's', 0});
+    strip.insert(strip.end(), quad.begin(), quad.end());
+    std::vector<ParamRow> bar = {{"ficheroImagen", 's', 0}, {"ficheroBarra", 's', 0}};
+    bar.insert(bar.end(), quad.begin(), quad.end());
+    const std::vector<ParamRow> text = {{"numeroImagenes", 'i', 1}, {"frase", 's', 0},     {"alpha", 'f', 1},
+                                        {"posx", 'f', 0},           {"posy", 'f', 0},      {"scalex", 'f', 0.12f},
+                                        {"scaley", 'f', 0.12f}};
+    CStaticGfx2D s;
+    InitBarra b;
+    CLetrasCutres t;
+    ExpectParams(s, strip);
+    ExpectParams(b, bar);
+    ExpectParams(t, text);
+    EXPECT_EQ(s.m_numImagenes, 0);
 }
 
 }  // namespace
