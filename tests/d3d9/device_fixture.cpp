@@ -1,5 +1,7 @@
 #include "device_fixture.h"
 
+#include "d3d9/gl_api.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -59,6 +61,18 @@ void DeviceTest::MakeDevice(D3DFORMAT depth)
 void DeviceTest::TearDown()
 {
     if (m_dev) {
+        // Whatever the test did, the device made no invalid GL call.
+        m_dev->TestCooperativeLevel();
+        IDirect3DSurface9* bb = nullptr;
+        m_dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+        if (bb) {
+            D3DLOCKED_RECT lr;
+            // Reading back checks for GL errors, and makes the device's context current.
+            EXPECT_EQ(bb->LockRect(&lr, nullptr, D3DLOCK_READONLY), S_OK);
+            bb->UnlockRect();
+            bb->Release();
+        }
+        EXPECT_EQ(d3d9gl::gl.glGetError(), 0u);
         EXPECT_EQ(m_dev->Release(), 0u);
     }
     if (m_d3d) {
