@@ -80,7 +80,8 @@ Device::~Device() = default;
 
 void Device::MakeCurrent()
 {
-    if (g_currentDevice != this) {
+    // Another GL user may have made its own context current meanwhile.
+    if (g_currentDevice != this || SDL_GL_GetCurrentContext() != m_context) {
         SDL_GL_MakeCurrent(m_window, m_context);
         g_currentDevice = this;
     }

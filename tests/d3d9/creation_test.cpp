@@ -203,3 +203,46 @@ TEST_F(Creation, TexturesRefuseBadParameters)
 
 } // namespace
 } // namespace d3d9test
+
+#include <SDL.h>
+
+namespace d3d9test {
+namespace {
+
+// Each device draws into its own context, whatever was current before.
+TEST_F(Creation, DevicesKeepToTheirOwnContexts)
+{
+    MakeDevice();
+    HWND other = TestWindow(32, 32);
+    D3DPRESENT_PARAMETERS pp;
+    std::memset(&pp, 0, sizeof(pp));
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = other;
+    IDirect3DDevice9* second = nullptr;
+    ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, other, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &second), S_OK);
+    second->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF445566, 1.0f, 0);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233, 1.0f, 0);
+    // A context of someone else's.
+    SDL_Window* w = SDL_CreateWindow("foreign", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    ASSERT_NE(w, nullptr);
+    SDL_GLContext foreign = SDL_GL_CreateContext(w);
+    ASSERT_NE(foreign, nullptr);
+    SDL_GL_MakeCurrent(w, foreign);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF778899, 1.0f, 0);
+    EXPECT_TRUE(Near(Pixel(3, 3), 0xFF778899, 0));
+    IDirect3DSurface9* bb = nullptr;
+    second->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(bb->LockRect(&lr, nullptr, D3DLOCK_READONLY), S_OK);
+    EXPECT_EQ(((DWORD*)lr.pBits)[0], 0xFF445566u);
+    bb->UnlockRect();
+    bb->Release();
+    EXPECT_EQ(second->Release(), 0u);
+    SDL_GL_DeleteContext(foreign);
+    SDL_DestroyWindow(w);
+    DestroyWindow(other);
+}
+
+} // namespace
+} // namespace d3d9test
