@@ -265,3 +265,35 @@ TEST_F(Raster, PointSpriteTextureCoordinatesRunFromTheTopLeft)
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+TEST_F(Raster, TwoSidedStencilUsesTheCounterClockwiseOpsForBackFaces)
+{
+    m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    m_dev->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_TWOSIDEDSTENCILMODE, TRUE);
+    m_dev->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    m_dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INCR);
+    m_dev->SetRenderState(D3DRS_CCW_STENCILFUNC, D3DCMP_ALWAYS);
+    m_dev->SetRenderState(D3DRS_CCW_STENCILPASS, D3DSTENCILOP_REPLACE);
+    m_dev->SetRenderState(D3DRS_STENCILREF, 5);
+    RhwVertex cw[3] = {{0, 0, 0.5f, 1, 0, 0, 0}, {32, 0, 0.5f, 1, 0, 0, 0}, {0, 32, 0.5f, 1, 0, 0, 0}};
+    RhwVertex ccw[3] = {{32, 32, 0.5f, 1, 0, 0, 0}, {32, 64, 0.5f, 1, 0, 0, 0}, {64, 32, 0.5f, 1, 0, 0, 0}};
+    m_dev->SetFVF(kRhwFvf);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(RhwVertex));   // stencil 1
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof(RhwVertex));  // stencil 5
+    m_dev->SetRenderState(D3DRS_TWOSIDEDSTENCILMODE, FALSE);
+    m_dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    m_dev->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    m_dev->SetRenderState(D3DRS_STENCILREF, 1);
+    Quad(0, 0, 64, 64, 0xFFFF0000);
+    m_dev->SetRenderState(D3DRS_STENCILREF, 5);
+    Quad(0, 0, 64, 64, 0xFF00FF00);
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFFFF0000, 0));
+    EXPECT_TRUE(Near(Pixel(36, 36), 0xFF00FF00, 0));
+}
+
+} // namespace
+} // namespace d3d9test

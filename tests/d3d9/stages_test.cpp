@@ -289,3 +289,48 @@ TEST_F(DeviceTest, MipLevelsAreChosenByTheMipFilter)
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+struct AddressCase {
+    DWORD mode;
+    float u;          // sampled coordinate
+    DWORD expected;   // of a 2-texel texture red | green, border blue
+};
+
+class AddressModes : public DeviceTest, public ::testing::WithParamInterface<AddressCase> {};
+
+TEST_P(AddressModes, CoordinatesOutsideZeroToOne)
+{
+    const AddressCase& c = GetParam();
+    MakeDevice();
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(2, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), S_OK);
+    D3DLOCKED_RECT lr;
+    t->LockRect(0, &lr, nullptr, 0);
+    ((DWORD*)lr.pBits)[0] = 0xFFFF0000;
+    ((DWORD*)lr.pBits)[1] = 0xFF00FF00;
+    t->UnlockRect(0);
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetTexture(0, t);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_dev->SetSamplerState(0, D3DSAMP_ADDRESSU, c.mode);
+    m_dev->SetSamplerState(0, D3DSAMP_BORDERCOLOR, 0xFF0000FF);
+    Quad(0, 0, 8, 8, 0xFFFFFFFF, 0.5f, c.u, 0.5f, c.u, 0.5f);
+    EXPECT_TRUE(Near(Pixel(4, 4), c.expected, 0)) << "mode " << c.mode << " u " << c.u;
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, AddressModes,
+                         ::testing::Values(AddressCase{D3DTADDRESS_WRAP, 1.25f, 0xFFFF0000},
+                                           AddressCase{D3DTADDRESS_WRAP, 1.75f, 0xFF00FF00},
+                                           AddressCase{D3DTADDRESS_MIRROR, 1.25f, 0xFF00FF00},
+                                           AddressCase{D3DTADDRESS_MIRROR, 1.75f, 0xFFFF0000},
+                                           AddressCase{D3DTADDRESS_CLAMP, 3.0f, 0xFF00FF00},
+                                           AddressCase{D3DTADDRESS_CLAMP, -3.0f, 0xFFFF0000},
+                                           AddressCase{D3DTADDRESS_BORDER, 1.5f, 0xFF0000FF}));
+
+} // namespace
+} // namespace d3d9test
