@@ -504,7 +504,8 @@ Image Emblem() {
 // Chunky pixel art: cell size 8 in a 128 x 128 picture.
 void Cell(Image& img, int cx, int cy, Rgba c) { img.Rect(cx * 8.0f, cy * 8.0f, cx * 8.0f + 8, cy * 8.0f + 8, c); }
 
-// A pixel invader whose legs and eyes move over four frames.
+// A pixel invader whose legs and eyes move over four frames. It keeps to
+// the left three quarters of its picture: the greetings run past its right.
 Image PixelCreature(int frame) {
     Image img(128, 128);
     static const char* body[8] = {
@@ -517,11 +518,11 @@ Image PixelCreature(int frame) {
         for (int x = 0; x < 12; ++x) {
             char ch = body[y][x];
             if (y == 7 && frame % 2) ch = (x == 1 || x == 2 || x == 9 || x == 10) ? '#' : '.';
-            if (ch == '#') Cell(img, 2 + x, 3 + y + bob, c);
+            if (ch == '#') Cell(img, x, 3 + y + bob, c);
         }
     int eye = frame < 2 ? 0 : 1;
-    Cell(img, 5 + eye, 6 + bob, Hex(0x000000));
-    Cell(img, 9 - 1 + eye, 6 + bob, Hex(0x000000));
+    Cell(img, 3 + eye, 6 + bob, Hex(0x000000));
+    Cell(img, 6 + eye, 6 + bob, Hex(0x000000));
     for (int i = 0; i <= frame; ++i) Cell(img, 1 + i * 2, 14, Hex(0xffffff, 0.8f));
     return img;
 }

@@ -178,9 +178,12 @@ TEST_F(BuiltShow, StripCountsOutsideOneToTenNeitherCrashNorReadBeyondThePictures
         }
         strip.DoInit();
         EXPECT_EQ(strip.m_numImagenes, c.quads);
+        // The count is fixed at Init: a later change leaves the quads as they are.
+        static_cast<PublicParamInt*>(strip.GetParam("numeroImagenes"))->SetValue(7);
         BeginFrame(0xFF000000);
         strip.DoRender(0.5f);
         EndFrame();
+        EXPECT_EQ(strip.m_numImagenes, c.quads);
         for (int i = 0; i < strip.m_numImagenes; ++i)
             EXPECT_EQ(strip.m_imagenes[i]->m_color != 0, i == c.shown) << i;
     }
