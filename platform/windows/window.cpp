@@ -31,6 +31,10 @@ struct Window {
     DWORD exStyle = 0;
     HCURSOR classCursor = nullptr;
     int x = 0, y = 0; // outer position
+    // A full-screen popup keeps the size it was created with as its client
+    // area, as a display-mode change would give it, whatever the desktop's.
+    bool fullScreen = false;
+    int fullWidth = 0, fullHeight = 0;
     bool visible = false;
     bool active = false;
     bool minimized = false;
@@ -195,8 +199,12 @@ void setActive(HWND h, bool active, bool minimized)
 void clientSize(Window* w, int& cw, int& ch)
 {
     cw = ch = 0;
-    if (w && w->sdl)
+    if (w && w->fullScreen) {
+        cw = w->fullWidth;
+        ch = w->fullHeight;
+    } else if (w && w->sdl) {
         SDL_GL_GetDrawableSize(w->sdl, &cw, &ch);
+    }
 }
 
 void dropMessagesOf(HWND h)
@@ -788,6 +796,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     w->classCursor = cls->wc.hCursor;
     w->x = x;
     w->y = y;
+    w->fullScreen = fullScreen;
+    w->fullWidth = cw;
+    w->fullHeight = ch;
     HWND h = w->handle;
     g_windows[h] = w;
 

@@ -160,10 +160,15 @@ TEST_F(WindowsLayer, PopupAtOriginIsFullScreen)
     HWND h = make(WS_POPUP | WS_VISIBLE | WS_SYSMENU, 640, 480);
     ASSERT_NE(h, nullptr);
     EXPECT_TRUE(SDL_GetWindowFlags(PlatformSdlWindow(h)) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+    // The client area is the size asked for, not the desktop's: the device's
+    // back buffer takes it and is shown across the whole screen.
     RECT r;
     EXPECT_TRUE(GetClientRect(h, &r));
-    EXPECT_GT(r.right, 0);
-    EXPECT_GT(r.bottom, 0);
+    EXPECT_EQ(r.right, 640);
+    EXPECT_EQ(r.bottom, 480);
+    EXPECT_TRUE(GetWindowRect(h, &r));
+    EXPECT_EQ(r.right - r.left, 640);
+    EXPECT_EQ(r.bottom - r.top, 480);
 }
 
 TEST_F(WindowsLayer, DestroyWindowSendsDestroyAndDropsQueuedMessages)
