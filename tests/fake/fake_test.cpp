@@ -399,7 +399,7 @@ TEST_F(FakeDeviceTest, StatesStartAtTheDocumentedDefaults)
         {D3DRS_SPECULARMATERIALSOURCE, D3DMCS_COLOR2},
         {D3DRS_POINTSIZE, FloatBits(1.0f)},
         {D3DRS_POINTSCALE_A, FloatBits(1.0f)},
-        {D3DRS_POINTSIZE_MAX, FloatBits(256.0f)}, // the scripted caps' MaxPointSize
+        {D3DRS_POINTSIZE_MAX, FloatBits(64.0f)},
         {D3DRS_COLORWRITEENABLE, 0xF},
         {D3DRS_BLENDOP, D3DBLENDOP_ADD},
     };

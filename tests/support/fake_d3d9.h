@@ -819,7 +819,7 @@ public:
     FakeDirect3D9* Direct3D() const { return d3d_; }
 
     // The documented defaults of a new device with this back buffer and depth set-up.
-    static void Defaults(FakeStates& s, bool autoDepth, UINT width, UINT height, float maxPointSize);
+    static void Defaults(FakeStates& s, bool autoDepth, UINT width, UINT height);
 
     // Used by the fake objects.
     void ResourceCreated() { DoAddRef(); }

@@ -689,7 +689,7 @@ DWORD FakeStateBlock::StageState(DWORD stage, D3DTEXTURESTAGESTATETYPE s) const
 
 // ---- FakeDevice ---------------------------------------------------------------------------
 
-void FakeDevice::Defaults(FakeStates& s, bool autoDepth, UINT width, UINT height, float maxPointSize)
+void FakeDevice::Defaults(FakeStates& s, bool autoDepth, UINT width, UINT height)
 {
     UnbindAll(s);
     s = FakeStates();
@@ -749,7 +749,7 @@ void FakeDevice::Defaults(FakeStates& s, bool autoDepth, UINT width, UINT height
     rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
     rs[D3DRS_PATCHEDGESTYLE] = D3DPATCHEDGE_DISCRETE;
     rs[D3DRS_DEBUGMONITORTOKEN] = D3DDMT_ENABLE;
-    rs[D3DRS_POINTSIZE_MAX] = FD(maxPointSize); // the device's largest point, as the GL device has it
+    rs[D3DRS_POINTSIZE_MAX] = FD(64.0f);
     rs[D3DRS_INDEXEDVERTEXBLENDENABLE] = FALSE;
     rs[D3DRS_COLORWRITEENABLE] = 0x0000000F;
     rs[D3DRS_TWEENFACTOR] = FD(0.0f);
@@ -825,8 +825,7 @@ FakeDevice::FakeDevice(FakeDirect3D9* d3d, UINT adapter, D3DDEVTYPE type, HWND f
     d3d_->AddRef();
     softwareVP_ = (behavior & D3DCREATE_SOFTWARE_VERTEXPROCESSING) ? TRUE : FALSE;
     CreateSwapChain();
-    Defaults(state_, params_.EnableAutoDepthStencil != FALSE, params_.BackBufferWidth, params_.BackBufferHeight,
-             env_->Caps().MaxPointSize);
+    Defaults(state_, params_.EnableAutoDepthStencil != FALSE, params_.BackBufferWidth, params_.BackBufferHeight);
 }
 
 FakeDevice::~FakeDevice()
@@ -1095,8 +1094,7 @@ HRESULT FakeDevice::Reset(D3DPRESENT_PARAMETERS* pp)
     params_ = p;
     ReleaseSwapChain();
     CreateSwapChain();
-    Defaults(state_, p.EnableAutoDepthStencil != FALSE, p.BackBufferWidth, p.BackBufferHeight,
-             env_->Caps().MaxPointSize);
+    Defaults(state_, p.EnableAutoDepthStencil != FALSE, p.BackBufferWidth, p.BackBufferHeight);
     inScene_ = false;
     return D3D_OK;
 }
