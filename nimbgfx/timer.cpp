@@ -9,105 +9,83 @@ bool g_timerHasCounter = false;
 LONGLONG g_timerTicksPerSecond = 0;
 bool g_timerStopped = true;
 
-// Instants in counter ticks (with the counter) ...
-LONGLONG g_timerStopTime = 0;
-LONGLONG g_timerLastElapsedTime = 0;
-LONGLONG g_timerBaseTime = 0;
-// ... or in seconds (multimedia timer).
-double g_timerStopTimeSec = 0.0;
-double g_timerLastElapsedTimeSec = 0.0;
-double g_timerBaseTimeSec = 0.0;
+// The three instants of the clock: counter ticks with the counter, seconds
+// with the multimedia timer. An instant of 0 is none.
+template <typename Instant>
+struct Instants {
+    Instant stop = 0;
+    Instant lastElapsed = 0;
+    Instant base = 0;
+};
+Instants<LONGLONG> g_ticks;
+Instants<double> g_seconds;
 
-float counterTimer(TimerCommand command)
+// Runs a command on one set of instants. `now` reads the clock, `seconds`
+// turns a span of instants into seconds, `tenth` is 0.1 s of instants.
+template <typename Instant, typename Now, typename Seconds>
+float runCommand(Instants<Instant>& c, TimerCommand command, Now now, Seconds seconds, Instant tenth)
 {
-    LARGE_INTEGER now;
-    if (g_timerStopTime != 0 && command != TimerCommand::Start && command != TimerCommand::AbsoluteTime)
-        now.QuadPart = g_timerStopTime;
+    Instant t;
+    if (c.stop != 0 && command != TimerCommand::Start && command != TimerCommand::AbsoluteTime)
+        t = c.stop;
     else
-        QueryPerformanceCounter(&now);
-    const LONGLONG t = now.QuadPart;
-    const double freq = (double)g_timerTicksPerSecond;
+        t = now();
 
     switch (command) {
     case TimerCommand::Reset:
-        g_timerBaseTime = t;
-        g_timerLastElapsedTime = t;
-        g_timerStopTime = 0;
+        c.base = t;
+        c.lastElapsed = t;
+        c.stop = 0;
         g_timerStopped = false;
         return 0.0f;
     case TimerCommand::Start:
         if (g_timerStopped)
-            g_timerBaseTime += t - g_timerStopTime;
-        g_timerStopTime = 0;
-        g_timerLastElapsedTime = t;
+            c.base += t - c.stop;
+        c.stop = 0;
+        c.lastElapsed = t;
         g_timerStopped = false;
         return 0.0f;
     case TimerCommand::Stop:
         if (!g_timerStopped) {
-            g_timerStopTime = t;
-            g_timerLastElapsedTime = t;
+            c.stop = t;
+            c.lastElapsed = t;
             g_timerStopped = true;
         }
         return 0.0f;
     case TimerCommand::Advance:
-        g_timerStopTime += g_timerTicksPerSecond / 10;
+        c.stop += tenth;
         return 0.0f;
     case TimerCommand::AbsoluteTime:
-        return (float)((double)t / freq);
+        return (float)seconds(t);
     case TimerCommand::AppTime:
-        return (float)((double)(t - g_timerBaseTime) / freq);
+        return (float)seconds(t - c.base);
     case TimerCommand::ElapsedTime: {
-        double elapsed = (double)(t - g_timerLastElapsedTime) / freq;
-        g_timerLastElapsedTime = t;
+        double elapsed = seconds(t - c.lastElapsed);
+        c.lastElapsed = t;
         return (float)elapsed;
     }
     }
     return -1.0f;
 }
 
+float counterTimer(TimerCommand command)
+{
+    const double freq = (double)g_timerTicksPerSecond;
+    return runCommand<LONGLONG>(
+        g_ticks, command,
+        [] {
+            LARGE_INTEGER now;
+            QueryPerformanceCounter(&now);
+            return now.QuadPart;
+        },
+        [freq](LONGLONG ticks) { return (double)ticks / freq; }, g_timerTicksPerSecond / 10);
+}
+
 float millisecondTimer(TimerCommand command)
 {
-    double t;
-    if (g_timerStopTimeSec != 0.0 && command != TimerCommand::Start && command != TimerCommand::AbsoluteTime)
-        t = g_timerStopTimeSec;
-    else
-        t = timeGetTime() * 0.001;
-
-    switch (command) {
-    case TimerCommand::Reset:
-        g_timerBaseTimeSec = t;
-        g_timerLastElapsedTimeSec = t;
-        g_timerStopTimeSec = 0.0;
-        g_timerStopped = false;
-        return 0.0f;
-    case TimerCommand::Start:
-        if (g_timerStopped)
-            g_timerBaseTimeSec += t - g_timerStopTimeSec;
-        g_timerStopTimeSec = 0.0;
-        g_timerLastElapsedTimeSec = t;
-        g_timerStopped = false;
-        return 0.0f;
-    case TimerCommand::Stop:
-        if (!g_timerStopped) {
-            g_timerStopTimeSec = t;
-            g_timerLastElapsedTimeSec = t;
-            g_timerStopped = true;
-        }
-        return 0.0f;
-    case TimerCommand::Advance:
-        g_timerStopTimeSec += (double)0.1f;
-        return 0.0f;
-    case TimerCommand::AbsoluteTime:
-        return (float)t;
-    case TimerCommand::AppTime:
-        return (float)(t - g_timerBaseTimeSec);
-    case TimerCommand::ElapsedTime: {
-        double elapsed = t - g_timerLastElapsedTimeSec;
-        g_timerLastElapsedTimeSec = t;
-        return (float)elapsed;
-    }
-    }
-    return -1.0f;
+    return runCommand<double>(
+        g_seconds, command, [] { return timeGetTime() * 0.001; }, [](double s) { return s; },
+        (double)0.1f);
 }
 }
 
@@ -131,6 +109,6 @@ void TimerResetState()
     g_timerHasCounter = false;
     g_timerTicksPerSecond = 0;
     g_timerStopped = true;
-    g_timerStopTime = g_timerLastElapsedTime = g_timerBaseTime = 0;
-    g_timerStopTimeSec = g_timerLastElapsedTimeSec = g_timerBaseTimeSec = 0.0;
+    g_ticks = Instants<LONGLONG>();
+    g_seconds = Instants<double>();
 }
