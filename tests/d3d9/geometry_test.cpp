@@ -90,6 +90,86 @@ TEST_F(Geometry, VertexAndIndexBuffersWith16And32BitIndices)
     ib32->Release();
 }
 
+TEST_F(Geometry, PartialLocksAndLockFlagsKeepWhatWasNotWritten)
+{
+    auto quad = [](RhwVertex* v, float x, DWORD color) {
+        const float xy[4][2] = {{0, 0}, {16, 0}, {0, 16}, {16, 16}};
+        for (int i = 0; i < 4; ++i) v[i] = {xy[i][0] + x, xy[i][1], 0.5f, 1, color, 0, 0};
+    };
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexBuffer(12 * sizeof(RhwVertex), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kRhwFvf,
+                                        D3DPOOL_DEFAULT, &vb, nullptr),
+              S_OK);
+    void* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 4 * sizeof(RhwVertex), &p, D3DLOCK_DISCARD), S_OK);
+    quad((RhwVertex*)p, 0, 0xFFFF0000);
+    ASSERT_EQ(vb->Unlock(), S_OK);
+    m_dev->SetFVF(kRhwFvf);
+    m_dev->SetStreamSource(0, vb, 0, sizeof(RhwVertex));
+    ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
+    // Appending after a draw: the pointer is at the offset and the earlier vertices stay.
+    ASSERT_EQ(vb->Lock(4 * sizeof(RhwVertex), 4 * sizeof(RhwVertex), &p, D3DLOCK_NOOVERWRITE), S_OK);
+    quad((RhwVertex*)p, 20, 0xFF00FF00);
+    ASSERT_EQ(vb->Unlock(), S_OK);
+    // Two separate ranges written before the next draw both arrive.
+    ASSERT_EQ(vb->Lock(8 * sizeof(RhwVertex), 0, &p, D3DLOCK_NOOVERWRITE), S_OK);
+    quad((RhwVertex*)p, 40, 0xFF0000FF);
+    ASSERT_EQ(vb->Unlock(), S_OK);
+    ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4, 2), S_OK);
+    ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 8, 2), S_OK);
+    EXPECT_TRUE(Near(Pixel(8, 8), 0xFFFF0000, 0));
+    EXPECT_TRUE(Near(Pixel(28, 8), 0xFF00FF00, 0));
+    EXPECT_TRUE(Near(Pixel(48, 8), 0xFF0000FF, 0));
+    // A read-only lock sees what was written; the whole buffer draws unchanged.
+    ASSERT_EQ(vb->Lock(0, 0, &p, D3DLOCK_READONLY), S_OK);
+    EXPECT_EQ(((RhwVertex*)p)[4].color, 0xFF00FF00u);
+    EXPECT_EQ(((RhwVertex*)p)[9].x, 56.0f);
+    ASSERT_EQ(vb->Unlock(), S_OK);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
+    ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4, 2), S_OK);
+    EXPECT_TRUE(Near(Pixel(8, 8), 0xFFFF0000, 0));
+    EXPECT_TRUE(Near(Pixel(28, 8), 0xFF00FF00, 0));
+    // Ranges past the end fail.
+    EXPECT_EQ(vb->Lock(12 * sizeof(RhwVertex), 1, &p, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(vb->Lock(0, 13 * sizeof(RhwVertex), &p, 0), D3DERR_INVALIDCALL);
+    m_dev->SetStreamSource(0, nullptr, 0, 0);
+    vb->Release();
+}
+
+TEST_F(Geometry, ManagedResourcesDrawTheSameAfterEviction)
+{
+    IDirect3DTexture9* tex = SolidTexture(0xFF20C040);
+    ASSERT_NE(tex, nullptr);
+    RhwVertex quad[4] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {16, 0, 0.5f, 1, 0xFFFFFFFF, 1, 0},
+                         {0, 16, 0.5f, 1, 0xFFFFFFFF, 0, 1}, {16, 16, 0.5f, 1, 0xFFFFFFFF, 1, 1}};
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexBuffer(sizeof(quad), 0, kRhwFvf, D3DPOOL_MANAGED, &vb, nullptr), S_OK);
+    void* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), S_OK);
+    std::memcpy(p, quad, sizeof(quad));
+    vb->Unlock();
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    m_dev->SetTexture(0, tex);
+    m_dev->SetFVF(kRhwFvf);
+    m_dev->SetStreamSource(0, vb, 0, sizeof(RhwVertex));
+    ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
+    EXPECT_TRUE(Near(Pixel(8, 8), 0xFF20C040, 0));
+    EXPECT_EQ(m_dev->EvictManagedResources(), S_OK);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
+    EXPECT_TRUE(Near(Pixel(8, 8), 0xFF20C040, 0));
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(tex->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), S_OK);
+    EXPECT_EQ(*(const DWORD*)lr.pBits, 0xFF20C040u);
+    tex->UnlockRect(0);
+    m_dev->SetTexture(0, nullptr);
+    m_dev->SetStreamSource(0, nullptr, 0, 0);
+    tex->Release();
+    vb->Release();
+}
+
 TEST_F(Geometry, UserPointerDrawsResetStreamZeroAndIndices)
 {
     RhwVertex v[4] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {16, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0},
