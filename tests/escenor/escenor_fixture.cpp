@@ -59,15 +59,47 @@ int FakeEffect::Render(float t)
     return 0;
 }
 
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string s;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return s;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        s.append(buffer, got);
+    std::fclose(f);
+    return s;
+}
+
+bool ScratchFolder::Enter(const char* prefix)
+{
+    std::string pattern = std::string("/tmp/") + prefix + "_XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    char cwd[4096];
+    if (!mkdtemp(name.data()) || !getcwd(cwd, sizeof cwd))
+        return false;
+    m_dir = name.data();
+    m_oldCwd = cwd;
+    return chdir(m_dir.c_str()) == 0;
+}
+
+bool ScratchFolder::Leave()
+{
+    if (m_dir.empty())
+        return true;
+    bool ok = chdir(m_oldCwd.c_str()) == 0;
+    ok = std::system(("rm -rf '" + m_dir + "'").c_str()) == 0 && ok;
+    m_dir.clear();
+    return ok;
+}
+
 void EscenorTest::SetUp()
 {
-    char pattern[] = "/tmp/escenor_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    m_oldCwd = cwd;
-    ASSERT_EQ(chdir(m_dir.c_str()), 0);
+    ASSERT_TRUE(m_folder.Enter("escenor_test"));
+    m_dir = m_folder.m_dir;
     // The show's music lives in the run folder's data.
     ASSERT_EQ(symlink(NIMB_RUN_DIR "/data", "data"), 0);
 
@@ -88,9 +120,7 @@ void EscenorTest::TearDown()
     BASS_Free();
     PlatformRealClocks();
     TimerResetState();
-    ASSERT_EQ(chdir(m_oldCwd.c_str()), 0);
-    std::string cmd = "rm -rf '" + m_dir + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(m_folder.Leave());
 }
 
 void EscenorTest::Make(std::function<void(Escenor&)> build, bool init)
@@ -117,13 +147,5 @@ std::vector<std::string> EscenorTest::Take()
 
 std::string EscenorTest::ReadLog()
 {
-    std::string s;
-    FILE* f = std::fopen("debug.txt", "rb");
-    if (!f)
-        return s;
-    int c;
-    while ((c = std::fgetc(f)) != EOF)
-        s.push_back((char)c);
-    std::fclose(f);
-    return s;
+    return ReadWholeFile("debug.txt");
 }

@@ -10,6 +10,22 @@
 
 #include "escenor.h"
 
+// The whole content of a file ("" when it cannot be read).
+std::string ReadWholeFile(const std::string& path);
+
+// A fresh folder below /tmp that is the working folder from Enter to Leave,
+// which removes it.
+class ScratchFolder {
+public:
+    // False when the folder cannot be made or entered.
+    bool Enter(const char* prefix);
+    bool Leave();
+    std::string m_dir;
+
+private:
+    std::string m_oldCwd;
+};
+
 // Everything the fake effects did, in order: "<id>:init", "<id>:start",
 // "<id>:render <t> <delta>", "<id>:delete".
 extern std::vector<std::string> g_events;
@@ -40,5 +56,6 @@ protected:
     std::string ReadLog();
 
     Escenor* m_escenor = nullptr;
-    std::string m_dir, m_oldCwd;
+    ScratchFolder m_folder;
+    std::string m_dir;
 };

@@ -123,20 +123,53 @@ TEST_F(EscenorTest, EntryWithoutEndGetsSecondsForEver)
     EXPECT_EQ(Take(), (Events{"F:render 1000 997.5"}));
 }
 
+// How the log ends when an effect is initialised or drawn: "-" empty,
+// "line" right after an "Inicializando" line, "hecho" after that word.
+std::string LogTail()
+{
+    std::string log = ReadWholeFile("debug.txt");
+    if (log.empty())
+        return "-";
+    if (log.size() >= 2 && log.compare(log.size() - 2, 2, "\"\n") == 0)
+        return "line";
+    if (log.size() >= 5 && log.compare(log.size() - 5, 5, "hecho") == 0)
+        return "hecho";
+    return "?";
+}
+
+// A fake effect that notes the log's end before it is initialised or drawn.
+class LogWatchingEffect : public FakeEffect {
+public:
+    explicit LogWatchingEffect(const char* id) : FakeEffect(id) {}
+    int Init() override
+    {
+        g_events.push_back(m_id + ":log " + LogTail());
+        return FakeEffect::Init();
+    }
+    int Render(float t) override
+    {
+        g_events.push_back(m_id + ":log " + LogTail());
+        return FakeEffect::Render(t);
+    }
+};
+
 TEST_F(EscenorTest, LoadingWalkLogsAndDrawsTheProgress)
 {
     FakeEffect* loading = nullptr;
     Make([&](Escenor& e) {
-        loading = new FakeEffect("Bar");
-        FakeEffect* a = new FakeEffect("A");
+        loading = new LogWatchingEffect("Bar");
+        FakeEffect* a = new LogWatchingEffect("A");
         e.SetLoadingEffect(loading, 0, 1.0f);
         e.AddEffect(a, 1, 2, 1);
-        e.AddEffect(new FakeEffect("B"), 0, 2, 1);
+        e.AddEffect(new LogWatchingEffect("B"), 0, 2, 1);
         e.AddEffect(a, 3, 4, 1);
     });
-    EXPECT_EQ(Take(), (Events{"Bar:init", "Bar:start", "Bar:render 0 0", "B:init", "Bar:render 0.333333 0.333333",
-                              "A:init", "Bar:render 0.666667 0.333333", "Bar:render 1 0.333333",
-                              "Bar:render 1 0", "Bar:delete"}));
+    // Per entry: its line, its Init (once per effect), the bar at i/N, "hecho".
+    EXPECT_EQ(Take(), (Events{"Bar:log -", "Bar:init", "Bar:start", "Bar:log -", "Bar:render 0 0",
+                              "B:log line", "B:init", "Bar:log line", "Bar:render 0.333333 0.333333",
+                              "A:log line", "A:init", "Bar:log line", "Bar:render 0.666667 0.333333",
+                              "Bar:log line", "Bar:render 1 0.333333", "Bar:log hecho", "Bar:render 1 0",
+                              "Bar:delete"}));
     EXPECT_FLOAT_EQ(g_sequenceTime, 1.0f);
     std::string a = "A #" + std::to_string(g_effectCount - 1);
     std::string b = "B #" + std::to_string(g_effectCount);
@@ -200,6 +233,21 @@ TEST_F(EscenorTest, SeekMovesTheScheduleAndTheClock)
     EXPECT_EQ(Take(), (Events{"Now:start", "Now:render 0.625 0.625"}));
 }
 
+TEST_F(EscenorTest, ClockSetBySeekBeforeInitIsKept)
+{
+    Make([](Escenor& e) { e.AddEffect(new FakeEffect("A"), 0, 10, 1); }, false);
+    PlatformSetCounter(2000000); // application time 2
+    m_escenor->Seek(0.5f);
+    EXPECT_FLOAT_EQ(m_escenor->m_startTime, 1.5f);
+    PlatformSetCounter(3000000);
+    m_escenor->Init();
+    EXPECT_FLOAT_EQ(m_escenor->m_startTime, 1.5f);
+    // The entry moved in before Init is initialised by its first render.
+    EXPECT_EQ(Take(), Events{});
+    EXPECT_TRUE(Frame(4.0));
+    EXPECT_EQ(Take(), (Events{"A:init", "A:start", "A:render 0.25 0.25"}));
+}
+
 } // namespace
 
 namespace {
@@ -219,12 +267,7 @@ TEST_F(EscenorTest, MissingMusicStopsTheProgram)
     SetShowBuilderForTesting([](Escenor* e) { e->AddEffect(new FakeEffect("A"), 0, 1, 1); });
     std::string out = m_dir + "/stdout.txt";
     EXPECT_EXIT(InitWithoutMusic(out), ::testing::ExitedWithCode(255), "");
-    FILE* f = std::fopen(out.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    char line[256] = {};
-    size_t n = std::fread(line, 1, sizeof line - 1, f);
-    std::fclose(f);
-    EXPECT_EQ(std::string(line, n), "File ./data/music/brunkunch.it not Found\n");
+    EXPECT_EQ(ReadWholeFile(out), "File ./data/music/brunkunch.it not Found\n");
 }
 
 } // namespace

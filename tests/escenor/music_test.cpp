@@ -1,11 +1,11 @@
 // The show's module through the audio layer.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -110,6 +110,41 @@ TEST_F(MusicTest, ModulePlaysOnceFromItsStartWithoutDither)
     ASSERT_NE(again, 0u);
     EXPECT_NE(again, music);
     EXPECT_EQ(Mix(2.0), first);
+}
+
+uint16_t Le16At(const std::vector<unsigned char>& b, size_t at) { return (uint16_t)(b[at] | (b[at + 1] << 8)); }
+uint32_t Le32At(const std::vector<unsigned char>& b, size_t at) { return Le16At(b, at) | ((uint32_t)Le16At(b, at + 2) << 16); }
+
+// The show turns from the client scene to the image strips at 5 s: the
+// module's first pattern ends there, at 0.125 s a row.
+TEST(ShowModule, RowsOfAnEighthSecondAndTheTurnAtFiveSeconds)
+{
+    std::vector<unsigned char> b = ShowModule();
+    ASSERT_GT(b.size(), 0xC0u);
+    ASSERT_EQ(std::string(b.begin(), b.begin() + 4), "IMPM");
+    EXPECT_EQ(b[0x32], 6);   // speed: ticks a row
+    EXPECT_EQ(b[0x33], 120); // tempo: a tick is 2.5 / 120 s
+    const size_t orders = Le16At(b, 0x20), instruments = Le16At(b, 0x22), samples = Le16At(b, 0x24);
+    ASSERT_GE(orders, 2u);
+    const size_t patternOffsets = 0xC0 + orders + 4 * (instruments + samples);
+    const unsigned first = b[0xC0];
+    ASSERT_LT(patternOffsets + 4 * (first + 1), b.size());
+    const uint32_t at = Le32At(b, patternOffsets + 4 * first);
+    ASSERT_LT(at + 4, b.size());
+    EXPECT_EQ(Le16At(b, at + 2) * 0.125, 5.0);
+    EXPECT_GE(samples, 3u); // drums, bass and lead at least
+}
+
+// The generator writes the same bytes on every run.
+TEST(ShowModule, GeneratorIsDeterministic)
+{
+    ScratchFolder folder;
+    ASSERT_TRUE(folder.Enter("make_music_test"));
+    ASSERT_EQ(std::system("'" NIMB_BINARY_DIR "/tools/make_music' ."), 0);
+    std::string again = ReadWholeFile("data/music/brunkunch.it");
+    EXPECT_TRUE(folder.Leave());
+    std::vector<unsigned char> show = ShowModule();
+    EXPECT_EQ(again, std::string(show.begin(), show.end()));
 }
 
 TEST_F(MusicTest, BadModuleIsRefused)
@@ -217,45 +252,96 @@ TEST_F(MusicTest, WavStreamPlaysItsSamplesOnce)
     EXPECT_FALSE(BASS_StreamFree(kept));
 }
 
-off_t FileSize(const std::string& path)
+std::vector<int16_t> ReadSamples(const std::string& path)
 {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? st.st_size : 0;
+    std::string bytes = ReadWholeFile(path);
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
 }
 
+// Index of the first stereo frame that is not silent, or the frame count.
+size_t FirstSoundFrame(const std::vector<int16_t>& samples)
+{
+    size_t i = 0;
+    while (i < samples.size() && samples[i] == 0)
+        i++;
+    return i / 2;
+}
+
+// Frames the output had mixed when the loading effect went away, which is
+// right before the sequencer loads and plays the module.
+uint64_t g_mixedBeforePlay = 0;
+
+class NotingLoader : public FakeEffect {
+public:
+    NotingLoader() : FakeEffect("Bar") {}
+    ~NotingLoader() override { g_mixedBeforePlay = BassTestingFramesMixed(); }
+};
+
 // The show's own path: the sequencer opens the output, loads the module
-// from data/music and plays it at the end of its loading.
+// from data/music and plays it at the end of its loading. The disk driver
+// runs faster than real time, so only frame counts are compared, never
+// durations.
 TEST_F(EscenorTest, ShowMusicIsHeardOnTheDiskDriver)
 {
     std::string out = m_dir + "/audio.raw";
     ScopedEnv driver("SDL_AUDIODRIVER", "disk");
     ScopedEnv file("SDL_DISKAUDIOFILE", out.c_str());
     ScopedEnv delay("SDL_DISKAUDIODELAY", "1");
-    Make([](Escenor&) {});
+    const uint64_t mixedAtOpen = BassTestingFramesMixed();
+    Make([](Escenor& e) { e.SetLoadingEffect(new NotingLoader(), 0, 1.0f); });
+    const uint64_t mixedAfterPlay = BassTestingFramesMixed();
     ASSERT_TRUE(BassTestingHasDevice()) << "the disk audio driver did not open";
-    // Four seconds of audio, however long the writer takes (bounded).
-    const off_t wanted = 4 * kRate * 4;
-    for (int i = 0; i < 2000 && FileSize(out) < wanted; i++)
+
+    // Wait until the file holds two seconds from the first sound on
+    // (bounded, so that a silent output fails instead of hanging).
+    const size_t wanted = 2 * kRate;
+    for (int i = 0; i < 12000; i++) {
+        std::vector<int16_t> samples = ReadSamples(out);
+        size_t first = FirstSoundFrame(samples);
+        if (first < samples.size() / 2 && samples.size() / 2 - first >= wanted)
+            break;
         usleep(5000);
+    }
     delete m_escenor;
     m_escenor = nullptr;
     BASS_Free();
+    const uint64_t mixed = BassTestingFramesMixed() - mixedAtOpen;
 
-    std::vector<int16_t> samples((size_t)FileSize(out) / 2);
-    FILE* f = std::fopen(out.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    size_t got = std::fread(samples.data(), 2, samples.size(), f);
-    std::fclose(f);
-    ASSERT_GE(got, (size_t)wanted / 2);
-    // Silence until the module starts (the output opens before the load).
-    size_t start = 0;
-    while (start < got && samples[start] == 0)
-        start++;
-    EXPECT_LT(start, (size_t)kRate * 2) << "more than a second of silence first";
-    start &= ~(size_t)1;
-    ASSERT_GE(got - start, (size_t)kRate * 2 * 2);
+    std::vector<int16_t> samples = ReadSamples(out);
+    const size_t frames = samples.size() / 2;
+    const size_t first = FirstSoundFrame(samples);
+    ASSERT_LT(first, frames) << "the output stayed silent";
+    ASSERT_GE(frames - first, wanted);
+
+    // The same module rendered alone, in the device's blocks, from its start.
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    std::vector<unsigned char> bytes = ShowModule();
+    ASSERT_NE(MusicPlayModule(bytes.data(), (int)bytes.size()), 0u);
+    std::vector<int16_t> reference(wanted * 2 + 2048 * 2);
+    for (size_t at = 0; at + 1024 <= reference.size() / 2; at += 1024)
+        BassTestingMix(&reference[at * 2], 1024);
+    const size_t lead = FirstSoundFrame(reference);
+    ASSERT_LT(lead, (size_t)kRate / 100) << "the module starts with silence";
+    ASSERT_GE(first, lead);
+    const size_t start = first - lead; // the module's first frame in the file
+
+    // Nothing plays before the module is played, and it plays from the
+    // first block mixed after that. The file also holds the silence the
+    // device wrote while paused (before BASS_Init resumed it and after
+    // MusicStop), which the mixed count leaves out.
+    ASSERT_GE(frames, mixed);
+    const uint64_t pausedFrames = frames - mixed;
+    EXPECT_GE(start, g_mixedBeforePlay - mixedAtOpen);
+    EXPECT_LE(start, mixedAfterPlay - mixedAtOpen + pausedFrames);
+
+    // What was heard is the module from its start, sample for sample.
+    for (size_t i = 0; i < wanted * 2; i++) {
+        ASSERT_EQ(samples[start * 2 + i], reference[i]) << "sample " << i;
+    }
     for (int w = 0; w < 4; w++)
-        EXPECT_GT(Rms(&samples[start + (size_t)w * kRate], kRate), 500.0) << "half second " << w;
+        EXPECT_GT(Rms(&samples[(start + (size_t)w * kRate / 2) * 2], kRate), 500.0) << "half second " << w;
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "escenor_fixture.h"
 #include "packfile.h"
 
 namespace {
@@ -50,20 +51,10 @@ class PackFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/packfile_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        char cwd[4096];
-        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-        m_oldCwd = cwd;
-        ASSERT_EQ(chdir(m_dir.c_str()), 0);
+        ASSERT_TRUE(m_folder.Enter("packfile_test"));
+        m_dir = m_folder.m_dir;
     }
-    void TearDown() override
-    {
-        ASSERT_EQ(chdir(m_oldCwd.c_str()), 0);
-        std::string cmd = "rm -rf '" + m_dir + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
-    }
+    void TearDown() override { ASSERT_TRUE(m_folder.Leave()); }
     void Write(const std::string& name, const Bytes& bytes)
     {
         FILE* f = std::fopen(name.c_str(), "wb");
@@ -83,7 +74,8 @@ protected:
         delete[] data;
         return s;
     }
-    std::string m_dir, m_oldCwd;
+    ScratchFolder m_folder;
+    std::string m_dir;
 };
 
 TEST_F(PackFileTest, RoundTripThroughAnArchive)
@@ -92,6 +84,7 @@ TEST_F(PackFileTest, RoundTripThroughAnArchive)
     PutEntry(archive, "a.txt", "first a");
     PutEntry(archive, "music/b.bin", std::string(5000, 'x') + "tail");
     PutEntry(archive, "a.txt", "second a");
+    PutEntry(archive, "empty", "");
     PutEnd(archive);
     PutEntry(archive, "after.txt", "never indexed");
     Write("show.pak", archive);
@@ -99,8 +92,9 @@ TEST_F(PackFileTest, RoundTripThroughAnArchive)
     Write("after.txt", "loose after");
 
     PackFile pf("show.pak");
-    ASSERT_EQ(pf.m_entries.size(), 3u);
+    ASSERT_EQ(pf.m_entries.size(), 4u);
     EXPECT_EQ(Load(pf, "a.txt"), "first a");
+    EXPECT_EQ(Load(pf, "empty"), "");
     EXPECT_EQ(Load(pf, "music/b.bin"), std::string(5000, 'x') + "tail");
     // Names match byte for byte; others come from disk.
     EXPECT_EQ(Load(pf, "./a.txt"), "loose a");
@@ -257,19 +251,6 @@ void LoadWithStdoutTo(const char* name, const char* out)
     std::_Exit(0);
 }
 
-std::string ReadText(const char* path)
-{
-    std::string s;
-    FILE* f = std::fopen(path, "rb");
-    if (!f)
-        return s;
-    int c;
-    while ((c = std::fgetc(f)) != EOF)
-        s.push_back((char)c);
-    std::fclose(f);
-    return s;
-}
-
 TEST_F(PackFileTest, MissingFileStopsTheProgram)
 {
     if (mkdir("adir", 0755) != 0)
@@ -278,7 +259,7 @@ TEST_F(PackFileTest, MissingFileStopsTheProgram)
     for (const char* name : names) {
         std::string out = m_dir + "/stdout.txt";
         EXPECT_EXIT(LoadWithStdoutTo(name, out.c_str()), ::testing::ExitedWithCode(255), "") << name;
-        EXPECT_EQ(ReadText(out.c_str()), std::string("File ") + name + " not Found\n");
+        EXPECT_EQ(ReadWholeFile(out), std::string("File ") + name + " not Found\n");
     }
 }
 

@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"linear_truncates", -2e9, 2e9, 0, nullptr,
                    [](PublicParamInt& p) { p.AddLinearKey(2, 3, 0, 8); }, {{2.99f, 7}, {4.0f, 8}}},
         NumberCase{"sine_truncates_toward_zero", -2e9, 2e9, 0, nullptr,
-                   [](PublicParamInt& p) { p.AddSineKey(0, 10, 0, -10, 1); }, {{1.0f, -8}}},
+                   [](PublicParamInt& p) { p.AddSineKey(0, 10, 0, -10, 1); }, {{1.0f, -8}, {11.0f, 5}}},
         NumberCase{"nan_value_rejected", -2e9, 2e9, 3, nullptr,
                    [](PublicParamInt& p) { p.AddLinearKey(1, 1, 0, 5); }, {{2.0f, 3}}},
         NumberCase{"value_beyond_int_range_rejected", INT_MIN, INT_MAX, 3, nullptr,
