@@ -188,16 +188,25 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DeviceTest, CompressedBlocksDecodeToTheirColours)
 {
     MakeDevice();
-    // DXT1 block: colour 0 pure red, colour 1 pure blue, every texel index 0.
+    // DXT1, four-colour mode (colour 0 red > colour 1 blue), every index 0.
     const uint8_t dxt1[8] = {0x00, 0xF8, 0x1F, 0x00, 0, 0, 0, 0};
-    // DXT5 block: alpha endpoints 0x80/0x80 (index 0), colour block as above.
+    // DXT1, three-colour mode (blue <= red): index 2 is the midpoint, not two thirds.
+    const uint8_t dxt1Mid[8] = {0x1F, 0x00, 0x00, 0xF8, 0xAA, 0xAA, 0xAA, 0xAA};
+    // DXT3: explicit 4-bit alpha 9 everywhere, colour 0 green.
+    const uint8_t dxt3[16] = {0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0xE0, 0x07, 0x1F, 0x00, 0, 0, 0, 0};
+    // DXT5: alpha endpoints 0x80/0x80, colour index 1 (blue).
     const uint8_t dxt5[16] = {0x80, 0x80, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x1F, 0x00, 0x55, 0x55, 0x55, 0x55};
+    // DXT5: eight-alpha mode (0xFF > 0), every alpha index 2: (6 * 255) / 7.
+    const uint8_t dxt5Ramp[16] = {0xFF, 0x00, 0x92, 0x24, 0x49, 0x92, 0x24, 0x49,
+                                  0xE0, 0x07, 0x1F, 0x00, 0, 0, 0, 0};
     struct {
         D3DFORMAT f;
         const uint8_t* block;
         UINT size;
         DWORD expect;
-    } cases[] = {{D3DFMT_DXT1, dxt1, 8, 0xFFFF0000}, {D3DFMT_DXT5, dxt5, 16, 0x800000FF}};
+    } cases[] = {{D3DFMT_DXT1, dxt1, 8, 0xFFFF0000},     {D3DFMT_DXT1, dxt1Mid, 8, 0xFF7F007F},
+                 {D3DFMT_DXT3, dxt3, 16, 0x9900FF00},    {D3DFMT_DXT5, dxt5, 16, 0x800000FF},
+                 {D3DFMT_DXT5, dxt5Ramp, 16, 0xDA00FF00}};
     m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
     m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     for (auto& c : cases) {
@@ -209,8 +218,17 @@ TEST_F(DeviceTest, CompressedBlocksDecodeToTheirColours)
         std::memcpy(lr.pBits, c.block, c.size);
         t->UnlockRect(0);
         m_dev->SetTexture(0, t);
+        m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
         Quad(0, 0, 8, 8, 0xFFFFFFFF);
-        EXPECT_TRUE(Near(Pixel(3, 3), c.expect, 2));
+        EXPECT_TRUE(Near(Pixel(3, 3), c.expect, 2)) << "format " << c.f;
+        // Alpha through blending onto white with (0, srcalpha).
+        m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+        m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+        m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+        Quad(0, 0, 8, 8, 0xFFFFFFFF);
+        EXPECT_NEAR((int)(Pixel(3, 3) & 0xFF), (int)(c.expect >> 24), 2) << "format " << c.f;
         m_dev->SetTexture(0, nullptr);
         t->Release();
     }

@@ -34,6 +34,9 @@ TEST_F(Targets, RenderToTextureKeepsTheTopRowAtVZero)
     EXPECT_EQ(vp.Height, 32u);
     m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
     Quad(0, 0, 32, 8, 0xFFFF0000);  // the top quarter red
+    // Culling goes by the winding on the target as on the back buffer:
+    // the same quad wound the other way is culled.
+    Quad(32, 8, 0, 16, 0xFF00FF00);
     ASSERT_EQ(m_dev->SetRenderTarget(0, back), S_OK);
     m_dev->GetViewport(&vp);
     EXPECT_EQ(vp.Width, (DWORD)kWidth);
@@ -43,6 +46,7 @@ TEST_F(Targets, RenderToTextureKeepsTheTopRowAtVZero)
     m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     Quad(0, 0, 64, 64, 0xFFFFFFFF);
     EXPECT_TRUE(Near(Pixel(10, 5), 0xFFFF0000, 0));
+    EXPECT_TRUE(Near(Pixel(10, 24), 0xFF0000FF, 0));
     EXPECT_TRUE(Near(Pixel(10, 40), 0xFF0000FF, 0));
 
     // Read back through a system-memory surface: the first row is the top.
@@ -73,6 +77,16 @@ TEST_F(Targets, StretchRectScalesBetweenTargets)
     ASSERT_EQ(m_dev->StretchRect(rt, nullptr, back, nullptr, D3DTEXF_POINT), S_OK);
     EXPECT_TRUE(Near(Pixel(5, 5), 0xFFFF0000, 0));
     EXPECT_TRUE(Near(Pixel(5, 40), 0xFF00FF00, 0));
+    // Rectangles count from the top-left on both sides.
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    RECT bottom = {0, 8, 16, 16}, right = {32, 0, 64, 16};
+    ASSERT_EQ(m_dev->StretchRect(rt, &bottom, back, &right, D3DTEXF_POINT), S_OK);
+    EXPECT_TRUE(Near(Pixel(40, 2), 0xFF00FF00, 0));
+    EXPECT_TRUE(Near(Pixel(40, 14), 0xFF00FF00, 0));
+    EXPECT_TRUE(Near(Pixel(40, 20), 0xFF000000, 0));
+    EXPECT_TRUE(Near(Pixel(20, 2), 0xFF000000, 0));
+    RECT outside = {0, 8, 16, 17};
+    EXPECT_EQ(m_dev->StretchRect(rt, &outside, back, nullptr, D3DTEXF_POINT), D3DERR_INVALIDCALL);
     EXPECT_EQ(m_dev->StretchRect(rt, nullptr, rt, nullptr, D3DTEXF_POINT), D3DERR_INVALIDCALL);
     back->Release();
     rt->Release();
