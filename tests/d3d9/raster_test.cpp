@@ -198,6 +198,7 @@ struct PointCase {
     float a, b, c;
     float eyeDistance;
     int expectedSide;
+    float minSize;  // POINTSIZE_MIN
 };
 
 class Points : public Raster, public ::testing::WithParamInterface<PointCase> {};
@@ -213,7 +214,7 @@ TEST_P(Points, SpriteSizes)
     m_dev->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
     m_dev->SetRenderState(D3DRS_POINTSCALEENABLE, c.scale);
     m_dev->SetRenderState(D3DRS_POINTSIZE, Bits(c.size));
-    m_dev->SetRenderState(D3DRS_POINTSIZE_MIN, Bits(0.0f));
+    m_dev->SetRenderState(D3DRS_POINTSIZE_MIN, Bits(c.minSize));
     m_dev->SetRenderState(D3DRS_POINTSIZE_MAX, Bits(20.0f));
     m_dev->SetRenderState(D3DRS_POINTSCALE_A, Bits(c.a));
     m_dev->SetRenderState(D3DRS_POINTSCALE_B, Bits(c.b));
@@ -231,12 +232,13 @@ TEST_P(Points, SpriteSizes)
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, Points,
-    ::testing::Values(PointCase{"fixed 8", 8, false, 1, 0, 0, 4, 8},
-                      PointCase{"fixed, clamped to max", 40, false, 1, 0, 0, 4, 20},
+    ::testing::Values(PointCase{"fixed 8", 8, false, 1, 0, 0, 4, 8, 0},
+                      PointCase{"fixed, clamped to max", 40, false, 1, 0, 0, 4, 20, 0},
+                      PointCase{"fixed, raised to min", 2, false, 1, 0, 0, 4, 6, 6.0f},
                       // Scaled: viewport height 64 x size x sqrt(1 / (A + B d + C d^2)).
-                      PointCase{"scaled by A", 0.125f, true, 1, 0, 0, 4, 8},
-                      PointCase{"scaled by C at distance 2", 0.25f, true, 0, 0, 1, 2, 8},
-                      PointCase{"scaled by B at distance 4", 0.25f, true, 0, 1, 0, 4, 8}));
+                      PointCase{"scaled by A", 0.125f, true, 1, 0, 0, 4, 8, 0},
+                      PointCase{"scaled by C at distance 2", 0.25f, true, 0, 0, 1, 2, 8, 0},
+                      PointCase{"scaled by B at distance 4", 0.25f, true, 0, 1, 0, 4, 8, 0}));
 
 TEST_F(Raster, PointSpriteTextureCoordinatesRunFromTheTopLeft)
 {
