@@ -29,11 +29,14 @@ HWND TestWindow(int width, int height)
                            r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
+// llvmpipe rasterises on the test's own thread. Its worker threads belong to
+// the driver's screen, which lives until the process ends, and they made
+// LeakSanitizer's exit-time scan crash now and then. Set before any test can
+// bring the video layer up.
+const int kNoRasterizerThreads = setenv("LP_NUM_THREADS", "0", 0);
+
 void DeviceTest::SetUp()
 {
-    // llvmpipe rasterises on the test's own thread: its worker threads make
-    // LeakSanitizer's exit-time scan crash now and then.
-    setenv("LP_NUM_THREADS", "0", 0);
     m_hwnd = TestWindow(kWidth, kHeight);
     ASSERT_NE(m_hwnd, nullptr);
     m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
