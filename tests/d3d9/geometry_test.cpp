@@ -193,12 +193,13 @@ TEST_F(Geometry, UserPointerDrawsResetStreamZeroAndIndices)
 struct PrimitiveCase {
     D3DPRIMITIVETYPE type;
     UINT count;
-    int x, y;  // a pixel the primitive covers
+    int x, y;    // a pixel the primitive covers
+    int nx, ny;  // a pixel it leaves, which the neighbouring type would cover
 };
 
 class Primitives : public Geometry, public ::testing::WithParamInterface<PrimitiveCase> {};
 
-TEST_P(Primitives, EveryTypeDraws)
+TEST_P(Primitives, EveryTypeCoversItsOwnPixelsDirectOrIndexed)
 {
     const PrimitiveCase& c = GetParam();
     RhwVertex v[6] = {{4, 4, 0.5f, 1, 0xFFFFFFFF, 0, 0},  {30, 4, 0.5f, 1, 0xFFFFFFFF, 0, 0},
@@ -207,15 +208,42 @@ TEST_P(Primitives, EveryTypeDraws)
     m_dev->SetFVF(kRhwFvf);
     ASSERT_EQ(m_dev->DrawPrimitiveUP(c.type, c.count, v, sizeof(RhwVertex)), S_OK);
     EXPECT_TRUE(Drawn(c.x, c.y)) << c.type;
+    EXPECT_FALSE(Drawn(c.nx, c.ny)) << c.type;
+    const std::vector<DWORD> direct = Frame();
+    // Indexed through user memory, and from buffers: the same pixels.
+    const WORD idx[6] = {0, 1, 2, 3, 4, 5};
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_dev->DrawIndexedPrimitiveUP(c.type, 0, 6, c.count, idx, D3DFMT_INDEX16, v, sizeof(RhwVertex)), S_OK);
+    EXPECT_TRUE(Frame() == direct) << c.type;
+    IDirect3DVertexBuffer9* vb = nullptr;
+    IDirect3DIndexBuffer9* ib = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexBuffer(sizeof(v), 0, kRhwFvf, D3DPOOL_MANAGED, &vb, nullptr), S_OK);
+    ASSERT_EQ(m_dev->CreateIndexBuffer(sizeof(idx), 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), S_OK);
+    void* p = nullptr;
+    vb->Lock(0, 0, &p, 0);
+    std::memcpy(p, v, sizeof(v));
+    vb->Unlock();
+    ib->Lock(0, 0, &p, 0);
+    std::memcpy(p, idx, sizeof(idx));
+    ib->Unlock();
+    m_dev->SetStreamSource(0, vb, 0, sizeof(RhwVertex));
+    m_dev->SetIndices(ib);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_dev->DrawIndexedPrimitive(c.type, 0, 0, 6, 0, c.count), S_OK);
+    EXPECT_TRUE(Frame() == direct) << c.type;
+    m_dev->SetStreamSource(0, nullptr, 0, 0);
+    m_dev->SetIndices(nullptr);
+    vb->Release();
+    ib->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, Primitives,
-                         ::testing::Values(PrimitiveCase{D3DPT_POINTLIST, 6, 30, 30},
-                                           PrimitiveCase{D3DPT_LINELIST, 3, 17, 4},
-                                           PrimitiveCase{D3DPT_LINESTRIP, 5, 17, 4},
-                                           PrimitiveCase{D3DPT_TRIANGLELIST, 2, 8, 8},
-                                           PrimitiveCase{D3DPT_TRIANGLESTRIP, 4, 40, 20},
-                                           PrimitiveCase{D3DPT_TRIANGLEFAN, 2, 8, 20}));
+                         ::testing::Values(PrimitiveCase{D3DPT_POINTLIST, 6, 30, 30, 17, 17},
+                                           PrimitiveCase{D3DPT_LINELIST, 3, 17, 4, 17, 17},
+                                           PrimitiveCase{D3DPT_LINESTRIP, 5, 17, 17, 8, 20},
+                                           PrimitiveCase{D3DPT_TRIANGLELIST, 2, 8, 8, 25, 25},
+                                           PrimitiveCase{D3DPT_TRIANGLESTRIP, 4, 40, 20, 40, 8},
+                                           PrimitiveCase{D3DPT_TRIANGLEFAN, 2, 8, 20, 28, 12}));
 
 TEST_F(Geometry, DeclarationsDrawLikeTheMatchingFormat)
 {
