@@ -243,7 +243,7 @@ TEST_F(Lit, TableFogModesAndRangeFog)
     }
 }
 
-TEST_F(Lit, PretransformedVerticesTakeVertexFogFromSpecularAlpha)
+TEST_F(Lit, PretransformedVerticesTakeVertexFogFromSpecularAlphaAndTableFogFromZ)
 {
     m_dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
     m_dev->SetRenderState(D3DRS_FOGCOLOR, 0xFF0000FF);
@@ -256,6 +256,16 @@ TEST_F(Lit, PretransformedVerticesTakeVertexFogFromSpecularAlpha)
     Rgba p = Split(Pixel(8, 8));
     EXPECT_NEAR(p.r, 0x40, 2);
     EXPECT_NEAR(p.b, 0xBF, 2);
+    // Table fog takes their z instead, and the specular alpha no longer counts.
+    m_dev->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    m_dev->SetRenderState(D3DRS_FOGSTART, Bits(0.0f));
+    m_dev->SetRenderState(D3DRS_FOGEND, Bits(1.0f));
+    for (V& e : v) e.z = 0.25f;
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V));
+    p = Split(Pixel(8, 8));
+    EXPECT_NEAR(p.r, 0xBF, 2);
+    EXPECT_NEAR(p.b, 0x40, 2);
 }
 
 } // namespace
