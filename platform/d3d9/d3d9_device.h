@@ -289,7 +289,7 @@ private:
     std::map<std::pair<void*, std::string>, HybridProgram*> m_hybridPrograms;
     HybridProgram* m_hybrid = nullptr;
     GLuint m_currentProgram = 0;
-    // Attribute bindings last made (to skip redundant re-specification).
+    // Attribute bindings last made (so that unchanged ones are not set again).
     std::vector<VertexAttrib> m_lastAttribs;
     GLuint m_lastAttribBuffers[kMaxStreams] = {};
     UINT m_lastAttribStrides[kMaxStreams] = {};
