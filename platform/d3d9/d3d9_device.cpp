@@ -1355,6 +1355,25 @@ HRESULT GetConsts(const T (&src)[N][M], UINT start, T* dst, UINT count)
     std::memcpy(dst, src[start], sizeof(T) * M * count);
     return S_OK;
 }
+
+// Boolean registers: one value each.
+template <class T, size_t N, size_t B>
+HRESULT SetConsts(T (&dst)[N], std::bitset<B>* mask, UINT start, const T* src, UINT count)
+{
+    if (!src || start >= N || count > N - start) return D3DERR_INVALIDCALL;
+    std::memcpy(dst + start, src, sizeof(T) * count);
+    if (mask)
+        for (UINT i = 0; i < count; ++i) mask->set(start + i);
+    return S_OK;
+}
+
+template <class T, size_t N>
+HRESULT GetConsts(const T (&src)[N], UINT start, T* dst, UINT count)
+{
+    if (!dst || start >= N || count > N - start) return D3DERR_INVALIDCALL;
+    std::memcpy(dst, src + start, sizeof(T) * count);
+    return S_OK;
+}
 } // namespace
 
 HRESULT Device::SetVertexShaderConstantF(UINT start, const float* data, UINT count)
@@ -1383,20 +1402,15 @@ HRESULT Device::GetVertexShaderConstantI(UINT start, int* data, UINT count)
 }
 HRESULT Device::SetVertexShaderConstantB(UINT start, const BOOL* data, UINT count)
 {
-    if (!data || start >= 16 || count > 16 - start) return D3DERR_INVALIDCALL;
     StateBlockImpl* r = m_recording;
-    for (UINT i = 0; i < count; ++i) {
-        (r ? r->values.vsConstB : m_state.vsConstB)[start + i] = data[i];
-        if (r) r->mask.vsConstB.set(start + i);
-    }
+    HRESULT hr = SetConsts(r ? r->values.vsConstB : m_state.vsConstB, r ? &r->mask.vsConstB : nullptr, start, data,
+                           count);
     if (!r) ++serial[UVSConst];
-    return S_OK;
+    return hr;
 }
 HRESULT Device::GetVertexShaderConstantB(UINT start, BOOL* data, UINT count)
 {
-    if (!data || start >= 16 || count > 16 - start) return D3DERR_INVALIDCALL;
-    std::memcpy(data, m_state.vsConstB + start, count * sizeof(BOOL));
-    return S_OK;
+    return GetConsts(m_state.vsConstB, start, data, count);
 }
 HRESULT Device::SetPixelShaderConstantF(UINT start, const float* data, UINT count)
 {
@@ -1424,20 +1438,15 @@ HRESULT Device::GetPixelShaderConstantI(UINT start, int* data, UINT count)
 }
 HRESULT Device::SetPixelShaderConstantB(UINT start, const BOOL* data, UINT count)
 {
-    if (!data || start >= 16 || count > 16 - start) return D3DERR_INVALIDCALL;
     StateBlockImpl* r = m_recording;
-    for (UINT i = 0; i < count; ++i) {
-        (r ? r->values.psConstB : m_state.psConstB)[start + i] = data[i];
-        if (r) r->mask.psConstB.set(start + i);
-    }
+    HRESULT hr = SetConsts(r ? r->values.psConstB : m_state.psConstB, r ? &r->mask.psConstB : nullptr, start, data,
+                           count);
     if (!r) ++serial[UPSConst];
-    return S_OK;
+    return hr;
 }
 HRESULT Device::GetPixelShaderConstantB(UINT start, BOOL* data, UINT count)
 {
-    if (!data || start >= 16 || count > 16 - start) return D3DERR_INVALIDCALL;
-    std::memcpy(data, m_state.psConstB + start, count * sizeof(BOOL));
-    return S_OK;
+    return GetConsts(m_state.psConstB, start, data, count);
 }
 
 // ---- State blocks --------------------------------------------------------------------
