@@ -104,7 +104,10 @@ void Scene::Render(Camera* camara, float frameTime) {
     if (!camara) return;
     camara->Apply();
 
-    std::vector<SceneObject*> opaque, transparent;
+    std::vector<SceneObject*>& opaque = m_opaque;
+    std::vector<SceneObject*>& transparent = m_transparent;
+    opaque.clear();
+    transparent.clear();
     for (SceneObject* o : m_objects) {
         o->UpdateWorld();
         if (o->IsVisible(camara)) (o->IsTransparent() ? transparent : opaque).push_back(o);

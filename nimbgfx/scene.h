@@ -3,6 +3,7 @@
 #pragma once
 
 #include <list>
+#include <vector>
 
 #include <windows.h>
 #include <d3d9.h>
@@ -69,6 +70,9 @@ public:
     std::list<SceneObject*> m_objects;
 
 private:
+    // The frame's visible objects, kept between frames to reuse their storage.
+    std::vector<SceneObject*> m_opaque, m_transparent;
+
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
 };
