@@ -51,28 +51,9 @@ char* PublicParamFloat::ToString()
 
 void PublicParamFloat::Evaluate()
 {
-    const float now = g_sequenceTime;
-
-    auto sineAt = [](const SineKey<float>* k, double te) {
-        return (double)k->m_base + (double)k->m_amplitude * std::sin((te - k->m_start) * k->m_frequency);
-    };
-    if (keys::Evaluate(
-            m_sineKeys, now, [&](SineKey<float>* k, float te) { SetValue(ToFloat(sineAt(k, te))); },
-            [&](SineKey<float>* k) { SetValue(ToFloat(sineAt(k, k->m_end))); }))
-        return;
-
-    if (keys::Evaluate(
-            m_linearKeys, now,
-            [&](LinearKey<float>* k, float te) {
-                double slope = ((double)k->m_to - k->m_from) / ((double)k->m_end - k->m_start);
-                SetValue(ToFloat(k->m_from + ((double)te - k->m_start) * slope));
-            },
-            [&](LinearKey<float>* k) { SetValue(k->m_to); }))
-        return;
-
-    keys::Evaluate(
-        m_constantKeys, now, [&](ConstantKey<float>* k, float) { SetValue(k->m_value); },
-        [&](ConstantKey<float>* k) { SetValue(k->m_value); });
+    keys::Walk(
+        g_sequenceTime, [this](float value) { SetValue(value); },
+        [this](double value) { SetValue(ToFloat(value)); }, m_sineKeys, m_linearKeys, m_constantKeys);
 }
 
 float PublicParamFloat::GetValue()

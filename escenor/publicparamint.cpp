@@ -49,30 +49,9 @@ void PublicParamInt::SetFromDouble(double value)
 
 void PublicParamInt::Evaluate()
 {
-    const float now = g_sequenceTime;
-
-    auto sineAt = [](const SineKey<int>* k, double te) {
-        return (double)k->m_base + (double)k->m_amplitude * std::sin((te - k->m_start) * k->m_frequency);
-    };
-    if (keys::Evaluate(
-            m_sineKeys, now, [&](SineKey<int>* k, float te) { SetFromDouble(sineAt(k, te)); },
-            [&](SineKey<int>* k) { SetFromDouble(sineAt(k, k->m_end)); }))
-        return;
-
-    if (keys::Evaluate(
-            m_linearKeys, now,
-            [&](LinearKey<int>* k, float te) {
-                // The difference wraps as a 32-bit integer.
-                int32_t diff = (int32_t)((uint32_t)k->m_to - (uint32_t)k->m_from);
-                double slope = (double)diff / ((double)k->m_end - k->m_start);
-                SetFromDouble(k->m_from + ((double)te - k->m_start) * slope);
-            },
-            [&](LinearKey<int>* k) { SetValue(k->m_to); }))
-        return;
-
-    keys::Evaluate(
-        m_constantKeys, now, [&](ConstantKey<int>* k, float) { SetValue(k->m_value); },
-        [&](ConstantKey<int>* k) { SetValue(k->m_value); });
+    keys::Walk(
+        g_sequenceTime, [this](int value) { SetValue(value); }, [this](double value) { SetFromDouble(value); },
+        m_sineKeys, m_linearKeys, m_constantKeys);
 }
 
 int PublicParamInt::GetValue()

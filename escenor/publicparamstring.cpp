@@ -26,10 +26,9 @@ char* PublicParamString::ToString()
 
 void PublicParamString::Evaluate()
 {
-    const float now = g_sequenceTime;
-    keys::Evaluate(
-        m_constantKeys, now, [&](ConstantKey<char*>* k, float) { SetValue(k->m_value); },
-        [&](ConstantKey<char*>* k) { SetValue(k->m_value); });
+    // Text is never computed: only constant keys are walked.
+    keys::Walk(
+        g_sequenceTime, [this](const char* text) { SetValue(text); }, [](double) {}, m_constantKeys);
 }
 
 const char* PublicParamString::GetValue()
