@@ -129,3 +129,115 @@ void StaticQuad::LockRect(void** ppBits, int* pitch) {
 void StaticQuad::UnlockRect() {
     if (m_pTexture) m_pTexture->UnlockRect(0);
 }
+
+DynamicQuad::DynamicQuad(int textureSize, int width, int height, bool alpha)
+    : vertexBuffer(nullptr), m_pTexture(nullptr), m_textureSize(textureSize), m_alpha(alpha)
+{
+    if (FAILED(m_pd3dDevice->EvictManagedResources()))
+        ReportError("EvictManagedResources FAILED");
+
+    // A side of 0 or below cannot make a texture; the device refuses it.
+    UINT side = textureSize > 0 ? (UINT)textureSize : 0;
+    IDirect3DTexture9* texture = nullptr;
+    if (FAILED(m_pd3dDevice->CreateTexture(side, side, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                           &texture, nullptr)))
+    {
+        texture = nullptr;
+        if (FAILED(m_pd3dDevice->CreateTexture(side, side, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
+                                               nullptr)))
+        {
+            ReportError("CreateTexture FAILED [DynamicQuad]");
+            texture = nullptr;
+        }
+    }
+    m_pTexture = texture;
+
+    if (FAILED(m_pd3dDevice->CreateVertexBuffer(4 * sizeof(QuadVertex), 0, D3DFVF_QUADVERTEX, D3DPOOL_MANAGED,
+                                                &vertexBuffer, nullptr)))
+    {
+        ReportError("CreateVertexBuffer FAILED [DynamicQuad]");
+        vertexBuffer = nullptr;
+        return;
+    }
+    const float x1 = (float)width - 0.5f;
+    const float y1 = (float)height - 0.5f;
+    const QuadVertex vertices[4] = {
+        {-0.5f, -0.5f, 0.0f, 1.0f, 0.0f, 0.0f},
+        {x1, -0.5f, 0.0f, 1.0f, 1.0f, 0.0f},
+        {-0.5f, y1, 0.0f, 1.0f, 0.0f, 1.0f},
+        {x1, y1, 0.0f, 1.0f, 1.0f, 1.0f},
+    };
+    void* data = nullptr;
+    if (FAILED(vertexBuffer->Lock(0, 0, &data, 0)))
+    {
+        ReportError("vertexBuffer->Lock FAILED [DynamicQuad]");
+        return;
+    }
+    std::memcpy(data, vertices, sizeof(vertices));
+    if (FAILED(vertexBuffer->Unlock()))
+        ReportError("vertexBuffer->Unlock FAILED [DynamicQuad]");
+}
+
+DynamicQuad::~DynamicQuad()
+{
+    if (vertexBuffer)
+        vertexBuffer->Release();
+    vertexBuffer = nullptr;
+    if (m_pTexture)
+        m_pTexture->Release();
+    m_pTexture = nullptr;
+}
+
+void DynamicQuad::LockRect(void** ppBits, int* pitch)
+{
+    *ppBits = nullptr;
+    *pitch = 0;
+    if (!m_pTexture)
+    {
+        ReportError("LockRect FAILED [DynamicQuad]");
+        return;
+    }
+    D3DLOCKED_RECT locked;
+    if (FAILED(m_pTexture->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD)) &&
+        FAILED(m_pTexture->LockRect(0, &locked, nullptr, 0)))
+    {
+        ReportError("LockRect FAILED [DynamicQuad]");
+        return;
+    }
+    *ppBits = locked.pBits;
+    *pitch = locked.Pitch;
+}
+
+void DynamicQuad::UnlockRect()
+{
+    if (m_pTexture)
+        m_pTexture->UnlockRect(0);
+}
+
+int DynamicQuad::Render(Camera*, float)
+{
+    // Without its texture or its buffer the quad has nothing valid to draw.
+    if (!m_pTexture || !vertexBuffer)
+        return 0;
+
+    if (FAILED(m_pd3dDevice->SetTexture(0, m_pTexture)))
+        ReportError("m_pd3dDevice->SetTexture FAILED");
+    m_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    m_pd3dDevice->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_pd3dDevice->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    if (m_alpha)
+    {
+        m_pd3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        m_pd3dDevice->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        m_pd3dDevice->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    }
+    m_pd3dDevice->SetRenderState(D3DRS_FOGENABLE, FALSE);
+    m_pd3dDevice->SetStreamSource(0, vertexBuffer, 0, sizeof(QuadVertex));
+    m_pd3dDevice->SetFVF(D3DFVF_QUADVERTEX);
+    m_pd3dDevice->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+    m_pd3dDevice->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    if (m_alpha)
+        m_pd3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    return 0;
+}

@@ -43,3 +43,28 @@ public:
 private:
     void FillBuffer();
 };
+
+// A square texture of its own, filled by the caller between LockRect and
+// UnlockRect, drawn over a fixed pixel size at the screen's top-left corner.
+// Blended or not, it sits in the scene's opaque pass.
+class DynamicQuad : public SceneObject
+{
+public:
+    // Evicts the managed resources, then prefers a dynamic default-pool
+    // texture and falls back to a managed one.
+    DynamicQuad(int textureSize, int width, int height, bool alpha);
+    ~DynamicQuad() override;
+    // Draws with fog off, then turns fog on whatever it was before.
+    int Render(Camera* camara, float frameTime) override;
+
+    // Locks level 0 whole, discarding its contents, or without flags when
+    // that fails; null outputs when the texture cannot be locked.
+    void LockRect(void** ppBits, int* pitch);
+    void UnlockRect();
+
+    IDirect3DVertexBuffer9* vertexBuffer;
+    // Null when no texture could be made: the quad then draws nothing.
+    IDirect3DTexture9* m_pTexture;
+    int m_textureSize;
+    bool m_alpha;
+};
