@@ -30,6 +30,7 @@ typedef unsigned int UINT;
 typedef int16_t SHORT;
 typedef uint16_t USHORT;
 typedef float FLOAT;
+typedef double DOUBLE;
 typedef char CHAR;
 typedef unsigned char UCHAR;
 typedef wchar_t WCHAR;
