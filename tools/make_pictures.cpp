@@ -1,7 +1,7 @@
 // Draws the show's pictures into <run>/data/textures/ as RGBA PNG files.
 // Every picture is a power of two on each side and the output is the same on
 // every run: no clock, no unseeded randomness, no time chunk in the files.
-#include <png.h>
+#include "picture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,201 +14,7 @@
 
 namespace {
 
-struct Rgba {
-    float r, g, b, a;  // straight alpha, 0..1
-};
-
-Rgba Mix(const Rgba& x, const Rgba& y, float t) {
-    return {x.r + (y.r - x.r) * t, x.g + (y.g - x.g) * t, x.b + (y.b - x.b) * t,
-            x.a + (y.a - x.a) * t};
-}
-
-Rgba Hex(uint32_t rgb, float a = 1.0f) {
-    return {((rgb >> 16) & 255) / 255.0f, ((rgb >> 8) & 255) / 255.0f, (rgb & 255) / 255.0f, a};
-}
-
-float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
-
-float Smooth(float e0, float e1, float x) {
-    float t = Clamp01((x - e0) / (e1 - e0));
-    return t * t * (3.0f - 2.0f * t);
-}
-
-class Image {
-public:
-    Image(int w, int h) : m_w(w), m_h(h), m_px(static_cast<size_t>(w) * h, Rgba{0, 0, 0, 0}) {}
-
-    int W() const { return m_w; }
-    int H() const { return m_h; }
-    Rgba& At(int x, int y) { return m_px[static_cast<size_t>(y) * m_w + x]; }
-
-    // Source-over blend of colour c with coverage k.
-    void Blend(int x, int y, Rgba c, float k = 1.0f) {
-        if (x < 0 || y < 0 || x >= m_w || y >= m_h) return;
-        float sa = Clamp01(c.a * k);
-        if (sa <= 0.0f) return;
-        Rgba& d = At(x, y);
-        float oa = sa + d.a * (1.0f - sa);
-        if (oa <= 0.0f) {
-            d = Rgba{0, 0, 0, 0};
-            return;
-        }
-        d.r = (c.r * sa + d.r * d.a * (1.0f - sa)) / oa;
-        d.g = (c.g * sa + d.g * d.a * (1.0f - sa)) / oa;
-        d.b = (c.b * sa + d.b * d.a * (1.0f - sa)) / oa;
-        d.a = oa;
-    }
-
-    void Fill(Rgba c) { std::fill(m_px.begin(), m_px.end(), c); }
-
-    void Rect(float x0, float y0, float x1, float y1, Rgba c) {
-        for (int y = std::max(0, (int)std::floor(y0)); y < std::min(m_h, (int)std::ceil(y1)); ++y)
-            for (int x = std::max(0, (int)std::floor(x0)); x < std::min(m_w, (int)std::ceil(x1)); ++x) {
-                float cx = std::min(x1, x + 1.0f) - std::max(x0, (float)x);
-                float cy = std::min(y1, y + 1.0f) - std::max(y0, (float)y);
-                Blend(x, y, c, Clamp01(cx) * Clamp01(cy));
-            }
-    }
-
-    // Filled disc (or ring when inner > 0) with a one-pixel soft edge.
-    void Disc(float cx, float cy, float r, Rgba c, float inner = 0.0f) {
-        int x0 = std::max(0, (int)(cx - r - 2)), x1 = std::min(m_w - 1, (int)(cx + r + 2));
-        int y0 = std::max(0, (int)(cy - r - 2)), y1 = std::min(m_h - 1, (int)(cy + r + 2));
-        for (int y = y0; y <= y1; ++y)
-            for (int x = x0; x <= x1; ++x) {
-                float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy);
-                float k = Clamp01(r - d + 0.5f);
-                if (inner > 0.0f) k *= Clamp01(d - inner + 0.5f);
-                Blend(x, y, c, k);
-            }
-    }
-
-    void RoundRect(float x0, float y0, float x1, float y1, float rad, Rgba c) {
-        for (int y = std::max(0, (int)y0 - 1); y < std::min(m_h, (int)y1 + 1); ++y)
-            for (int x = std::max(0, (int)x0 - 1); x < std::min(m_w, (int)x1 + 1); ++x) {
-                float px = x + 0.5f, py = y + 0.5f;
-                float qx = std::max(std::max(x0 + rad - px, px - (x1 - rad)), 0.0f);
-                float qy = std::max(std::max(y0 + rad - py, py - (y1 - rad)), 0.0f);
-                float inside = std::min(std::min(px - x0, x1 - px), std::min(py - y0, y1 - py));
-                float d = (qx > 0 || qy > 0) ? rad - std::hypot(qx, qy) : inside;
-                Blend(x, y, c, Clamp01(d + 0.5f));
-            }
-    }
-
-    // Filled triangle, supersampled 4x4 for soft edges.
-    void Triangle(float ax, float ay, float bx, float by, float cx, float cy, Rgba c) {
-        int x0 = std::max(0, (int)std::floor(std::min({ax, bx, cx})));
-        int x1 = std::min(m_w - 1, (int)std::ceil(std::max({ax, bx, cx})));
-        int y0 = std::max(0, (int)std::floor(std::min({ay, by, cy})));
-        int y1 = std::min(m_h - 1, (int)std::ceil(std::max({ay, by, cy})));
-        auto edge = [](float px, float py, float qx, float qy, float x, float y) {
-            return (qx - px) * (y - py) - (qy - py) * (x - px);
-        };
-        float area = edge(ax, ay, bx, by, cx, cy);
-        if (area == 0.0f) return;
-        for (int y = y0; y <= y1; ++y)
-            for (int x = x0; x <= x1; ++x) {
-                int hits = 0;
-                for (int sy = 0; sy < 4; ++sy)
-                    for (int sx = 0; sx < 4; ++sx) {
-                        float px = x + (sx + 0.5f) / 4.0f, py = y + (sy + 0.5f) / 4.0f;
-                        float e0 = edge(ax, ay, bx, by, px, py) * area;
-                        float e1 = edge(bx, by, cx, cy, px, py) * area;
-                        float e2 = edge(cx, cy, ax, ay, px, py) * area;
-                        if (e0 >= 0 && e1 >= 0 && e2 >= 0) ++hits;
-                    }
-                if (hits) Blend(x, y, c, hits / 16.0f);
-            }
-    }
-
-    // Filled polygon (even-odd rule), supersampled 4x4 for soft edges.
-    void Polygon(const std::vector<float>& xy, Rgba c) {
-        size_t n = xy.size() / 2;
-        float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-        for (size_t i = 0; i < n; ++i) {
-            minX = std::min(minX, xy[2 * i]), maxX = std::max(maxX, xy[2 * i]);
-            minY = std::min(minY, xy[2 * i + 1]), maxY = std::max(maxY, xy[2 * i + 1]);
-        }
-        for (int y = std::max(0, (int)minY); y <= std::min(m_h - 1, (int)maxY); ++y)
-            for (int x = std::max(0, (int)minX); x <= std::min(m_w - 1, (int)maxX); ++x) {
-                int hits = 0;
-                for (int sy = 0; sy < 4; ++sy)
-                    for (int sx = 0; sx < 4; ++sx) {
-                        float px = x + (sx + 0.5f) / 4.0f, py = y + (sy + 0.5f) / 4.0f;
-                        bool in = false;
-                        for (size_t i = 0, j = n - 1; i < n; j = i++) {
-                            float xi = xy[2 * i], yi = xy[2 * i + 1], xj = xy[2 * j], yj = xy[2 * j + 1];
-                            if ((yi > py) != (yj > py) && px < (xj - xi) * (py - yi) / (yj - yi) + xi) in = !in;
-                        }
-                        if (in) ++hits;
-                    }
-                if (hits) Blend(x, y, c, hits / 16.0f);
-            }
-    }
-
-    void Line(float ax, float ay, float bx, float by, float width, Rgba c) {
-        float dx = bx - ax, dy = by - ay, len = std::hypot(dx, dy);
-        if (len <= 0.0f) return;
-        int x0 = std::max(0, (int)(std::min(ax, bx) - width - 1));
-        int x1 = std::min(m_w - 1, (int)(std::max(ax, bx) + width + 1));
-        int y0 = std::max(0, (int)(std::min(ay, by) - width - 1));
-        int y1 = std::min(m_h - 1, (int)(std::max(ay, by) + width + 1));
-        for (int y = y0; y <= y1; ++y)
-            for (int x = x0; x <= x1; ++x) {
-                float px = x + 0.5f - ax, py = y + 0.5f - ay;
-                float t = Clamp01((px * dx + py * dy) / (len * len));
-                float d = std::hypot(px - t * dx, py - t * dy);
-                Blend(x, y, c, Clamp01(width * 0.5f - d + 0.5f));
-            }
-    }
-
-    bool Save(const std::string& path) const {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f) return false;
-        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        png_infop info = png ? png_create_info_struct(png) : nullptr;
-        if (!png || !info || setjmp(png_jmpbuf(png))) {
-            png_destroy_write_struct(&png, &info);
-            std::fclose(f);
-            return false;
-        }
-        png_init_io(png, f);
-        png_set_IHDR(png, info, m_w, m_h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        std::vector<png_byte> row(static_cast<size_t>(m_w) * 4);
-        for (int y = 0; y < m_h; ++y) {
-            for (int x = 0; x < m_w; ++x) {
-                const Rgba& p = m_px[static_cast<size_t>(y) * m_w + x];
-                row[x * 4 + 0] = (png_byte)std::lround(Clamp01(p.r) * 255.0f);
-                row[x * 4 + 1] = (png_byte)std::lround(Clamp01(p.g) * 255.0f);
-                row[x * 4 + 2] = (png_byte)std::lround(Clamp01(p.b) * 255.0f);
-                row[x * 4 + 3] = (png_byte)std::lround(Clamp01(p.a) * 255.0f);
-            }
-            png_write_row(png, row.data());
-        }
-        png_write_end(png, nullptr);
-        png_destroy_write_struct(&png, &info);
-        return std::fclose(f) == 0;
-    }
-
-private:
-    int m_w, m_h;
-    std::vector<Rgba> m_px;
-};
-
-// Small fixed generator so the noise is the same on every run.
-class Lcg {
-public:
-    explicit Lcg(uint32_t seed) : m_s(seed) {}
-    float Next() {
-        m_s = m_s * 1664525u + 1013904223u;
-        return (m_s >> 8) / 16777216.0f;
-    }
-
-private:
-    uint32_t m_s;
-};
+using namespace tools;
 
 // 5x7 block letters for the words drawn into the pictures.
 const char* Glyph(char ch) {
@@ -267,8 +73,6 @@ void TextCentred(Image& img, const char* s, float cy, float cell, Rgba c, Rgba s
     if (shadow.a > 0.0f) Text(img, s, x + cell * 0.5f, y + cell * 0.5f, cell, shadow);
     Text(img, s, x, y, cell, c);
 }
-
-const float kPi = 3.14159265f;
 
 // ---------------------------------------------------------------- pictures
 
