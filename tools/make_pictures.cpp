@@ -376,6 +376,38 @@ Image PixelFrame(int frame) {
     return img;
 }
 
+// Panel for the translucent cubes: every face shows the whole picture. A
+// bright frame and corner studs over a faint tinted glass with a grid, so
+// the nested cubes read as glowing edges.
+Image CubePanel() {
+    Image img(256, 256);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            float u = (x + 0.5f) / 256.0f, v = (y + 0.5f) / 256.0f;
+            float edge = std::min(std::min(u, 1.0f - u), std::min(v, 1.0f - v));
+            Rgba c = Mix(Hex(0x38e0ff), Hex(0xff4fd8), 0.5f * (u + v));
+            float a = 0.08f + 0.22f * Smooth(0.35f, 0.05f, edge);
+            if (std::fmod(x + 0.5f, 32.0f) < 1.5f || std::fmod(y + 0.5f, 32.0f) < 1.5f) a = std::max(a, 0.22f);
+            float glint = Smooth(0.06f, 0.0f, std::fabs(u - v - 0.3f)) * Smooth(0.9f, 0.4f, u);
+            c = Mix(c, Hex(0xffffff), 0.6f * glint);
+            a = std::max(a, 0.35f * glint);
+            c.a = a;
+            img.At(x, y) = c;
+        }
+    for (int i = 0; i < 4; ++i) {
+        float inset = 4.0f + i * 1.0f;
+        float a = 0.95f - i * 0.2f;
+        img.Rect(inset, inset, 256 - inset, inset + 1, Hex(0xe8fbff, a));
+        img.Rect(inset, 255 - inset, 256 - inset, 256 - inset, Hex(0xe8fbff, a));
+        img.Rect(inset, inset, inset + 1, 256 - inset, Hex(0xe8fbff, a));
+        img.Rect(255 - inset, inset, 256 - inset, 256 - inset, Hex(0xe8fbff, a));
+    }
+    for (float cx : {20.0f, 236.0f})
+        for (float cy : {20.0f, 236.0f}) img.Disc(cx, cy, 7, Hex(0xffffff, 0.9f));
+    img.Disc(128, 128, 34, Hex(0xffffff, 0.5f), 30);
+    return img;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -410,6 +442,7 @@ int main(int argc, char** argv) {
         out.push_back({"party_03_" + std::to_string(p + 1) + ".png", Glasses(p)});
     }
     out.push_back({"minibrunk.png", Emblem()});
+    out.push_back({"textura.png", CubePanel()});
     for (int i = 0; i < 4; ++i) {
         std::string letter(1, (char)('a' + i));
         out.push_back({"pixelaje02" + letter + ".png", PixelCreature(i)});
