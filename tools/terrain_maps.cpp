@@ -16,9 +16,9 @@ struct Bump {
 const Bump kBumps[] = {
     {260, -330, 110, 26},  {-180, -300, 120, 24}, {320, 110, 100, 22},  {-290, 180, 125, 28},
     {40, 330, 110, 20},    {-40, -380, 90, 16},   {360, -170, 80, 18},  {-350, -120, 90, 20},
-    {180, 240, 70, 14},    {-140, 40, 80, 16},    {150, -130, 55, -14}, {270, -40, 50, -12},
-    {70, -240, 65, -13},   {-30, -120, 50, -10},  {330, -260, 45, -10}, {0, 140, 60, -12},
-    {-250, -30, 70, -12},  {220, 110, 45, -10},
+    {180, 240, 70, 14},    {-140, 40, 80, 16},    {150, -170, 125, -11}, {290, -50, 70, -9},
+    {60, -260, 85, -9},    {-30, -120, 70, -9},   {0, 140, 75, -9},
+    {-250, -30, 85, -10},  {220, 110, 60, -8},    {420, -300, 75, -9},  {130, -400, 75, -9},
 };
 
 const TileNoise& Rolling()
@@ -32,7 +32,7 @@ const TileNoise& Rolling()
 float GroundHeight(float x, float z)
 {
     float nx = (x + 512.0f) / 128.0f, nz = (z + 512.0f) / 128.0f;
-    float h = 16.0f + 24.0f * (Rolling().Fractal(nx, nz, 3) - 0.5f);
+    float h = 15.0f + 24.0f * (Rolling().Fractal(nx, nz, 3) - 0.5f);
     for (const Bump& b : kBumps) {
         float d2 = ((x - b.x) * (x - b.x) + (z - b.z) * (z - b.z)) / (b.radius * b.radius);
         h += b.height * std::exp(-2.0f * d2);
@@ -42,7 +42,7 @@ float GroundHeight(float x, float z)
     h += (1.0f - 0.3f * Rolling().At(nx * 3.0f, nz * 3.0f) - h) * edge;
     // The meadow where the player starts: flat, a little above the valleys.
     float d = std::hypot(x - kStartX, z - kStartZ);
-    h += (12.0f - h) * Smooth(100.0f, 42.0f, d);
+    h += (11.0f - h) * Smooth(100.0f, 42.0f, d);
     // Round the hill tops off below the height map's ceiling (31.75).
     if (h > 18.0f)
         h = 18.0f + 12.0f * std::tanh((h - 18.0f) / 12.0f);
@@ -87,13 +87,8 @@ Image TerrainBase()
             c = Mix(c, Hex(0x7e7262), Smooth(0.3f, 0.55f, slope));
             // A dirt path from the meadow toward the hills in front.
             float pathX = kStartX + 20.0f * std::sin(z / 60.0f) + (z < 0 ? -z * 0.15f : 0.0f);
-            if (z < 20.0f && z > -480.0f)
-                c = Mix(c, Hex(0x9a7f58), 0.85f * Smooth(7.0f, 3.0f, std::fabs(x - pathX)));
-            // Flowers on the meadow.
-            float d = std::hypot(x - kStartX, z - kStartZ);
-            uint32_t speck = ((uint32_t)px * 73856093u) ^ ((uint32_t)py * 19349663u);
-            if (d < 60.0f && speck % 97u < 5u)
-                c = Mix(c, speck % 3u ? Hex(0xf4e96a) : Hex(0xffffff), 0.6f * Smooth(60.0f, 30.0f, d));
+            if (z < -40.0f && z > -480.0f)
+                c = Mix(c, Hex(0x9a7f58), 0.85f * Smooth(3.5f, 1.5f, std::fabs(x - pathX)));
             // Hill shading from the scene's light (coming from +x, +y, -z).
             float nlen = std::sqrt(dx * dx + 1.0f + dz * dz);
             float lit = (-dx * light.x + light.y - dz * light.z) / nlen;
