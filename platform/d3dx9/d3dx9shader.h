@@ -1,0 +1,45 @@
+// D3DX9 shader compilation options shared by effects: compile flags, macros
+// and the include handler.
+#pragma once
+
+#include "d3dx9core.h"
+
+#define D3DXSHADER_DEBUG (1 << 0)
+#define D3DXSHADER_SKIPVALIDATION (1 << 1)
+#define D3DXSHADER_SKIPOPTIMIZATION (1 << 2)
+#define D3DXSHADER_PACKMATRIX_ROWMAJOR (1 << 3)
+#define D3DXSHADER_PACKMATRIX_COLUMNMAJOR (1 << 4)
+#define D3DXSHADER_PARTIALPRECISION (1 << 5)
+#define D3DXSHADER_FORCE_VS_SOFTWARE_NOOPT (1 << 6)
+#define D3DXSHADER_FORCE_PS_SOFTWARE_NOOPT (1 << 7)
+#define D3DXSHADER_NO_PRESHADER (1 << 8)
+#define D3DXSHADER_AVOID_FLOW_CONTROL (1 << 9)
+#define D3DXSHADER_PREFER_FLOW_CONTROL (1 << 10)
+#define D3DXSHADER_ENABLE_BACKWARDS_COMPATIBILITY (1 << 12)
+#define D3DXSHADER_IEEE_STRICTNESS (1 << 13)
+#define D3DXSHADER_OPTIMIZATION_LEVEL0 (1 << 14)
+#define D3DXSHADER_OPTIMIZATION_LEVEL1 0
+#define D3DXSHADER_OPTIMIZATION_LEVEL2 ((1 << 14) | (1 << 15))
+#define D3DXSHADER_OPTIMIZATION_LEVEL3 (1 << 15)
+#define D3DXSHADER_USE_LEGACY_D3DX9_31_DLL (1 << 16)
+
+// A preprocessor definition; arrays of them end with a null Name.
+struct D3DXMACRO {
+    LPCSTR Name;
+    LPCSTR Definition;
+};
+typedef D3DXMACRO* LPD3DXMACRO;
+
+enum D3DXINCLUDE_TYPE {
+    D3DXINC_LOCAL,
+    D3DXINC_SYSTEM,
+    D3DXINC_FORCE_DWORD = 0x7fffffff
+};
+
+// The application's source of #include files.
+struct ID3DXInclude {
+    virtual HRESULT Open(D3DXINCLUDE_TYPE IncludeType, LPCSTR pFileName, LPCVOID pParentData, LPCVOID* ppData,
+                         UINT* pBytes) = 0;
+    virtual HRESULT Close(LPCVOID pData) = 0;
+};
+typedef ID3DXInclude* LPD3DXINCLUDE;
