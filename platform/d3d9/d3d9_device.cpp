@@ -94,6 +94,7 @@ void Device::Destroy()
     if (m_recording) {
         StateBlockImpl* r = m_recording;
         m_recording = nullptr;
+        ++m_refs;  // what its release gives back
         r->Release();
     }
     m_state.ReleaseBindings();
@@ -389,6 +390,13 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT F
 }
 
 namespace {
+// A target without alpha holds 1 there.
+void SetClearColor(D3DCOLOR c, const SurfaceImpl* target)
+{
+    const float a = target && !target->fmt->hasAlpha ? 1.0f : ((c >> 24) & 255) / 255.0f;
+    gl.glClearColor(((c >> 16) & 255) / 255.0f, ((c >> 8) & 255) / 255.0f, (c & 255) / 255.0f, a);
+}
+
 // Copies a rectangle between two memory images of one format.
 void CopyRect(const uint8_t* src, UINT srcPitch, uint8_t* dst, UINT dstPitch, UINT rowBytes, UINT rows)
 {
@@ -477,21 +485,27 @@ HRESULT Device::StretchRect(IDirect3DSurface9* pSrc, const RECT* pSrcRect, IDire
     RECT sr = pSrcRect ? *pSrcRect : RECT{0, 0, (LONG)src->width, (LONG)src->height};
     RECT dr = pDstRect ? *pDstRect : RECT{0, 0, (LONG)dst->width, (LONG)dst->height};
     if (!SurfaceRect(src, &sr, sr) || !SurfaceRect(dst, &dr, dr)) return D3DERR_INVALIDCALL;
+    // Off-screen plain surfaces are a source only from the default pool.
+    if (src->kind == SurfaceImpl::OffscreenPlain && src->pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
+    if (!src->IsColorTarget() && src->kind != SurfaceImpl::TextureLevel && src->kind != SurfaceImpl::OffscreenPlain)
+        return D3DERR_INVALIDCALL;
     MakeCurrent();
-    GLuint srcFbo = 0;
+    GLuint srcFbo = 0, srcTexture = 0;
     if (src->IsColorTarget()) {
         srcFbo = FramebufferFor(src, nullptr);
-    } else if (src->kind == SurfaceImpl::TextureLevel) {
-        src->container->Prepare();
-        m_dirty |= DirtyTextures;
-        GLuint tmp = 0;
-        gl.glGenFramebuffers(1, &tmp);
-        gl.glBindFramebuffer(GL_READ_FRAMEBUFFER, tmp);
-        gl.glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
-                                  src->container->m_glTexture, (GLint)src->level);
-        srcFbo = tmp;
     } else {
-        return D3DERR_INVALIDCALL;
+        GLint level = 0;
+        if (src->kind == SurfaceImpl::TextureLevel) {
+            src->container->Prepare();
+            level = (GLint)src->level;
+        } else {
+            srcTexture = UploadPlainSurface(src);
+        }
+        m_dirty |= DirtyTextures;
+        gl.glGenFramebuffers(1, &srcFbo);
+        gl.glBindFramebuffer(GL_READ_FRAMEBUFFER, srcFbo);
+        gl.glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                                  srcTexture ? srcTexture : src->container->m_glTexture, level);
     }
     GLuint dstFbo = FramebufferFor(dst, nullptr);
     if (!srcFbo || !dstFbo) return D3DERR_INVALIDCALL;
@@ -500,11 +514,42 @@ HRESULT Device::StretchRect(IDirect3DSurface9* pSrc, const RECT* pSrcRect, IDire
     gl.glDisable(GL_SCISSOR_TEST);
     gl.glBlitFramebuffer(sr.left, sr.top, sr.right, sr.bottom, dr.left, dr.top, dr.right, dr.bottom,
                          GL_COLOR_BUFFER_BIT, Filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+    if (!src->fmt->hasAlpha || !dst->fmt->hasAlpha) {
+        // Blits copy the stored alpha; a format without alpha reads as opaque.
+        gl.glBindFramebuffer(GL_FRAMEBUFFER, dstFbo);
+        gl.glEnable(GL_SCISSOR_TEST);
+        gl.glScissor(dr.left, dr.top, dr.right - dr.left, dr.bottom - dr.top);
+        gl.glColorMask(0, 0, 0, 1);
+        gl.glClearColor(0, 0, 0, 1);
+        gl.glClear(GL_COLOR_BUFFER_BIT);
+        m_dirty |= DirtyBlend;
+    }
     if (!src->IsColorTarget()) gl.glDeleteFramebuffers(1, &srcFbo);
+    if (srcTexture) gl.glDeleteTextures(1, &srcTexture);
     gl.glBindFramebuffer(GL_FRAMEBUFFER, m_boundFbo);
     m_dirty |= DirtyFramebuffer | DirtyScissor;
     SetAutogenDirty(dst);
     return S_OK;
+}
+
+GLuint Device::UploadPlainSurface(SurfaceImpl* s)
+{
+    GLuint t = 0;
+    gl.glGenTextures(1, &t);
+    gl.glActiveTexture(GL_TEXTURE0);
+    gl.glBindTexture(GL_TEXTURE_2D, t);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    if (s->fmt->block) {
+        std::vector<uint8_t> bgra((size_t)s->width * s->height * 4);
+        DecodeBlocks(s->format, s->memory.data(), s->width, s->height, bgra.data());
+        gl.glTexImage2D(GL_TEXTURE_2D, 0, (GLint)GL_RGBA8, (GLsizei)s->width, (GLsizei)s->height, 0, GL_BGRA,
+                        GL_UNSIGNED_BYTE, bgra.data());
+    } else {
+        gl.glTexImage2D(GL_TEXTURE_2D, 0, (GLint)s->fmt->internalFormat, (GLsizei)s->width, (GLsizei)s->height, 0,
+                        s->fmt->glFormat, s->fmt->glType, s->memory.data());
+    }
+    gl.glBindTexture(GL_TEXTURE_2D, 0);
+    return t;
 }
 
 bool Device::SurfaceRect(SurfaceImpl* s, const RECT* r, RECT& out)
@@ -526,8 +571,7 @@ HRESULT Device::ColorFill(IDirect3DSurface9* pSurface, const RECT* pRect, D3DCOL
         gl.glEnable(GL_SCISSOR_TEST);
         gl.glScissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
         gl.glColorMask(1, 1, 1, 1);
-        gl.glClearColor(((color >> 16) & 255) / 255.0f, ((color >> 8) & 255) / 255.0f, (color & 255) / 255.0f,
-                        ((color >> 24) & 255) / 255.0f);
+        SetClearColor(color, s);
         gl.glClear(GL_COLOR_BUFFER_BIT);
         gl.glBindFramebuffer(GL_FRAMEBUFFER, m_boundFbo);
         m_dirty |= DirtyFramebuffer | DirtyScissor | DirtyBlend;
@@ -556,7 +600,7 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* pRT)
     // Setting a target resets the viewport and scissor rectangle to it.
     m_state.viewport = {0, 0, s->width, s->height, 0.0f, 1.0f};
     m_state.scissor = {0, 0, (LONG)s->width, (LONG)s->height};
-    m_dirty |= DirtyFramebuffer | DirtyViewport | DirtyScissor;
+    m_dirty |= DirtyFramebuffer | DirtyViewport | DirtyScissor | DirtyBlend;
     ++serial[UViewport];
     ++serial[UPoint];
     return S_OK;
@@ -620,18 +664,19 @@ HRESULT Device::EndScene()
 
 HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil)
 {
-    if (Count && !pRects) return D3DERR_INVALIDCALL;
     if ((Flags & ~(DWORD)(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) != 0) return D3DERR_INVALIDCALL;
     if ((Flags & D3DCLEAR_ZBUFFER) && !m_depthStencil) return D3DERR_INVALIDCALL;
     if ((Flags & D3DCLEAR_STENCIL) && !HasStencil()) return D3DERR_INVALIDCALL;
+    // Rectangles without a count clear nothing; a count without rectangles clears the viewport.
+    if (pRects && Count == 0) return S_OK;
+    if (!pRects) Count = 0;
     MakeCurrent();
     ApplyFramebuffer();
     GLbitfield bits = 0;
     if (Flags & D3DCLEAR_TARGET) {
         bits |= GL_COLOR_BUFFER_BIT;
         gl.glColorMask(1, 1, 1, 1);
-        gl.glClearColor(((Color >> 16) & 255) / 255.0f, ((Color >> 8) & 255) / 255.0f, (Color & 255) / 255.0f,
-                        ((Color >> 24) & 255) / 255.0f);
+        SetClearColor(Color, m_renderTarget);
     }
     if (Flags & D3DCLEAR_ZBUFFER) {
         bits |= GL_DEPTH_BUFFER_BIT;
@@ -1169,6 +1214,8 @@ HRESULT Device::SetStreamSource(UINT n, IDirect3DVertexBuffer9* pVB, UINT offset
     DeviceState& s = m_recording ? m_recording->values : m_state;
     StreamSlot& slot = s.streams[n];
     if (m_recording) m_recording->mask.streams.set(n);
+    // Unbinding keeps the stride.
+    if (!vb) stride = slot.stride;
     if (!m_recording && slot.vb == vb && slot.offset == offset && slot.stride == stride) return S_OK;
     SetBound(slot.vb, vb);
     slot.offset = offset;
@@ -1467,6 +1514,8 @@ HRESULT Device::BeginStateBlock()
 {
     if (m_recording) return D3DERR_INVALIDCALL;
     m_recording = new StateBlockImpl(this);
+    // The block holds the device only once it is handed out.
+    --m_refs;
     return S_OK;
 }
 
@@ -1477,6 +1526,7 @@ HRESULT Device::EndStateBlock(IDirect3DStateBlock9** pp)
     if (!m_recording) return D3DERR_INVALIDCALL;
     *pp = m_recording;
     m_recording = nullptr;
+    AddRef();
     return S_OK;
 }
 

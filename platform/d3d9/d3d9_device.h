@@ -240,6 +240,7 @@ private:
     void MarkTransform(int slot);
     HRESULT PrepareDraw(D3DPRIMITIVETYPE type, bool up, UINT upStride, GLuint upBuffer);
     void AfterDraw();
+    void ResetStreamZero();
     bool VerticesInRange(INT first, UINT count);
     HRESULT UseShaderProgram();
     HRESULT UseHybridProgram(bool points);
@@ -254,6 +255,8 @@ private:
     bool BuildLayout(VertexLayout& layout);
     void ComputeFFUniforms();
     bool SurfaceRect(SurfaceImpl* s, const RECT* r, RECT& out);
+    // A GL texture holding an off-screen plain surface's memory (the caller deletes it).
+    GLuint UploadPlainSurface(SurfaceImpl* s);
     HRESULT ReadSurface(SurfaceImpl* s, const RECT& r, uint8_t* dst, UINT pitch);
 
     friend class SurfaceImpl;
@@ -298,6 +301,7 @@ private:
     bool m_attribsValid = false;
     bool m_lastUp = false;
     bool m_lastPoints = false;
+    bool m_depthClamp = false;
     VertexLayout m_layout;
     FFProgram* m_ffProgram = nullptr;
     int m_ffStages = 0;

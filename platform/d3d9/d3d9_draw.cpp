@@ -332,7 +332,9 @@ void Device::ApplyBlend()
 {
     const DWORD* rs = m_state.rs;
     const DWORD cw = rs[D3DRS_COLORWRITEENABLE];
-    gl.glColorMask((cw & 1) != 0, (cw & 2) != 0, (cw & 4) != 0, (cw & 8) != 0);
+    // A target without alpha keeps 1 there, which is what blending reads.
+    const bool alpha = (cw & 8) != 0 && m_renderTarget && m_renderTarget->fmt->hasAlpha;
+    gl.glColorMask((cw & 1) != 0, (cw & 2) != 0, (cw & 4) != 0, alpha);
     if (!rs[D3DRS_ALPHABLENDENABLE]) {
         gl.glDisable(GL_BLEND);
         return;
@@ -625,6 +627,25 @@ void Upload(FFProgram* p, Device& d)
 }
 } // namespace
 
+namespace {
+bool OpReads(DWORD op, const DWORD* t, D3DTEXTURESTAGESTATETYPE arg0, D3DTEXTURESTAGESTATETYPE arg1,
+             D3DTEXTURESTAGESTATETYPE arg2)
+{
+    if (op == D3DTOP_DISABLE) return false;
+    if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM) return true;
+    auto tex = [&](D3DTEXTURESTAGESTATETYPE a) { return (t[a] & D3DTA_SELECTMASK) == D3DTA_TEXTURE; };
+    if ((op == D3DTOP_MULTIPLYADD || op == D3DTOP_LERP) && tex(arg0)) return true;
+    if (op != D3DTOP_SELECTARG2 && tex(arg1)) return true;
+    return op != D3DTOP_SELECTARG1 && tex(arg2);
+}
+} // namespace
+
+bool StageReadsTexture(const DWORD* t)
+{
+    return OpReads(t[D3DTSS_COLOROP], t, D3DTSS_COLORARG0, D3DTSS_COLORARG1, D3DTSS_COLORARG2) ||
+           OpReads(t[D3DTSS_ALPHAOP], t, D3DTSS_ALPHAARG0, D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2);
+}
+
 void Device::BuildFFDesc(FFDesc& d, bool points)
 {
     std::memset(&d, 0, sizeof(d));
@@ -679,6 +700,9 @@ void Device::BuildFFDesc(FFDesc& d, bool points)
     for (; n < kMaxStages; ++n) {
         const DWORD* t = m_state.tss[n];
         if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE || t[D3DTSS_COLOROP] > D3DTOP_LERP) break;
+        // A stage that reads a texture it does not have ends the chain, as a
+        // disabled one does: what reaches it passes on unchanged.
+        if (!m_state.textures[n] && StageReadsTexture(t)) break;
         FFDesc::Stage& s = d.stage[n];
         s.colorOp = (uint8_t)t[D3DTSS_COLOROP];
         s.colorArg[0] = (uint8_t)t[D3DTSS_COLORARG0];
@@ -738,6 +762,14 @@ HRESULT Device::PrepareDraw(D3DPRIMITIVETYPE type, bool up, UINT upStride, GLuin
     if (m_dirty & (DirtyInput | DirtyProgram)) {
         if (!BuildLayout(m_layout)) return D3DERR_INVALIDCALL;
         m_attribsValid = false;
+    }
+    // Pre-transformed vertices are not clipped by depth without clipping or a depth test.
+    const bool depthTest = m_state.rs[D3DRS_ZENABLE] != D3DZB_FALSE && m_depthStencil;
+    const bool clamp = m_layout.input.pretransformed && (!m_state.rs[D3DRS_CLIPPING] || !depthTest);
+    if (clamp != m_depthClamp) {
+        if (clamp) gl.glEnable(GL_DEPTH_CLAMP);
+        else gl.glDisable(GL_DEPTH_CLAMP);
+        m_depthClamp = clamp;
     }
     const bool shaders = m_state.vs && m_state.ps;
     int stages = 0;
@@ -836,6 +868,15 @@ HRESULT Device::PrepareDraw(D3DPRIMITIVETYPE type, bool up, UINT upStride, GLuin
     return S_OK;
 }
 
+void Device::ResetStreamZero()
+{
+    StreamSlot& slot = m_state.streams[0];
+    SetBound(slot.vb, (VertexBufferImpl*)nullptr);
+    slot.offset = 0;
+    slot.stride = 0;
+    m_dirty |= DirtyInput;
+}
+
 void Device::AfterDraw()
 {
     if (m_renderTarget && m_renderTarget->kind == SurfaceImpl::TextureLevel) m_renderTarget->container->MarkRendered();
@@ -909,7 +950,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void* d
     gl.glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)n * stride, data, GL_STREAM_DRAW);
     HRESULT hr = PrepareDraw(type, true, stride, m_upVB);
     // Stream 0 is left unset afterwards, as on Direct3D 9.
-    SetStreamSource(0, nullptr, 0, 0);
+    ResetStreamZero();
     if (FAILED(hr)) return hr;
     gl.glDrawArrays(mode, 0, (GLsizei)n);
     AfterDraw();
@@ -930,7 +971,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
     gl.glBindBuffer(GL_ARRAY_BUFFER, m_upVB);
     gl.glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(minIndex + numVertices) * stride, data, GL_STREAM_DRAW);
     HRESULT hr = PrepareDraw(type, true, stride, m_upVB);
-    SetStreamSource(0, nullptr, 0, 0);
+    ResetStreamZero();
     SetIndices(nullptr);
     if (FAILED(hr)) return hr;
     gl.glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_upIB);

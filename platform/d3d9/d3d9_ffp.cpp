@@ -199,12 +199,14 @@ std::string FFVertexSource(const FFDesc& d)
         if (d.tableFog) {
             if (d.pretransformed) s += "  v_fogz = a_pos.z;\n";
             else s += "  v_fogz = u_fog.w != 0.0 ? eye.z : (c.w != 0.0 ? c.z / c.w : c.z);\n";
-        } else if (d.pretransformed) {
+        } else if (d.pretransformed || !d.vertexFog) {
+            // No fog formula applies: the vertex brings its factor in the specular alpha.
             s += "  v_fog = col1.a;\n";
-        } else if (d.vertexFog) {
+        } else {
             s += std::string("  float fd = ") + (d.rangeFog ? "length(eye.xyz)" : "abs(eye.z)") + ";\n";
+            // Equal start and end fog everything.
             if (d.vertexFog == D3DFOG_LINEAR)
-                s += "  v_fog = u_fog.y != u_fog.x ? (u_fog.y - fd) / (u_fog.y - u_fog.x) : 1.0;\n";
+                s += "  v_fog = u_fog.y != u_fog.x ? (u_fog.y - fd) / (u_fog.y - u_fog.x) : 0.0;\n";
             else if (d.vertexFog == D3DFOG_EXP)
                 s += "  v_fog = exp(-fd * u_fog.z);\n";
             else
@@ -326,14 +328,15 @@ std::string FFFragmentSource(const FFDesc& d)
     } else if (d.fog) {
         if (d.tableFog) {
             s += "  float fz = v_fogz, f = 1.0;\n";
+            // Equal start and end make a step at the end.
             if (d.tableFog == D3DFOG_LINEAR)
-                s += "  f = u_fog.y != u_fog.x ? (u_fog.y - fz) / (u_fog.y - u_fog.x) : 1.0;\n";
+                s += "  f = u_fog.y != u_fog.x ? (u_fog.y - fz) / (u_fog.y - u_fog.x) : (fz < u_fog.y ? 1.0 : 0.0);\n";
             else if (d.tableFog == D3DFOG_EXP)
                 s += "  f = exp(-fz * u_fog.z);\n";
             else
                 s += "  f = exp(-(fz * u_fog.z) * (fz * u_fog.z));\n";
             s += "  cur.rgb = mix(u_fogc.rgb, cur.rgb, clamp(f, 0.0, 1.0));\n";
-        } else if (d.vertexFog || d.pretransformed) {
+        } else {
             s += "  cur.rgb = mix(u_fogc.rgb, cur.rgb, clamp(v_fog, 0.0, 1.0));\n";
         }
     }

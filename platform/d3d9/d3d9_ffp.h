@@ -47,6 +47,8 @@ private:
 std::string FFVertexSource(const FFDesc& d);
 std::string FFFragmentSource(const FFDesc& d);
 bool CompileShaderObject(GLuint& shader, const std::string& source, bool vertex);
+// Whether the colour or alpha operation of a stage (its states) reads the stage's texture.
+bool StageReadsTexture(const DWORD* stageStates);
 
 // Programs made of the application's shader objects.
 struct ShaderProgram {

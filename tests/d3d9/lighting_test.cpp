@@ -270,3 +270,62 @@ TEST_F(Lit, PretransformedVerticesTakeVertexFogFromSpecularAlphaAndTableFogFromZ
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+struct FogEdgeCase {
+    const char* name;
+    DWORD tableMode, vertexMode;
+    float start, end;  // table fog under an orthographic projection counts in depth-buffer z
+    float z;
+    DWORD specular;    // of the vertices
+    float expected;    // share of the object's colour left
+};
+
+class FogEdges : public Lit, public ::testing::WithParamInterface<FogEdgeCase> {};
+
+TEST_P(FogEdges, EqualEndsAndNoFormula)
+{
+    const FogEdgeCase& c = GetParam();
+    D3DMATRIX ortho = OrthoLH(2, 2, 0, 1000);
+    m_dev->SetTransform(D3DTS_PROJECTION, &ortho);
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_FOGCOLOR, 0xFF0000FF);
+    m_dev->SetRenderState(D3DRS_FOGTABLEMODE, c.tableMode);
+    m_dev->SetRenderState(D3DRS_FOGVERTEXMODE, c.vertexMode);
+    m_dev->SetRenderState(D3DRS_FOGSTART, Bits(c.start));
+    m_dev->SetRenderState(D3DRS_FOGEND, Bits(c.end));
+    struct V {
+        float x, y, z;
+        DWORD diffuse, specular;
+    } v[4] = {{-1, 1, c.z, 0xFFFF0000, c.specular},
+              {1, 1, c.z, 0xFFFF0000, c.specular},
+              {-1, -1, c.z, 0xFFFF0000, c.specular},
+              {1, -1, c.z, 0xFFFF0000, c.specular}};
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), S_OK);
+    Rgba p = Split(Pixel(32, 32));
+    EXPECT_NEAR(p.r, (int)std::lround(255 * c.expected), 2) << c.name;
+    EXPECT_NEAR(p.b, (int)std::lround(255 * (1 - c.expected)), 2) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FogEdges,
+    ::testing::Values(
+        FogEdgeCase{"vertex fog with equal ends fogs near", D3DFOG_NONE, D3DFOG_LINEAR, 400, 400, 100, 0, 0.0f},
+        FogEdgeCase{"vertex fog with equal ends fogs far", D3DFOG_NONE, D3DFOG_LINEAR, 400, 400, 800, 0, 0.0f},
+        FogEdgeCase{"table fog with equal ends leaves what is nearer", D3DFOG_LINEAR, D3DFOG_NONE, 0.5f, 0.5f, 100,
+                    0, 1.0f},
+        FogEdgeCase{"table fog with equal ends fogs what is farther", D3DFOG_LINEAR, D3DFOG_NONE, 0.5f, 0.5f, 800,
+                    0, 0.0f},
+        FogEdgeCase{"no formula takes the specular alpha", D3DFOG_NONE, D3DFOG_NONE, 0, 1, 100, 0x40000000,
+                    0x40 / 255.0f},
+        FogEdgeCase{"no formula with opaque specular leaves the colour", D3DFOG_NONE, D3DFOG_NONE, 0, 1, 100,
+                    0xFF000000, 1.0f},
+        FogEdgeCase{"a vertex formula ignores the specular alpha", D3DFOG_NONE, D3DFOG_LINEAR, 300, 500, 400,
+                    0x00000000, 0.5f}));
+
+} // namespace
+} // namespace d3d9test

@@ -112,8 +112,60 @@ TEST_F(Pixels, ClearWithRectanglesClearsOnlyThemWithinTheViewport)
     ASSERT_EQ(m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), S_OK);
     EXPECT_TRUE(Near(Pixel(31, 31), 0xFF0000FF, 0));
     EXPECT_TRUE(Near(Pixel(32, 32), kBack, 0));
-    EXPECT_EQ(m_dev->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
 }
+
+struct ClearCase {
+    const char* name;
+    DWORD count;
+    bool rects;
+    bool clears;  // the whole viewport
+};
+
+class ClearRects : public Pixels, public ::testing::WithParamInterface<ClearCase> {};
+
+TEST_P(ClearRects, CountAndRectanglesTogetherSayWhatIsCleared)
+{
+    const ClearCase& c = GetParam();
+    D3DRECT r[2] = {{0, 0, 64, 64}, {0, 0, 64, 64}};
+    ASSERT_EQ(m_dev->Clear(c.count, c.rects ? r : nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), S_OK) << c.name;
+    EXPECT_TRUE(Near(Pixel(1, 1), c.clears ? 0xFF00FF00 : kBack, 0)) << c.name;
+    EXPECT_TRUE(Near(Pixel(62, 62), c.clears ? 0xFF00FF00 : kBack, 0)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ClearRects,
+                         ::testing::Values(ClearCase{"no count, no rectangles", 0, false, true},
+                                           ClearCase{"a count without rectangles clears everything", 1, false, true},
+                                           ClearCase{"rectangles without a count clear nothing", 0, true, false},
+                                           ClearCase{"a count of rectangles", 2, true, true}));
+
+struct RhwDepthCase {
+    BOOL clipping;
+    DWORD zenable;
+    float z;
+    bool drawn;
+};
+
+class PretransformedDepth : public Pixels, public ::testing::WithParamInterface<RhwDepthCase> {};
+
+// Pre-transformed vertices outside 0..1 in z are clipped only while clipping
+// and the depth test are both on.
+TEST_P(PretransformedDepth, OutsideZeroToOneIsClippedOnlyWithClippingAndDepth)
+{
+    const RhwDepthCase& c = GetParam();
+    m_dev->SetRenderState(D3DRS_CLIPPING, c.clipping);
+    m_dev->SetRenderState(D3DRS_ZENABLE, c.zenable);
+    Quad(0, 0, 16, 16, kFill, c.z);
+    EXPECT_EQ(Pixel(8, 8) == kFill, c.drawn) << "clipping " << c.clipping << " zenable " << c.zenable << " z " << c.z;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PretransformedDepth,
+                         ::testing::Values(RhwDepthCase{TRUE, D3DZB_TRUE, 1.5f, false},
+                                           RhwDepthCase{TRUE, D3DZB_TRUE, -0.5f, false},
+                                           RhwDepthCase{TRUE, D3DZB_TRUE, 0.5f, true},
+                                           RhwDepthCase{FALSE, D3DZB_TRUE, -0.5f, true},
+                                           RhwDepthCase{TRUE, D3DZB_FALSE, 1.5f, true},
+                                           RhwDepthCase{TRUE, D3DZB_FALSE, -0.5f, true},
+                                           RhwDepthCase{FALSE, D3DZB_FALSE, 7.0f, true}));
 
 TEST_F(Pixels, ClearColourIgnoresTheColourWriteMask)
 {

@@ -53,6 +53,7 @@ struct BlendCase {
     const char* name;
     DWORD src, dst, op;
     DWORD expected;
+    D3DFORMAT target = D3DFMT_A8R8G8B8;  // X8R8G8B8: the back buffer
 };
 
 // Source 0x80FF8000 over destination 0x400080FF.
@@ -61,6 +62,14 @@ class Blending : public Raster, public ::testing::WithParamInterface<BlendCase> 
 TEST_P(Blending, FactorsAndOperations)
 {
     const BlendCase& c = GetParam();
+    IDirect3DSurface9* back = nullptr;
+    IDirect3DSurface9* rt = nullptr;
+    m_dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    if (c.target != D3DFMT_X8R8G8B8) {
+        ASSERT_EQ(m_dev->CreateRenderTarget(kWidth, kHeight, c.target, D3DMULTISAMPLE_NONE, 0, FALSE, &rt, nullptr),
+                  S_OK);
+        m_dev->SetRenderTarget(0, rt);
+    }
     m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x400080FF, 1.0f, 0);
     m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     m_dev->SetRenderState(D3DRS_SRCBLEND, c.src);
@@ -68,6 +77,12 @@ TEST_P(Blending, FactorsAndOperations)
     m_dev->SetRenderState(D3DRS_BLENDOP, c.op);
     m_dev->SetRenderState(D3DRS_BLENDFACTOR, 0x40404040);
     Quad(0, 0, 8, 8, 0x80FF8000);
+    if (rt) {
+        ASSERT_EQ(m_dev->StretchRect(rt, nullptr, back, nullptr, D3DTEXF_POINT), S_OK);
+        m_dev->SetRenderTarget(0, back);
+        rt->Release();
+    }
+    back->Release();
     EXPECT_TRUE(Near(Pixel(4, 4), c.expected, 2)) << c.name;
 }
 
@@ -83,6 +98,12 @@ INSTANTIATE_TEST_SUITE_P(
         BlendCase{"bothinvsrcalpha", D3DBLEND_BOTHINVSRCALPHA, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFF7F8080},
         BlendCase{"destalpha", D3DBLEND_DESTALPHA, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFF402000},
         BlendCase{"invdestalpha", D3DBLEND_INVDESTALPHA, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFFBF6000},
+        BlendCase{"destalpha of a target without alpha is 1", D3DBLEND_DESTALPHA, D3DBLEND_ZERO, D3DBLENDOP_ADD,
+                  0xFFFF8000, D3DFMT_X8R8G8B8},
+        BlendCase{"invdestalpha of a target without alpha is 0", D3DBLEND_INVDESTALPHA, D3DBLEND_DESTALPHA,
+                  D3DBLENDOP_ADD, 0xFF0080FF, D3DFMT_X8R8G8B8},
+        BlendCase{"srcalpha invsrcalpha on the back buffer", D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_ADD,
+                  0xFF80807F, D3DFMT_X8R8G8B8},
         BlendCase{"srccolor", D3DBLEND_SRCCOLOR, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFFFF4000},
         BlendCase{"invsrccolor", D3DBLEND_ZERO, D3DBLEND_INVSRCCOLOR, D3DBLENDOP_ADD, 0xFF0040FF},
         BlendCase{"destcolor", D3DBLEND_DESTCOLOR, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xFF004000},
@@ -92,6 +113,17 @@ INSTANTIATE_TEST_SUITE_P(
         BlendCase{"revsubtract", D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_REVSUBTRACT, 0xFF0000FF},
         BlendCase{"min", D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_MIN, 0xFF008000},
         BlendCase{"max", D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_MAX, 0xFFFF80FF}));
+
+TEST_F(Raster, ATargetWithoutAlphaKeepsOneThereWhateverIsDrawn)
+{
+    // A transparent quad drawn without blending stores no alpha on the back buffer.
+    Quad(0, 0, 8, 8, 0x00FF0000);
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_DESTALPHA);
+    Quad(0, 0, 8, 8, 0xFF00FF00);
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFFFF0000, 0));
+}
 
 TEST_F(Raster, DepthTestWriteAndFunction)
 {

@@ -352,3 +352,79 @@ INSTANTIATE_TEST_SUITE_P(Modes, AddressModes,
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+struct StageSet {
+    DWORD stage;
+    D3DTEXTURESTAGESTATETYPE type;
+    DWORD value;
+};
+
+struct UntexturedCase {
+    const char* name;
+    std::vector<StageSet> sets;
+    DWORD expected;  // ARGB
+};
+
+class UntexturedStages : public DeviceTest, public ::testing::WithParamInterface<UntexturedCase> {};
+
+// A stage that reads a texture it does not have acts as disabled, and so do
+// the stages after it: the colour and alpha that reach it pass on unchanged.
+TEST_P(UntexturedStages, AStageReadingAMissingTextureEndsTheChain)
+{
+    const UntexturedCase& c = GetParam();
+    MakeDevice();
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, kF);
+    for (const StageSet& s : c.sets) m_dev->SetTextureStageState(s.stage, s.type, s.value);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    Quad(0, 0, 16, 16, kD);
+    const DWORD colour = Pixel(4, 4);
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    Quad(0, 0, 16, 16, kD);
+    EXPECT_TRUE(Near(colour, c.expected, 2)) << c.name;
+    EXPECT_NEAR((int)(Pixel(4, 4) & 0xFF), (int)(c.expected >> 24), 2) << c.name;
+    // The alpha test sees the same alpha.
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_EQUAL);
+    m_dev->SetRenderState(D3DRS_ALPHAREF, c.expected >> 24);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    Quad(0, 0, 16, 16, kD);
+    EXPECT_TRUE(Near(Pixel(4, 4), c.expected, 2)) << c.name << ": alpha test";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, UntexturedStages,
+    ::testing::Values(
+        UntexturedCase{"the default stage 0 gives the diffuse colour and alpha", {}, kD},
+        UntexturedCase{"an alpha operation alone reading the texture disables the stage",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {0, D3DTSS_COLORARG1, D3DTA_TFACTOR}},
+                       kD},
+        UntexturedCase{"a colour operation alone reading the texture disables the stage",
+                       {{0, D3DTSS_COLOROP, D3DTOP_ADD}, {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
+                        {0, D3DTSS_COLORARG2, D3DTA_TEXTURE}, {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR}},
+                       kD},
+        UntexturedCase{"an unread texture argument leaves the stage working",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG2}, {0, D3DTSS_COLORARG2, D3DTA_TFACTOR},
+                        {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2}, {0, D3DTSS_ALPHAARG2, D3DTA_TFACTOR}},
+                       kF},
+        UntexturedCase{"blending by texture alpha reads the texture",
+                       {{0, D3DTSS_COLOROP, D3DTOP_BLENDTEXTUREALPHA}, {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
+                        {0, D3DTSS_COLORARG2, D3DTA_TFACTOR}, {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR}},
+                       kD},
+        UntexturedCase{"a later stage stops the chain, and the stages after it stay off",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
+                        {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR}, {1, D3DTSS_COLOROP, D3DTOP_MODULATE},
+                        {1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {1, D3DTSS_ALPHAARG1, D3DTA_CURRENT},
+                        {2, D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {2, D3DTSS_COLORARG1, D3DTA_DIFFUSE},
+                        {2, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {2, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE}},
+                       kF}));
+
+} // namespace
+} // namespace d3d9test

@@ -281,6 +281,41 @@ TEST_F(States, StateBlocksHoldTheTexturesTheyCaptured)
     sb->Release();
 }
 
+TEST_F(States, ARecordedBlockHoldsTheDeviceOnlyOnceItIsHandedOut)
+{
+    EXPECT_EQ(m_dev->AddRef(), 2u);
+    m_dev->Release();
+    ASSERT_EQ(m_dev->BeginStateBlock(), S_OK);
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    EXPECT_EQ(m_dev->AddRef(), 2u);
+    m_dev->Release();
+    IDirect3DStateBlock9* sb = nullptr;
+    ASSERT_EQ(m_dev->EndStateBlock(&sb), S_OK);
+    EXPECT_EQ(m_dev->AddRef(), 3u);
+    m_dev->Release();
+    EXPECT_EQ(sb->Release(), 0u);
+    EXPECT_EQ(m_dev->AddRef(), 2u);
+    m_dev->Release();
+    // A device released while recording goes with the block it records.
+    ASSERT_EQ(m_dev->BeginStateBlock(), S_OK);
+    EXPECT_EQ(m_dev->Release(), 0u);
+    m_dev = nullptr;
+}
+
+TEST_F(States, UnbindingAStreamKeepsItsStride)
+{
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &vb, nullptr), S_OK);
+    ASSERT_EQ(m_dev->SetStreamSource(1, vb, 8, 32), S_OK);
+    ASSERT_EQ(m_dev->SetStreamSource(1, nullptr, 0, 0), S_OK);
+    IDirect3DVertexBuffer9* got = vb;
+    UINT offset = 99, stride = 99;
+    ASSERT_EQ(m_dev->GetStreamSource(1, &got, &offset, &stride), S_OK);
+    EXPECT_EQ(got, nullptr);
+    EXPECT_EQ(stride, 32u);
+    vb->Release();
+}
+
 TEST_F(States, ReferenceCountsAsOnDirect3D9)
 {
     // The device holds the Direct3D object.

@@ -92,6 +92,40 @@ TEST_F(Targets, StretchRectScalesBetweenTargets)
     rt->Release();
 }
 
+TEST_F(Targets, StretchRectCopiesDefaultPoolPlainSurfaces)
+{
+    IDirect3DSurface9* plain = nullptr;
+    ASSERT_EQ(m_dev->CreateOffscreenPlainSurface(8, 8, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &plain, nullptr), S_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(plain->LockRect(&lr, nullptr, 0), S_OK);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) ((DWORD*)((uint8_t*)lr.pBits + y * lr.Pitch))[x] = y < 4 ? 0x00FF0000 : 0x000000FF;
+    plain->UnlockRect();
+    // Into a target with alpha: the unused byte of the source reads as opaque.
+    IDirect3DSurface9* rt = nullptr;
+    ASSERT_EQ(m_dev->CreateRenderTarget(16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &rt, nullptr), S_OK);
+    ASSERT_EQ(m_dev->StretchRect(plain, nullptr, rt, nullptr, D3DTEXF_POINT), S_OK);
+    IDirect3DSurface9* sys = nullptr;
+    ASSERT_EQ(m_dev->CreateOffscreenPlainSurface(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr), S_OK);
+    ASSERT_EQ(m_dev->GetRenderTargetData(rt, sys), S_OK);
+    ASSERT_EQ(sys->LockRect(&lr, nullptr, D3DLOCK_READONLY), S_OK);
+    EXPECT_TRUE(Near(((DWORD*)lr.pBits)[0], 0xFFFF0000, 0, true));
+    EXPECT_TRUE(Near(((DWORD*)((uint8_t*)lr.pBits + 15 * lr.Pitch))[15], 0xFF0000FF, 0, true));
+    sys->UnlockRect();
+    // Rectangles count from the top-left, as between targets.
+    IDirect3DSurface9* back = nullptr;
+    m_dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    RECT src = {0, 4, 8, 8}, dst = {32, 32, 48, 48};
+    ASSERT_EQ(m_dev->StretchRect(plain, &src, back, &dst, D3DTEXF_POINT), S_OK);
+    EXPECT_TRUE(Near(Pixel(40, 40), 0xFF0000FF, 0));
+    // A plain surface in system memory is no source.
+    EXPECT_EQ(m_dev->StretchRect(sys, nullptr, back, nullptr, D3DTEXF_POINT), D3DERR_INVALIDCALL);
+    back->Release();
+    sys->Release();
+    rt->Release();
+    plain->Release();
+}
+
 TEST_F(Targets, BackBufferAfterPresentHoldsTheFrameShown)
 {
     m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);
