@@ -270,7 +270,7 @@ TEST_F(MeshTest, AdjacencyOfASharedEdgePair)
     ASSERT_EQ(m->GenerateAdjacency(0.0f, adj), S_OK);
     // Face 0 (0,1,2): edge 1-2 is its second; face 1 (2,1,3): edge 2-1 is its first.
     EXPECT_EQ(std::vector<DWORD>(adj, adj + 6), (std::vector<DWORD>{0xFFFFFFFF, 1, 0xFFFFFFFF, 0, 0xFFFFFFFF, 0xFFFFFFFF}));
-    DWORD reps[4];
+    DWORD reps[6];
     ASSERT_EQ(m->ConvertAdjacencyToPointReps(adj, reps), S_OK);
     EXPECT_EQ(std::vector<DWORD>(reps, reps + 4), (std::vector<DWORD>{0, 1, 2, 3}));
     m->Release();
