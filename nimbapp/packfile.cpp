@@ -277,3 +277,142 @@ bool PackFile::Eof()
 {
     return m_cursor >= m_size;
 }
+
+// ---- TGA pictures ----------------------------------------------------------
+namespace {
+// Largest picture decoded, in pixels (256 MB of pixels).
+const uint64_t kMaxTgaPixels = 64u * 1024u * 1024u;
+// Most pixels one run-length packet can give.
+const uint64_t kMaxPacketPixels = 128;
+
+[[noreturn]] void PalettePicture()
+{
+    std::fputs("TGA con paleta\n", stdout);
+    std::fflush(stdout);
+    std::_Exit(1);
+}
+
+// The walk over the picture for the orientation code: where a file row
+// starts and which way its pixels and the rows go.
+struct TgaWalk {
+    int firstX, endX, stepX;
+    int firstY, endY, stepY;
+};
+
+TgaWalk WalkFor(int code, int width, int height)
+{
+    bool right = (code & 1) != 0;
+    bool top = (code & 2) != 0;
+    TgaWalk w;
+    w.firstX = right ? width - 1 : 0;
+    w.endX = right ? -1 : width;
+    w.stepX = right ? -1 : 1;
+    w.firstY = top ? 0 : height - 1;
+    w.endY = top ? height : -1;
+    w.stepY = top ? 1 : -1;
+    return w;
+}
+}
+
+Image* PackFile::LoadTGA(const char* name)
+{
+    Open(name);
+    const unsigned int fileSize = m_size;
+    unsigned int idLength = ReadByte();
+    unsigned int colourMapType = ReadByte();
+    if (colourMapType != 0)
+        PalettePicture();
+    unsigned int imageType = ReadByte();
+    Seek(5, 1);
+    ReadWord(); // x origin
+    ReadWord(); // y origin
+    unsigned int width = ReadWord();
+    unsigned int height = ReadWord();
+    unsigned int depth = ReadByte();
+    unsigned int code = ReadByte() >> 4;
+    Seek((int)idLength, 1);
+
+    // Every TGA picture, of any type, needs at least one byte per 128 pixels.
+    uint64_t pixels = (uint64_t)width * height;
+    uint64_t left = m_cursor <= fileSize ? fileSize - m_cursor : 0;
+    bool decoded = (imageType == 2 || imageType == 10) && (depth == 24 || depth == 32) && code < 4;
+    unsigned int bytesPerPixel = depth / 8;
+    bool fits = m_cursor <= fileSize && pixels <= kMaxTgaPixels && pixels <= left * kMaxPacketPixels;
+    if (fits && decoded && imageType == 2)
+        fits = left >= pixels * bytesPerPixel;
+    if (fits && decoded && imageType == 10)
+        fits = left >= (pixels + kMaxPacketPixels - 1) / kMaxPacketPixels * (1 + bytesPerPixel);
+    if (!fits) {
+        ReportError("LoadTGA FAILED [PackFile]");
+        Close();
+        return nullptr;
+    }
+
+    Image* image = new Image;
+    image->m_width = (int)width;
+    image->m_height = (int)height;
+    if (pixels > 0)
+        image->m_pPixels = new unsigned int[pixels]();
+    if (!decoded || pixels == 0) {
+        Close();
+        return image;
+    }
+
+    unsigned int* out = image->m_pPixels;
+    auto readPixel = [this, depth]() {
+        unsigned int b = ReadByte();
+        unsigned int g = ReadByte();
+        unsigned int r = ReadByte();
+        unsigned int a = depth == 32 ? ReadByte() : 0xFFu;
+        return (a << 24) | (r << 16) | (g << 8) | b;
+    };
+    TgaWalk walk = WalkFor((int)code, (int)width, (int)height);
+    if (imageType == 2) {
+        for (int y = walk.firstY; y != walk.endY; y += walk.stepY)
+            for (int x = walk.firstX; x != walk.endX; x += walk.stepX)
+                out[(size_t)y * width + x] = readPixel();
+        Close();
+        return image;
+    }
+
+    // Run-length: packets may cross rows; a packet that runs past the last
+    // pixel ends the picture there.
+    int x = walk.firstX, y = walk.firstY;
+    uint64_t count = 0;
+    bool truncated = false;
+    while (count < pixels) {
+        if (m_cursor >= fileSize) {
+            truncated = true;
+            break;
+        }
+        unsigned int header = ReadByte();
+        bool run = header >= 128;
+        unsigned int length = (header & 0x7F) + 1;
+        unsigned int value = 0;
+        for (unsigned int i = 0; i < length && count < pixels; ++i) {
+            if (!run || i == 0) {
+                if ((uint64_t)m_cursor + bytesPerPixel > fileSize) {
+                    truncated = true;
+                    break;
+                }
+                value = readPixel();
+            }
+            out[(size_t)y * width + x] = value;
+            ++count;
+            x += walk.stepX;
+            if (x == walk.endX) {
+                x = walk.firstX;
+                y += walk.stepY;
+            }
+        }
+        if (truncated)
+            break;
+    }
+    Close();
+    if (truncated) {
+        ReportError("LoadTGA FAILED [PackFile]");
+        delete image;
+        return nullptr;
+    }
+    return image;
+}

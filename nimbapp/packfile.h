@@ -4,6 +4,20 @@
 #include <cstdio>
 #include <vector>
 
+// A decoded picture: 0xAARRGGBB pixels, row 0 at the top; pixel (x, y) at
+// y * m_width + x. The picture owns its pixels.
+struct Image {
+    Image() : m_width(0), m_height(0), m_pPixels(nullptr) {}
+    ~Image() { delete[] m_pPixels; }
+    int m_width;
+    int m_height;
+    unsigned int* m_pPixels;
+
+private:
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+};
+
 // One entry of an archive's index.
 struct PackEntry {
     char* m_name;
@@ -31,6 +45,15 @@ public:
     // A missing file prints "File <name> not Found" on standard output and
     // ends the process with exit code -1.
     unsigned char* LoadFile(const char* name, int* outSize);
+
+    // Decodes a TGA picture of type 2 (uncompressed) or 10 (run-length), 24
+    // or 32 bits, any corner orientation, into a new Image the caller
+    // deletes. Other types, depths and interleaved pictures come back with
+    // their size and all pixels 0. A file shorter than its header and pixels
+    // promise, or a picture of more than 64 million pixels, gives null. A
+    // colour-mapped picture prints "TGA con paleta" on standard output and
+    // ends the process with exit code 1; a missing file stops as LoadFile.
+    Image* LoadTGA(const char* name);
 
     // Read cursor over the open file. Reads past the end give 0.
     unsigned char ReadByte();
