@@ -42,7 +42,7 @@ SDL_Window* WindowForHandle(HWND hwnd)
 {
     auto it = TestWindows().find(hwnd);
     if (it != TestWindows().end()) return it->second;
-    return PlatformSdlWindow(hwnd);
+    return PlatformGLWindow(hwnd);
 }
 
 IDirect3D9* CreateDirect3D9() { return new Direct3D9Impl(); }

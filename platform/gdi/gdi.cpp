@@ -1,5 +1,6 @@
 // GDI memory device contexts, DIB sections and text over FreeType.
-#include "wingdi.h"
+#include "gdi_internal.h"
+#include "windows.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -18,27 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace {
-
-enum class Kind { Bitmap, Font };
-
-struct GdiObject {
-    explicit GdiObject(Kind k) : kind(k) {}
-    virtual ~GdiObject() = default;
-    Kind kind;
-    int selected = 0; // number of device contexts holding it
-    bool stock = false;
-};
-
-struct Bitmap : GdiObject {
-    Bitmap() : GdiObject(Kind::Bitmap) {}
-    int width = 0, height = 0, bpp = 1;
-    bool topDown = false;
-    size_t stride = 0;
-    std::vector<BYTE> bits;
-
-    BYTE* row(int y) { return bits.data() + stride * (size_t)(topDown ? y : height - 1 - y); }
-};
+namespace gdi {
 
 struct Glyph {
     int advance = 0;
@@ -47,8 +28,8 @@ struct Glyph {
     std::vector<BYTE> coverage; // width * rows, 0..255
 };
 
-struct Font : GdiObject {
-    Font() : GdiObject(Kind::Font) {}
+struct Font : Object {
+    Font() : Object(Kind::Font) {}
     ~Font() override
     {
         if (face)
@@ -62,17 +43,13 @@ struct Font : GdiObject {
     LONG avgWidth = 0, maxWidth = 0;
 };
 
-struct Dc {
-    Bitmap* bitmap = nullptr;
-    Font* font = nullptr;
-    COLORREF textColor = RGB(0, 0, 0);
-    COLORREF bkColor = RGB(255, 255, 255);
-    int bkMode = OPAQUE;
-    UINT align = TA_LEFT | TA_TOP;
-    int mapMode = MM_TEXT;
-};
+} // namespace gdi
 
-std::set<GdiObject*> g_objects;
+using namespace gdi;
+
+namespace {
+
+std::set<Object*> g_objects;
 std::set<Dc*> g_dcs;
 FT_Library g_ft = nullptr;
 std::set<std::string> g_reportedFaces;
@@ -117,18 +94,6 @@ bool ensureFreeType()
     return FT_Init_FreeType(&g_ft) == 0;
 }
 
-Dc* toDc(HDC hdc)
-{
-    Dc* dc = reinterpret_cast<Dc*>(hdc);
-    return (dc && g_dcs.count(dc)) ? dc : nullptr;
-}
-
-GdiObject* toObject(HGDIOBJ h)
-{
-    GdiObject* o = static_cast<GdiObject*>(h);
-    return (o && g_objects.count(o)) ? o : nullptr;
-}
-
 Bitmap* stockBitmap()
 {
     static Bitmap* bmp = [] {
@@ -148,14 +113,7 @@ Font* createFont(const LOGFONTA& lf, bool stock);
 
 Font* stockFont()
 {
-    static Font* font = [] {
-        LOGFONTA lf = {};
-        lf.lfHeight = -16;
-        lf.lfWeight = FW_BOLD;
-        std::strcpy(lf.lfFaceName, "sans-serif");
-        return createFont(lf, true);
-    }();
-    return font;
+    return static_cast<Font*>(toObject(GetStockObject(SYSTEM_FONT)));
 }
 
 // Finds the font file for a face, weight and slant through fontconfig.
@@ -307,47 +265,187 @@ const Glyph& glyphFor(Font* font, unsigned char c)
     return g;
 }
 
-struct Clip {
-    int left, top, right, bottom; // right and bottom exclusive
-    bool empty() const { return left >= right || top >= bottom; }
-};
-
-Clip intersect(const Clip& a, const Clip& b)
-{
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-}
-
-// Blends colour over the pixel with coverage 0..255; the pixel's fourth
-// byte is cleared as GDI does.
-void blendPixel(Bitmap* bmp, int x, int y, COLORREF color, int coverage)
-{
-    BYTE* p = bmp->row(y) + (size_t)x * (bmp->bpp / 8);
-    const int src[3] = {GetBValue(color), GetGValue(color), GetRValue(color)};
-    for (int i = 0; i < 3; ++i)
-        p[i] = (BYTE)((p[i] * (255 - coverage) + src[i] * coverage + 127) / 255);
-    if (bmp->bpp == 32)
-        p[3] = 0;
-}
-
-void fillRect(Bitmap* bmp, const Clip& area, COLORREF color)
-{
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x)
-            blendPixel(bmp, x, y, color, 255);
-}
-
-bool drawable(const Bitmap* bmp)
-{
-    return bmp && (bmp->bpp == 24 || bmp->bpp == 32);
-}
-
 Font* currentFont(Dc* dc)
 {
     return dc->font ? dc->font : stockFont();
 }
 
+struct TextLayout {
+    std::vector<int> advances;
+    long long width = 0;
+};
+
+TextLayout layOut(Font* font, LPCSTR text, UINT count, const INT* dx)
+{
+    TextLayout t;
+    t.advances.resize(count);
+    for (UINT i = 0; i < count; ++i) {
+        t.advances[i] = dx ? dx[i] : glyphFor(font, (unsigned char)text[i]).advance;
+        t.width += t.advances[i];
+    }
+    return t;
+}
+
+// Glyphs with the pen's top-left corner at device (left, top), inside the
+// device rectangle `clip` and what the device context may touch.
+void drawGlyphs(Dc* dc, Bitmap* bmp, Font* font, LPCSTR text, const std::vector<int>& advances, long long left,
+                long long top, const RECT& clip)
+{
+    long long pen = left;
+    long long baseline = top + font->ascent;
+    for (size_t i = 0; i < advances.size(); ++i) {
+        const Glyph& g = glyphFor(font, (unsigned char)text[i]);
+        long long gx = pen + g.left, gy = baseline - g.top;
+        for (int row = 0; row < g.rows; ++row) {
+            long long py = gy + row;
+            if (py < clip.top || py >= clip.bottom)
+                continue;
+            for (int col = 0; col < g.width; ++col) {
+                long long px = gx + col;
+                if (px < clip.left || px >= clip.right)
+                    continue;
+                int cov = g.coverage[(size_t)row * g.width + col];
+                if (cov && canDraw(dc, bmp, (int)px, (int)py))
+                    bmp->blend((int)px, (int)py, dc->textColor, cov);
+            }
+        }
+        pen += advances[i];
+    }
+}
+
+void fillDevice(Dc* dc, Bitmap* bmp, const RECT& r, COLORREF color)
+{
+    for (const RECT& part : drawableParts(dc, bmp, r))
+        for (int y = part.top; y < part.bottom; ++y)
+            for (int x = part.left; x < part.right; ++x)
+                bmp->put(x, y, color);
+}
+
+int clampInt(long long v)
+{
+    return (int)std::max<long long>(INT_MIN / 2, std::min<long long>(INT_MAX / 2, v));
+}
+
 } // namespace
 
+// ---- Shared helpers -----------------------------------------------------------
+namespace gdi {
+
+Dc* toDc(HDC hdc)
+{
+    Dc* dc = reinterpret_cast<Dc*>(hdc);
+    return (dc && g_dcs.count(dc)) ? dc : nullptr;
+}
+
+Object* toObject(HGDIOBJ h)
+{
+    Object* o = static_cast<Object*>(h);
+    return (o && g_objects.count(o)) ? o : nullptr;
+}
+
+void registerObject(Object* o)
+{
+    g_objects.insert(o);
+}
+
+Font* defaultFont()
+{
+    return stockFont();
+}
+
+Font* createStockFont(int index)
+{
+    LOGFONTA lf = {};
+    switch (index) {
+    case OEM_FIXED_FONT:
+    case ANSI_FIXED_FONT:
+    case SYSTEM_FIXED_FONT:
+        lf.lfHeight = -13;
+        lf.lfWeight = FW_NORMAL;
+        std::strcpy(lf.lfFaceName, "monospace");
+        break;
+    case ANSI_VAR_FONT:
+    case DEFAULT_GUI_FONT:
+        lf.lfHeight = -11;
+        lf.lfWeight = FW_NORMAL;
+        std::strcpy(lf.lfFaceName, "sans-serif");
+        break;
+    default: // SYSTEM_FONT, DEVICE_DEFAULT_FONT
+        lf.lfHeight = -16;
+        lf.lfWeight = FW_BOLD;
+        std::strcpy(lf.lfFaceName, "sans-serif");
+        break;
+    }
+    return createFont(lf, true);
+}
+
+Bitmap* target(Dc* dc)
+{
+    Bitmap* bmp = dc->windowDc ? dc->surface : dc->bitmap;
+    return bmp && (bmp->bpp == 1 || bmp->bpp == 24 || bmp->bpp == 32) && bmp->width > 0 ? bmp : nullptr;
+}
+
+bool canDraw(Dc* dc, Bitmap* bmp, int x, int y)
+{
+    if (!bmp->contains(x, y))
+        return false;
+    return !dc->limited || contains(dc->visible, x, y);
+}
+
+std::vector<RECT> drawableParts(Dc* dc, Bitmap* bmp, const RECT& r)
+{
+    RECT box = {std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0), std::min<LONG>(r.right, bmp->width),
+                std::min<LONG>(r.bottom, bmp->height)};
+    std::vector<RECT> out;
+    if (box.left >= box.right || box.top >= box.bottom)
+        return out;
+    if (!dc->limited) {
+        out.push_back(box);
+        return out;
+    }
+    return combine(dc->visible, std::vector<RECT>{box}, RGN_AND);
+}
+
+COLORREF Bitmap::get(int x, int y)
+{
+    if (bpp == 1)
+        return (row(y)[x >> 3] & (0x80 >> (x & 7))) ? RGB(255, 255, 255) : RGB(0, 0, 0);
+    const BYTE* p = row(y) + (size_t)x * (bpp / 8);
+    return RGB(p[2], p[1], p[0]);
+}
+
+void Bitmap::put(int x, int y, COLORREF color)
+{
+    if (bpp == 1) {
+        BYTE& b = row(y)[x >> 3];
+        bool white = GetRValue(color) + GetGValue(color) + GetBValue(color) >= 384;
+        b = white ? (BYTE)(b | (0x80 >> (x & 7))) : (BYTE)(b & ~(0x80 >> (x & 7)));
+        return;
+    }
+    BYTE* p = row(y) + (size_t)x * (bpp / 8);
+    p[0] = GetBValue(color);
+    p[1] = GetGValue(color);
+    p[2] = GetRValue(color);
+    if (bpp == 32)
+        p[3] = 0; // GDI clears the fourth byte
+}
+
+void Bitmap::blend(int x, int y, COLORREF color, int coverage)
+{
+    if (coverage >= 255 || bpp == 1) {
+        if (coverage >= 128)
+            put(x, y, color);
+        return;
+    }
+    COLORREF under = get(x, y);
+    auto mix = [coverage](int a, int b) { return (BYTE)((a * (255 - coverage) + b * coverage + 127) / 255); };
+    put(x, y, RGB(mix(GetRValue(under), GetRValue(color)), mix(GetGValue(under), GetGValue(color)),
+                  mix(GetBValue(under), GetBValue(color))));
+}
+
+} // namespace gdi
+
+// ---- Device contexts ------------------------------------------------------------
 int MulDiv(int a, int b, int c)
 {
     if (c == 0)
@@ -360,12 +458,37 @@ int MulDiv(int a, int b, int c)
     return (int)r;
 }
 
-HDC CreateCompatibleDC(HDC)
+namespace {
+
+Dc* newDc()
 {
     Dc* dc = new Dc();
+    dc->brush = stockBrush(WHITE_BRUSH);
+    dc->pen = stockPen(BLACK_PEN);
+    ++dc->brush->selected;
+    ++dc->pen->selected;
+    g_dcs.insert(dc);
+    return dc;
+}
+
+void releaseSelections(Dc* dc)
+{
+    for (Object* o : std::initializer_list<Object*>{dc->bitmap, dc->font, dc->brush, dc->pen})
+        if (o)
+            --o->selected;
+    if (dc->surface)
+        --dc->surface->selected;
+}
+
+} // namespace
+
+HDC CreateCompatibleDC(HDC hdc)
+{
+    if (hdc && !toDc(hdc))
+        return nullptr;
+    Dc* dc = newDc();
     dc->bitmap = stockBitmap();
     ++dc->bitmap->selected;
-    g_dcs.insert(dc);
     return reinterpret_cast<HDC>(dc);
 }
 
@@ -374,10 +497,7 @@ BOOL DeleteDC(HDC hdc)
     Dc* dc = toDc(hdc);
     if (!dc)
         return FALSE;
-    if (dc->bitmap)
-        --dc->bitmap->selected;
-    if (dc->font)
-        --dc->font->selected;
+    releaseSelections(dc);
     g_dcs.erase(dc);
     delete dc;
     return TRUE;
@@ -386,18 +506,19 @@ BOOL DeleteDC(HDC hdc)
 int GetDeviceCaps(HDC hdc, int index)
 {
     Dc* dc = toDc(hdc);
+    Bitmap* bmp = dc ? (dc->windowDc ? dc->surface : dc->bitmap) : nullptr;
     switch (index) {
     case LOGPIXELSX:
     case LOGPIXELSY:
         return 96;
     case BITSPIXEL:
-        return 32;
+        return bmp && !dc->windowDc ? bmp->bpp : 32;
     case PLANES:
         return 1;
     case HORZRES:
-        return dc && dc->bitmap ? dc->bitmap->width : 0;
+        return bmp ? bmp->width : 0;
     case VERTRES:
-        return dc && dc->bitmap ? dc->bitmap->height : 0;
+        return bmp ? bmp->height : 0;
     default:
         return 0;
     }
@@ -443,7 +564,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     g_objects.insert(bmp);
     if (bits)
         *bits = bmp->bits.data();
-    return reinterpret_cast<HBITMAP>(static_cast<GdiObject*>(bmp));
+    return reinterpret_cast<HBITMAP>(static_cast<Object*>(bmp));
 }
 
 HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
@@ -476,39 +597,59 @@ HFONT CreateFontIndirectA(const LOGFONTA* logFont)
     if (!logFont)
         return nullptr;
     Font* font = createFont(*logFont, false);
-    return font ? reinterpret_cast<HFONT>(static_cast<GdiObject*>(font)) : nullptr;
+    return font ? reinterpret_cast<HFONT>(static_cast<Object*>(font)) : nullptr;
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object)
 {
     Dc* dc = toDc(hdc);
-    GdiObject* obj = toObject(object);
+    Object* obj = toObject(object);
     if (!dc || !obj)
         return nullptr;
-    if (obj->kind == Kind::Bitmap) {
+    switch (obj->kind) {
+    case Kind::Bitmap: {
         Bitmap* bmp = static_cast<Bitmap*>(obj);
-        // A bitmap can be selected into one device context at a time.
-        if (bmp->selected > 0 && dc->bitmap != bmp && !bmp->stock)
+        // Only memory DCs take bitmaps, and a bitmap one DC at a time.
+        if (dc->windowDc || (bmp->selected > 0 && dc->bitmap != bmp && !bmp->stock))
             return nullptr;
         Bitmap* old = dc->bitmap;
         if (old)
             --old->selected;
         ++bmp->selected;
         dc->bitmap = bmp;
-        return static_cast<GdiObject*>(old);
+        return static_cast<Object*>(old);
     }
-    Font* font = static_cast<Font*>(obj);
-    Font* old = dc->font ? dc->font : stockFont();
-    if (dc->font)
-        --dc->font->selected;
-    ++font->selected;
-    dc->font = font;
-    return static_cast<GdiObject*>(old);
+    case Kind::Font: {
+        Font* font = static_cast<Font*>(obj);
+        Font* old = dc->font ? dc->font : stockFont();
+        if (dc->font)
+            --dc->font->selected;
+        ++font->selected;
+        dc->font = font;
+        return static_cast<Object*>(old);
+    }
+    case Kind::Brush: {
+        Brush* old = dc->brush;
+        --old->selected;
+        dc->brush = static_cast<Brush*>(obj);
+        ++dc->brush->selected;
+        return static_cast<Object*>(old);
+    }
+    case Kind::Pen: {
+        Pen* old = dc->pen;
+        --old->selected;
+        dc->pen = static_cast<Pen*>(obj);
+        ++dc->pen->selected;
+        return static_cast<Object*>(old);
+    }
+    default:
+        return nullptr;
+    }
 }
 
 BOOL DeleteObject(HGDIOBJ object)
 {
-    GdiObject* obj = toObject(object);
+    Object* obj = toObject(object);
     if (!obj)
         return FALSE;
     if (obj->stock)
@@ -639,35 +780,34 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR t
     Font* font = currentFont(dc);
     if (!font)
         return FALSE;
-    Bitmap* bmp = dc->bitmap;
-    if (!drawable(bmp))
+    Bitmap* bmp = target(dc);
+    if (!bmp)
         return TRUE; // nothing to draw into
 
-    Clip clip = {0, 0, bmp->width, bmp->height};
-    Clip box = clip;
+    // Device coordinates from here on.
+    x += dc->originX;
+    y += dc->originY;
+    RECT clip = {0, 0, bmp->width, bmp->height};
     if (rect) {
-        box = {(int)std::min(rect->left, rect->right), (int)std::min(rect->top, rect->bottom),
-               (int)std::max(rect->left, rect->right), (int)std::max(rect->top, rect->bottom)};
+        RECT box = {std::min(rect->left, rect->right) + dc->originX, std::min(rect->top, rect->bottom) + dc->originY,
+                    std::max(rect->left, rect->right) + dc->originX,
+                    std::max(rect->top, rect->bottom) + dc->originY};
         if (options & ETO_CLIPPED)
-            clip = intersect(clip, box);
+            clip = {std::max(clip.left, box.left), std::max(clip.top, box.top), std::min(clip.right, box.right),
+                    std::min(clip.bottom, box.bottom)};
         if (options & ETO_OPAQUE)
-            fillRect(bmp, intersect({0, 0, bmp->width, bmp->height}, box), dc->bkColor);
+            fillDevice(dc, bmp, box, dc->bkColor);
     }
 
-    std::vector<int> advances(count);
-    long long width = 0;
-    for (UINT i = 0; i < count; ++i) {
-        advances[i] = dx ? dx[i] : glyphFor(font, (unsigned char)text[i]).advance;
-        width += advances[i];
-    }
+    TextLayout layout = layOut(font, text, count, dx);
     int height = font->ascent + font->descent;
     long long left = x, top = y;
     switch (dc->align & TA_CENTER) {
     case TA_RIGHT:
-        left = x - width;
+        left = x - layout.width;
         break;
     case TA_CENTER:
-        left = x - width / 2;
+        left = x - layout.width / 2;
         break;
     default:
         break;
@@ -682,35 +822,15 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR t
     default:
         break;
     }
-    auto clampInt = [](long long v) { return (int)std::max<long long>(INT_MIN / 2, std::min<long long>(INT_MAX / 2, v)); };
-
-    if (dc->bkMode == OPAQUE && count > 0) {
-        Clip cell = {clampInt(left), clampInt(top), clampInt(left + width), clampInt(top + height)};
-        fillRect(bmp, intersect(clip, cell), dc->bkColor);
-    }
-    if (clip.empty())
+    if (clip.left >= clip.right || clip.top >= clip.bottom)
         return TRUE;
-
-    long long pen = left;
-    long long baseline = top + font->ascent;
-    for (UINT i = 0; i < count; ++i) {
-        const Glyph& g = glyphFor(font, (unsigned char)text[i]);
-        long long gx = pen + g.left, gy = baseline - g.top;
-        for (int row = 0; row < g.rows; ++row) {
-            long long py = gy + row;
-            if (py < clip.top || py >= clip.bottom)
-                continue;
-            for (int col = 0; col < g.width; ++col) {
-                long long px = gx + col;
-                if (px < clip.left || px >= clip.right)
-                    continue;
-                int cov = g.coverage[(size_t)row * g.width + col];
-                if (cov)
-                    blendPixel(bmp, (int)px, (int)py, dc->textColor, cov);
-            }
-        }
-        pen += advances[i];
+    if (dc->bkMode == OPAQUE && count > 0) {
+        RECT cell = {clampInt(std::max<long long>(left, clip.left)), clampInt(std::max<long long>(top, clip.top)),
+                     clampInt(std::min<long long>(left + layout.width, clip.right)),
+                     clampInt(std::min<long long>(top + height, clip.bottom))};
+        fillDevice(dc, bmp, cell, dc->bkColor);
     }
+    drawGlyphs(dc, bmp, font, text, layout.advances, left, top, clip);
     return TRUE;
 }
 
@@ -724,4 +844,212 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
 BOOL GdiFlush()
 {
     return TRUE;
+}
+
+// ---- DrawText -------------------------------------------------------------------
+namespace {
+
+// One line of DrawText: its characters, and the index of the one a single
+// "&" underlines (-1 for none).
+struct TextLine {
+    std::string text;
+    int underline = -1;
+};
+
+TextLine stripPrefix(const std::string& s, bool prefix)
+{
+    TextLine line;
+    if (!prefix) {
+        line.text = s;
+        return line;
+    }
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '&' && i + 1 < s.size()) {
+            ++i;
+            if (s[i] != '&')
+                line.underline = (int)line.text.size();
+        } else if (s[i] == '&') {
+            continue; // a lone "&" at the end draws nothing
+        }
+        line.text += s[i];
+    }
+    return line;
+}
+
+long long widthOf(Font* font, const std::string& s)
+{
+    long long w = 0;
+    for (unsigned char c : s)
+        w += glyphFor(font, c).advance;
+    return w;
+}
+
+// Lines at the line breaks; with DT_WORDBREAK long lines also break between
+// words to fit `width`.
+std::vector<std::string> splitLines(Font* font, const std::string& text, UINT format, long long width)
+{
+    std::vector<std::string> raw;
+    if (format & DT_SINGLELINE) {
+        raw.push_back(text);
+    } else {
+        std::string cur;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r' || text[i] == '\n') {
+                raw.push_back(cur);
+                cur.clear();
+                if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                    ++i;
+            } else {
+                cur += text[i];
+            }
+        }
+        raw.push_back(cur);
+    }
+    if (!(format & DT_WORDBREAK) || (format & DT_SINGLELINE))
+        return raw;
+    std::vector<std::string> out;
+    for (const std::string& line : raw) {
+        std::string cur;
+        size_t i = 0;
+        while (i < line.size()) {
+            size_t end = line.find(' ', i);
+            std::string word = line.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            std::string tried = cur.empty() ? word : cur + " " + word;
+            if (!cur.empty() && widthOf(font, tried) > width) {
+                out.push_back(cur);
+                cur = word;
+            } else {
+                cur = tried;
+            }
+            i = end == std::string::npos ? line.size() : end + 1;
+        }
+        out.push_back(cur);
+    }
+    return out;
+}
+
+} // namespace
+
+int DrawTextA(HDC hdc, LPCSTR text, int count, LPRECT rect, UINT format)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc || !rect || (!text && count != 0))
+        return 0;
+    Font* font = currentFont(dc);
+    if (!font)
+        return 0;
+    std::string s = count < 0 ? std::string(text) : std::string(text, (size_t)count);
+    int lineHeight = font->ascent + font->descent;
+    std::vector<std::string> lines = splitLines(font, s, format, (long long)rect->right - rect->left);
+    std::vector<TextLine> shown;
+    long long widest = 0;
+    for (const std::string& l : lines) {
+        shown.push_back(stripPrefix(l, !(format & DT_NOPREFIX)));
+        widest = std::max(widest, widthOf(font, shown.back().text));
+    }
+    int total = lineHeight * (int)shown.size();
+    if (format & DT_CALCRECT) {
+        rect->right = rect->left + clampInt(widest);
+        rect->bottom = rect->top + total;
+        return total;
+    }
+    long long top = rect->top;
+    if (format & DT_SINGLELINE) {
+        if (format & DT_VCENTER)
+            top = rect->top + ((long long)rect->bottom - rect->top - lineHeight) / 2;
+        else if (format & DT_BOTTOM)
+            top = (long long)rect->bottom - lineHeight;
+    }
+    Bitmap* bmp = target(dc);
+    if (bmp) {
+        RECT clip = {0, 0, bmp->width, bmp->height};
+        if (!(format & DT_NOCLIP))
+            clip = {std::max<LONG>(0, rect->left + dc->originX), std::max<LONG>(0, rect->top + dc->originY),
+                    std::min<LONG>(bmp->width, rect->right + dc->originX),
+                    std::min<LONG>(bmp->height, rect->bottom + dc->originY)};
+        for (size_t i = 0; i < shown.size(); ++i) {
+            const TextLine& line = shown[i];
+            long long w = widthOf(font, line.text);
+            long long left = rect->left;
+            if (format & DT_CENTER)
+                left = rect->left + ((long long)rect->right - rect->left - w) / 2;
+            else if (format & DT_RIGHT)
+                left = (long long)rect->right - w;
+            long long lineTop = top + (long long)i * lineHeight;
+            long long devLeft = left + dc->originX, devTop = lineTop + dc->originY;
+            if (clip.left >= clip.right || clip.top >= clip.bottom)
+                break;
+            if (dc->bkMode == OPAQUE && !line.text.empty()) {
+                RECT cell = {clampInt(std::max<long long>(devLeft, clip.left)),
+                             clampInt(std::max<long long>(devTop, clip.top)),
+                             clampInt(std::min<long long>(devLeft + w, clip.right)),
+                             clampInt(std::min<long long>(devTop + lineHeight, clip.bottom))};
+                fillDevice(dc, bmp, cell, dc->bkColor);
+            }
+            TextLayout layout = layOut(font, line.text.c_str(), (UINT)line.text.size(), nullptr);
+            drawGlyphs(dc, bmp, font, line.text.c_str(), layout.advances, devLeft, devTop, clip);
+            if (line.underline >= 0) {
+                long long ux = devLeft;
+                for (int k = 0; k < line.underline; ++k)
+                    ux += layout.advances[k];
+                long long uy = devTop + font->ascent + 1;
+                RECT bar = {clampInt(std::max<long long>(ux, clip.left)), clampInt(std::max<long long>(uy, clip.top)),
+                            clampInt(std::min<long long>(ux + layout.advances[line.underline], clip.right)),
+                            clampInt(std::min<long long>(uy + 1, clip.bottom))};
+                fillDevice(dc, bmp, bar, dc->textColor);
+            }
+        }
+    }
+    if (format & DT_SINGLELINE)
+        return (int)(top - rect->top) + lineHeight;
+    return total;
+}
+
+// ---- Window device contexts -------------------------------------------------------
+HDC PlatformCreateWindowDC(HBITMAP surface)
+{
+    Dc* dc = newDc();
+    dc->windowDc = true;
+    Object* o = toObject(surface);
+    if (o && o->kind == Kind::Bitmap) {
+        dc->surface = static_cast<Bitmap*>(o);
+        ++dc->surface->selected;
+    }
+    return reinterpret_cast<HDC>(dc);
+}
+
+void PlatformSetWindowDCArea(HDC hdc, int originX, int originY, HRGN visible)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc)
+        return;
+    dc->originX = originX;
+    dc->originY = originY;
+    Object* o = toObject(visible);
+    dc->limited = o && o->kind == Kind::Region;
+    dc->visible = dc->limited ? static_cast<Region*>(o)->rects : std::vector<RECT>();
+}
+
+void PlatformResetDC(HDC hdc)
+{
+    Dc* dc = toDc(hdc);
+    if (!dc)
+        return;
+    Bitmap* surface = dc->surface;
+    Bitmap* bitmap = dc->bitmap;
+    releaseSelections(dc);
+    Dc fresh;
+    fresh.windowDc = dc->windowDc;
+    fresh.surface = surface;
+    fresh.bitmap = bitmap;
+    fresh.originX = dc->originX;
+    fresh.originY = dc->originY;
+    fresh.limited = dc->limited;
+    fresh.visible = dc->visible;
+    fresh.brush = stockBrush(WHITE_BRUSH);
+    fresh.pen = stockPen(BLACK_PEN);
+    *dc = fresh;
+    for (Object* o : std::initializer_list<Object*>{dc->bitmap, dc->surface, dc->brush, dc->pen})
+        if (o)
+            ++o->selected;
 }

@@ -14,6 +14,9 @@ struct SDL_Window;
 // the desktop, and any window may change size later (WM_SIZE): present to
 // the size SDL_GL_GetDrawableSize reports at the time.
 SDL_Window* PlatformSdlWindow(HWND hwnd);
+// The same for a window whose drawable OpenGL takes (the Direct3D device):
+// the layer no longer shows the window's GDI surface on it.
+SDL_Window* PlatformGLWindow(HWND hwnd);
 
 // SDL chooses the X11 visual when the window is created, so attributes that
 // shape the default framebuffer (double buffer, depth, stencil, samples,

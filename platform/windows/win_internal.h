@@ -26,6 +26,14 @@ unsigned PlatformIdleWaitCount();
 // Drops every queued message and the pending WM_QUIT (between tests).
 void PlatformResetMessageQueue();
 
+// ---- Keyboard -------------------------------------------------------------------
+// Turns waiting SDL events into messages now; window-state changes (focus)
+// reach their windows during the call.
+void PlatformPumpEvents();
+// The keys down now, by SDL scancode (512 entries), after the waiting input
+// has been turned into messages (DirectInput reads the keyboard here).
+void PlatformKeyboardScancodes(bool down[512]);
+
 // ---- Cursor -----------------------------------------------------------------------
 // Whether the cursor would show now (current cursor not null and display
 // count >= 0).

@@ -2,6 +2,7 @@
 #include "windows.h"
 #include "sdl_window.h"
 #include "win_internal.h"
+#include "win_window.h"
 
 #include <SDL.h>
 
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+using win::Window;
+
 namespace {
 
 struct WindowClass {
@@ -20,30 +23,19 @@ struct WindowClass {
     HINSTANCE instance;
     WNDCLASSA wc;
     ATOM atom;
+    bool system = false; // the layer's own control classes, for any instance
 };
 
-struct Window {
-    HWND handle = nullptr;
-    SDL_Window* sdl = nullptr;
-    Uint32 sdlId = 0;
-    WNDPROC proc = nullptr;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    HCURSOR classCursor = nullptr;
-    int x = 0, y = 0; // outer position
-    // A full-screen popup keeps the size it was created with as its client
-    // area, as a display-mode change would give it, whatever the desktop's.
-    bool fullScreen = false;
-    int fullWidth = 0, fullHeight = 0;
-    bool visible = false;
-    bool active = false;
-    bool minimized = false;
-    bool destroying = false;
-};
+// Mouse and keyboard input is queued for its top-level window and goes to
+// the window under the pointer, the capturing window or the focus window
+// when it is taken from the queue.
+enum class Route { None, Mouse, Key };
 
 struct Queued {
     MSG msg;
     std::string chars; // what TranslateMessage makes of a key-down
+    Route route = Route::None;
+    POINT client = {0, 0}; // mouse: in the top-level window's client area
 };
 
 std::vector<WindowClass> g_classes;
@@ -51,6 +43,12 @@ ATOM g_nextAtom = 0xC000;
 std::map<HWND, Window*> g_windows;
 uintptr_t g_nextHandle = 0x10000;
 HWND g_activeWindow = nullptr;
+HWND g_focus = nullptr;
+HWND g_capture = nullptr;
+POINT g_cursorPos = {0, 0};   // screen
+DWORD g_lastMessagePos = 0;   // GetMessagePos
+WPARAM g_mouseButtons = 0;    // MK_ flags of the buttons down
+WPARAM g_retrievedButtons = 0; // the same as of the last mouse message retrieved
 
 std::deque<Queued> g_posted;
 std::deque<Queued> g_input;
@@ -64,6 +62,7 @@ std::string g_lastKeyChars;
 
 bool g_keyDown[256];
 bool g_keyToggled[256];
+bool g_scancodeDown[SDL_NUM_SCANCODES];
 
 PlatformBeforeWindowHook g_beforeWindowHook = nullptr;
 PlatformIdleWaitHook g_idleHook = nullptr;
@@ -103,8 +102,6 @@ HCURSOR g_cursor = cursorHandle(0);
 int g_cursorCount = 0;
 
 char g_applicationIcon;
-const int kStockCount = 20;
-char g_stockObjects[kStockCount];
 
 void applyCursor()
 {
@@ -133,20 +130,71 @@ Window* findWindow(HWND h)
 Window* findSdlWindow(Uint32 id)
 {
     for (auto& kv : g_windows)
-        if (kv.second->sdlId == id && !kv.second->destroying)
+        if (kv.second->sdl && kv.second->sdlId == id && !kv.second->destroying)
             return kv.second;
     return nullptr;
 }
 
+void registerSystemClasses()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    struct {
+        const char* name;
+        WNDPROC proc;
+        UINT style;
+    } const classes[] = {
+        {"BUTTON", win::ButtonProc, CS_DBLCLKS | CS_PARENTDC | CS_GLOBALCLASS},
+        {"COMBOBOX", win::ComboBoxProc, CS_DBLCLKS | CS_PARENTDC | CS_GLOBALCLASS},
+        {"ComboLBox", win::ComboListProc, CS_DBLCLKS | CS_GLOBALCLASS},
+    };
+    for (const auto& c : classes) {
+        WindowClass wc;
+        wc.name = c.name;
+        wc.instance = nullptr;
+        std::memset(&wc.wc, 0, sizeof wc.wc);
+        wc.wc.style = c.style;
+        wc.wc.lpfnWndProc = c.proc;
+        wc.wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        wc.atom = g_nextAtom++;
+        wc.system = true;
+        g_classes.push_back(wc);
+    }
+}
+
 WindowClass* findClass(LPCSTR name, HINSTANCE instance, bool anyInstance)
 {
+    registerSystemClasses();
     for (auto& c : g_classes) {
         bool nameMatch = IS_INTRESOURCE(name) ? c.atom == (ATOM)(uintptr_t)name
                                               : strcasecmp(c.name.c_str(), name) == 0;
-        if (nameMatch && (anyInstance || c.instance == instance))
+        if (nameMatch && (anyInstance || c.instance == instance || c.system))
             return &c;
     }
     return nullptr;
+}
+
+HWND parentOf(HWND h)
+{
+    Window* w = findWindow(h);
+    return w ? w->parent : nullptr;
+}
+
+HWND topLevelOf(HWND h)
+{
+    Window* w = findWindow(h);
+    return w ? win::topLevel(w)->handle : nullptr;
+}
+
+// Whether `h` is `ancestor` or lies inside it.
+bool within(HWND h, HWND ancestor)
+{
+    for (; h; h = parentOf(h))
+        if (h == ancestor)
+            return true;
+    return false;
 }
 
 // Nominal frame: border on the left, right and bottom; border plus caption on top.
@@ -196,16 +244,7 @@ void setActive(HWND h, bool active, bool minimized)
     sendTo(h, WM_ACTIVATE, MAKEWPARAM(active ? WA_ACTIVE : WA_INACTIVE, minimized ? 1 : 0), 0);
 }
 
-void clientSize(Window* w, int& cw, int& ch)
-{
-    cw = ch = 0;
-    if (w && w->fullScreen) {
-        cw = w->fullWidth;
-        ch = w->fullHeight;
-    } else if (w && w->sdl) {
-        SDL_GL_GetDrawableSize(w->sdl, &cw, &ch);
-    }
-}
+using win::clientSize;
 
 void dropMessagesOf(HWND h)
 {
@@ -380,7 +419,7 @@ HWND inputTarget(Uint32 windowId)
     return g_activeWindow;
 }
 
-void queueInput(HWND h, UINT message, WPARAM wParam, LPARAM lParam, std::string chars = std::string())
+Queued& queueInput(HWND h, UINT message, WPARAM wParam, LPARAM lParam, std::string chars = std::string())
 {
     Queued q;
     q.msg.hwnd = h;
@@ -388,9 +427,70 @@ void queueInput(HWND h, UINT message, WPARAM wParam, LPARAM lParam, std::string 
     q.msg.wParam = wParam;
     q.msg.lParam = lParam;
     q.msg.time = timeGetTime();
-    q.msg.pt.x = q.msg.pt.y = 0;
+    q.msg.pt = g_cursorPos;
     q.chars = std::move(chars);
     g_input.push_back(std::move(q));
+    return g_input.back();
+}
+
+// The topmost visible, enabled window at client point p of `parent`, or
+// `parent` itself; p becomes the point in that window's client area.
+HWND hitChild(HWND parent, POINT& p)
+{
+    // Overlays first, then the others, each from the top of the z-order.
+    std::vector<Window*> kids = win::childrenOf(parent);
+    std::vector<Window*> order;
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it)
+        if ((*it)->overlay)
+            order.push_back(*it);
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it)
+        if (!(*it)->overlay)
+            order.push_back(*it);
+    for (Window* k : order) {
+        if (!k->visible || (k->style & WS_DISABLED))
+            continue;
+        if (p.x >= k->x && p.y >= k->y && p.x < k->x + k->width && p.y < k->y + k->height) {
+            POINT inner = {p.x - k->x, p.y - k->y};
+            HWND h = hitChild(k->handle, inner);
+            p = inner;
+            return h;
+        }
+    }
+    return parent;
+}
+
+// Where a mouse message at client point p of top-level window `top` goes:
+// the capturing window, else the window under the pointer inside the
+// window's shape; null when it goes nowhere. p becomes the target's client
+// point.
+HWND routeMouse(HWND top, POINT& p)
+{
+    Window* t = findWindow(top);
+    if (!t || t->destroying)
+        return nullptr;
+    if (Window* c = win::live(g_capture)) {
+        int ox, oy;
+        win::clientOrigin(c, ox, oy);
+        if (win::topLevel(c) == t) {
+            p.x -= ox;
+            p.y -= oy;
+        } else {
+            // Another top-level window: through the screen.
+            int sx, sy, cx, cy;
+            win::screenOrigin(t, sx, sy);
+            win::screenOrigin(win::topLevel(c), cx, cy);
+            p.x += sx - cx - ox;
+            p.y += sy - cy - oy;
+        }
+        return c->handle;
+    }
+    if (t->region) {
+        int fx, fy;
+        win::frameOffset(t, fx, fy);
+        if (!PtInRegion(t->region, p.x + fx, p.y + fy))
+            return nullptr;
+    }
+    return hitChild(top, p);
 }
 
 void setKey(BYTE vk, bool down, bool repeat)
@@ -411,6 +511,8 @@ void keyEvent(const SDL_KeyboardEvent& e, const std::string& text)
     bool alt = (mod & KMOD_ALT) != 0 || vk == VK_MENU;
     bool ctrl = (mod & KMOD_CTRL) != 0;
     bool wasDown = g_keyDown[vk];
+    if (e.keysym.scancode > SDL_SCANCODE_UNKNOWN && e.keysym.scancode < SDL_NUM_SCANCODES)
+        g_scancodeDown[e.keysym.scancode] = down;
     setKey(vk, down, e.repeat != 0);
     switch (e.keysym.sym) {
     case SDLK_LSHIFT: setKey(VK_LSHIFT, down, e.repeat != 0); break;
@@ -420,6 +522,11 @@ void keyEvent(const SDL_KeyboardEvent& e, const std::string& text)
     case SDLK_LALT: setKey(VK_LMENU, down, e.repeat != 0); break;
     case SDLK_RALT: setKey(VK_RMENU, down, e.repeat != 0); break;
     default: break;
+    }
+    // Shift, Ctrl and Alt stay down while either of their two keys is.
+    if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU) {
+        BYTE left = vk == VK_SHIFT ? VK_LSHIFT : vk == VK_CONTROL ? VK_LCONTROL : VK_LMENU;
+        g_keyDown[vk] = g_keyDown[left] || g_keyDown[left + 1];
     }
     if (!h)
         return;
@@ -436,10 +543,10 @@ void keyEvent(const SDL_KeyboardEvent& e, const std::string& text)
         if (char c = controlChar(vk, mod))
             chars += c;
         chars += text;
-        queueInput(h, sys ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, lp, chars);
+        queueInput(h, sys ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, lp, chars).route = Route::Key;
     } else {
         lp |= (LPARAM)3 << 30;
-        queueInput(h, sys ? WM_SYSKEYUP : WM_KEYUP, vk, lp);
+        queueInput(h, sys ? WM_SYSKEYUP : WM_KEYUP, vk, lp).route = Route::Key;
     }
 }
 
@@ -467,9 +574,24 @@ void windowEvent(const SDL_WindowEvent& e)
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
         int cw, ch;
         clientSize(w, cw, ch);
+        win::resized(w);
         sendTo(h, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cw, ch));
         break;
     }
+    case SDL_WINDOWEVENT_MOVED:
+        if (!w->fullScreen) {
+            int fx, fy;
+            win::frameOffset(w, fx, fy);
+            if (w->x != e.data1 - fx || w->y != e.data2 - fy) {
+                w->x = e.data1 - fx;
+                w->y = e.data2 - fy;
+                sendTo(h, WM_MOVE, 0, MAKELPARAM(e.data1, e.data2));
+            }
+        }
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+        w->surfaceDirty = w->surface != nullptr;
+        break;
     case SDL_WINDOWEVENT_ENTER:
         sendTo(h, WM_SETCURSOR, (WPARAM)h, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         break;
@@ -481,20 +603,39 @@ void windowEvent(const SDL_WindowEvent& e)
     }
 }
 
+WPARAM keyFlags()
+{
+    return g_mouseButtons | (g_keyDown[VK_SHIFT] ? MK_SHIFT : 0) | (g_keyDown[VK_CONTROL] ? MK_CONTROL : 0);
+}
+
+void queueMouse(HWND top, UINT message, int x, int y)
+{
+    Window* t = findWindow(top);
+    int sx = 0, sy = 0;
+    if (t)
+        win::screenOrigin(t, sx, sy);
+    g_cursorPos = {sx + x, sy + y};
+    Queued& q = queueInput(top, message, keyFlags(), MAKELPARAM(x, y));
+    q.route = Route::Mouse;
+    q.client = {x, y};
+}
+
 void mouseButton(const SDL_MouseButtonEvent& e)
 {
     HWND h = inputTarget(e.windowID);
     if (!h)
         return;
     UINT m;
+    WPARAM flag;
     bool down = e.type == SDL_MOUSEBUTTONDOWN;
     switch (e.button) {
-    case SDL_BUTTON_LEFT: m = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
-    case SDL_BUTTON_RIGHT: m = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
-    case SDL_BUTTON_MIDDLE: m = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+    case SDL_BUTTON_LEFT: m = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; flag = MK_LBUTTON; break;
+    case SDL_BUTTON_RIGHT: m = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; flag = MK_RBUTTON; break;
+    case SDL_BUTTON_MIDDLE: m = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; flag = MK_MBUTTON; break;
     default: return;
     }
-    queueInput(h, m, 0, MAKELPARAM(e.x, e.y));
+    g_mouseButtons = down ? (g_mouseButtons | flag) : (g_mouseButtons & ~flag);
+    queueMouse(h, m, e.x, e.y);
 }
 
 // Turns waiting SDL events into messages: input is queued, window-state
@@ -538,8 +679,11 @@ void pump()
         case SDL_MOUSEMOTION: {
             HWND h = inputTarget(e.motion.windowID);
             if (h) {
-                sendTo(h, WM_SETCURSOR, (WPARAM)h, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-                queueInput(h, WM_MOUSEMOVE, 0, MAKELPARAM(e.motion.x, e.motion.y));
+                POINT p = {e.motion.x, e.motion.y};
+                HWND under = g_capture ? nullptr : routeMouse(h, p);
+                if (under)
+                    sendTo(under, WM_SETCURSOR, (WPARAM)under, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+                queueMouse(h, WM_MOUSEMOVE, e.motion.x, e.motion.y);
             }
             break;
         }
@@ -547,6 +691,16 @@ void pump()
         case SDL_MOUSEBUTTONUP:
             mouseButton(e.button);
             break;
+        case SDL_MOUSEWHEEL: {
+            // The wheel turns for the focus window.
+            HWND h = inputTarget(e.wheel.windowID);
+            int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+            if (h && notches)
+                queueInput(h, WM_MOUSEWHEEL, MAKEWPARAM(keyFlags(), (WORD)(SHORT)(notches * 120)),
+                           MAKELPARAM(g_cursorPos.x, g_cursorPos.y))
+                    .route = Route::Key;
+            break;
+        }
         default:
             break; // SDL_QUIT and the rest: the window's own close comes as SDL_WINDOWEVENT_CLOSE
         }
@@ -566,14 +720,51 @@ bool matches(const MSG& m, HWND h, UINT lo, UINT hi)
     return m.message >= lo && m.message <= hi;
 }
 
-// Finds the next message: posted ones, then input, then WM_QUIT.
+bool inRange(UINT message, UINT lo, UINT hi)
+{
+    return (lo == 0 && hi == 0) || (message >= lo && message <= hi);
+}
+
+// Sends input to the window it goes to now; false when it goes nowhere.
+bool routeInput(Queued& q)
+{
+    if (q.route == Route::Key) {
+        HWND top = topLevelOf(q.msg.hwnd);
+        if (g_focus && top && topLevelOf(g_focus) == top && win::live(g_focus))
+            q.msg.hwnd = g_focus;
+        return true;
+    }
+    if (q.route != Route::Mouse)
+        return true;
+    POINT p = q.client;
+    HWND target = routeMouse(q.msg.hwnd, p);
+    if (!target)
+        return false;
+    q.msg.hwnd = target;
+    q.msg.lParam = MAKELPARAM(p.x, p.y);
+    q.route = Route::None;
+    return true;
+}
+
+// Finds the next message: posted ones, then input, then WM_QUIT, then
+// WM_PAINT for a window that needs painting.
 bool take(LPMSG out, HWND h, UINT lo, UINT hi, bool remove)
 {
     for (std::deque<Queued>* q : {&g_posted, &g_input}) {
-        for (auto it = q->begin(); it != q->end(); ++it) {
-            if (!matches(it->msg, h, lo, hi))
+        for (auto it = q->begin(); it != q->end();) {
+            if (q == &g_input && !routeInput(*it)) {
+                it = q->erase(it);
                 continue;
+            }
+            if (!matches(it->msg, h, lo, hi)) {
+                ++it;
+                continue;
+            }
             Queued item = *it;
+            g_lastMessagePos = (DWORD)MAKELONG(item.msg.pt.x, item.msg.pt.y);
+            if (remove && item.msg.message >= WM_MOUSEFIRST && item.msg.message <= WM_MOUSELAST &&
+                item.msg.message != WM_MOUSEWHEEL)
+                g_retrievedButtons = item.msg.wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
             if (remove) {
                 q->erase(it);
                 if (item.msg.message == WM_KEYDOWN || item.msg.message == WM_SYSKEYDOWN) {
@@ -587,6 +778,7 @@ bool take(LPMSG out, HWND h, UINT lo, UINT hi, bool remove)
             return true;
         }
     }
+    // WM_QUIT comes whatever the filter asks for.
     if (g_quitPending) {
         if (out) {
             std::memset(out, 0, sizeof *out);
@@ -598,6 +790,19 @@ bool take(LPMSG out, HWND h, UINT lo, UINT hi, bool remove)
             g_quitPending = false;
         return true;
     }
+    if (inRange(WM_PAINT, lo, hi) && h != (HWND)(intptr_t)-1) {
+        if (Window* w = win::nextToPaint(h)) {
+            if (out) {
+                std::memset(out, 0, sizeof *out);
+                out->hwnd = w->handle;
+                out->message = WM_PAINT;
+                out->time = timeGetTime();
+                out->pt = g_cursorPos;
+            }
+            return true;
+        }
+    }
+    win::presentSurfaces();
     return false;
 }
 
@@ -658,6 +863,15 @@ SDL_Window* PlatformSdlWindow(HWND hwnd)
     return w && !w->destroying ? w->sdl : nullptr;
 }
 
+SDL_Window* PlatformGLWindow(HWND hwnd)
+{
+    Window* w = findWindow(hwnd);
+    if (!w || w->destroying || !w->sdl)
+        return nullptr;
+    w->gl = true;
+    return w->sdl;
+}
+
 void PlatformSetBeforeWindowHook(PlatformBeforeWindowHook hook)
 {
     g_beforeWindowHook = hook;
@@ -683,18 +897,23 @@ void PlatformResetMessageQueue()
     g_haveLastKey = false;
 }
 
+void PlatformPumpEvents()
+{
+    pump();
+}
+
+void PlatformKeyboardScancodes(bool down[512])
+{
+    pump();
+    static_assert(SDL_NUM_SCANCODES == 512, "scancode table size");
+    std::memcpy(down, g_scancodeDown, sizeof g_scancodeDown);
+}
+
 bool PlatformCursorVisible()
 {
     return g_cursor && g_cursorCount >= 0;
 }
 
-int PlatformStockObjectIndex(HGDIOBJ object)
-{
-    char* p = static_cast<char*>(object);
-    if (p >= g_stockObjects && p < g_stockObjects + kStockCount)
-        return (int)(p - g_stockObjects);
-    return -1;
-}
 
 // ---- Classes ----------------------------------------------------------------------
 ATOM RegisterClassA(const WNDCLASSA* wc)
@@ -737,6 +956,79 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance)
 }
 
 // ---- Windows ---------------------------------------------------------------------
+namespace {
+
+// Shaped SDL windows exist only where the video driver has them.
+bool driverShapesWindows()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, "x11") == 0;
+}
+
+SDL_Window* createSdlWindow(const char* title, int x, int y, int w, int h, Uint32 flags, bool& shaped)
+{
+    shaped = false;
+    // A borderless window that is not full screen may get a shape later.
+    if ((flags & SDL_WINDOW_BORDERLESS) && !(flags & SDL_WINDOW_FULLSCREEN_DESKTOP) && driverShapesWindows()) {
+        if (SDL_Window* sdl = SDL_CreateShapedWindow(title, (unsigned)std::max(0, x), (unsigned)std::max(0, y),
+                                                     (unsigned)w, (unsigned)h, flags)) {
+            shaped = true;
+            return sdl;
+        }
+    }
+    return SDL_CreateWindow(title, x, y, w, h, flags);
+}
+
+HWND newHandle()
+{
+    HWND h = (HWND)g_nextHandle;
+    g_nextHandle += 0x10;
+    return h;
+}
+
+void moveFocusOutOf(HWND gone)
+{
+    if (g_focus && within(g_focus, gone)) {
+        HWND parent = parentOf(gone);
+        g_focus = parent && !findWindow(parent)->destroying ? topLevelOf(parent) : nullptr;
+    }
+}
+
+void destroyTree(HWND hwnd)
+{
+    Window* w = findWindow(hwnd);
+    if (!w || w->destroying)
+        return;
+    w->destroying = true;
+    if (g_capture && within(g_capture, hwnd)) {
+        HWND old = g_capture;
+        g_capture = nullptr;
+        sendTo(old, WM_CAPTURECHANGED, 0, 0);
+    }
+    moveFocusOutOf(hwnd);
+    sendTo(hwnd, WM_DESTROY, 0, 0);
+    for (Window* child : win::childrenOf(hwnd))
+        destroyTree(child->handle);
+    sendTo(hwnd, WM_NCDESTROY, 0, 0);
+    dropMessagesOf(hwnd);
+    if (g_activeWindow == hwnd)
+        g_activeWindow = nullptr;
+    w = findWindow(hwnd);
+    win::releasePaint(w);
+    if (w->sdl)
+        SDL_DestroyWindow(w->sdl);
+    g_windows.erase(hwnd);
+    delete w;
+}
+
+// The rectangle a child covers in its parent's client area.
+RECT childRect(const Window* w)
+{
+    return {w->x, w->y, w->x + w->width, w->y + w->height};
+}
+
+} // namespace
+
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {
@@ -751,6 +1043,12 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
+    bool child = (style & WS_CHILD) != 0;
+    Window* parentWindow = parent ? findWindow(parent) : nullptr;
+    if (child && (!parentWindow || parentWindow->destroying)) {
+        SetLastError(parent ? ERROR_INVALID_WINDOW_HANDLE : ERROR_TLW_WITH_WSCHILD);
+        return nullptr;
+    }
     if (!PlatformEnsureVideo()) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -759,48 +1057,63 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         x = y = 0;
     if (width == CW_USEDEFAULT)
         width = 640, height = 480;
-    bool fullScreen = isFullScreenStyle(style, x, y);
-    int border, caption;
-    frameMetrics(style, border, caption);
-    int cw = std::max(1, width - 2 * border);
-    int ch = std::max(1, height - 2 * border - caption);
 
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (fullScreen)
-        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    else if ((style & WS_CAPTION) != WS_CAPTION)
-        flags |= SDL_WINDOW_BORDERLESS;
-    else if (style & WS_THICKFRAME)
-        flags |= SDL_WINDOW_RESIZABLE;
-    if (g_beforeWindowHook)
-        g_beforeWindowHook();
-    if (!g_glLoaded) {
-        // One lasting reference: the GL library then stays loaded while
-        // windows come and go, instead of being loaded and unloaded with each.
-        g_glLoaded = SDL_GL_LoadLibrary(nullptr) == 0;
-    }
-    const char* title = windowName ? windowName : "";
-    SDL_Window* sdl = SDL_CreateWindow(title, x + border, y + border + caption, cw, ch, flags);
-    if (!sdl) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
     Window* w = new Window;
-    w->handle = (HWND)g_nextHandle;
-    g_nextHandle += 0x10;
-    w->sdl = sdl;
-    w->sdlId = SDL_GetWindowID(sdl);
+    w->handle = newHandle();
     w->proc = cls->wc.lpfnWndProc;
     w->style = style & ~WS_VISIBLE;
     w->exStyle = exStyle;
+    w->classStyle = cls->wc.style;
     w->classCursor = cls->wc.hCursor;
+    w->classBrush = cls->wc.hbrBackground;
+    w->instance = instance;
+    w->text = windowName && !IS_INTRESOURCE(windowName) ? windowName : "";
     w->x = x;
     w->y = y;
-    w->fullScreen = fullScreen;
-    w->fullWidth = cw;
-    w->fullHeight = ch;
+    if (child) {
+        w->parent = parent;
+        w->id = (LONG_PTR)(intptr_t)menu;
+        w->width = std::max(0, width);
+        w->height = std::max(0, height);
+    } else {
+        bool fullScreen = isFullScreenStyle(style, x, y);
+        int border, caption;
+        frameMetrics(style, border, caption);
+        int cw = std::max(1, width - 2 * border);
+        int ch = std::max(1, height - 2 * border - caption);
+        Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+        if (fullScreen)
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+        else if ((style & WS_CAPTION) != WS_CAPTION)
+            flags |= SDL_WINDOW_BORDERLESS;
+        else if (style & WS_THICKFRAME)
+            flags |= SDL_WINDOW_RESIZABLE;
+        if (g_beforeWindowHook)
+            g_beforeWindowHook();
+        if (!g_glLoaded) {
+            // One lasting reference: the GL library then stays loaded while
+            // windows come and go, instead of being loaded and unloaded with each.
+            g_glLoaded = SDL_GL_LoadLibrary(nullptr) == 0;
+        }
+        const char* title = w->text.c_str();
+        bool shaped = false;
+        SDL_Window* sdl = createSdlWindow(title, x + border, y + border + caption, cw, ch, flags, shaped);
+        if (!sdl) {
+            delete w;
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+        w->sdl = sdl;
+        w->sdlId = SDL_GetWindowID(sdl);
+        w->shaped = shaped;
+        w->fullScreen = fullScreen;
+        w->fullWidth = cw;
+        w->fullHeight = ch;
+    }
     HWND h = w->handle;
     g_windows[h] = w;
+    if (w->shaped)
+        win::applyShape(w); // the whole rectangle until a region comes
 
     CREATESTRUCTA cs;
     cs.lpCreateParams = param;
@@ -842,15 +1155,14 @@ BOOL DestroyWindow(HWND hwnd)
     w = findWindow(hwnd);
     if (!w || w->destroying)
         return TRUE;
-    w->destroying = true;
-    sendTo(hwnd, WM_DESTROY, 0, 0);
-    sendTo(hwnd, WM_NCDESTROY, 0, 0);
-    dropMessagesOf(hwnd);
-    if (g_activeWindow == hwnd)
-        g_activeWindow = nullptr;
-    SDL_DestroyWindow(w->sdl);
-    g_windows.erase(hwnd);
-    delete w;
+    HWND parent = w->parent;
+    RECT area = childRect(w);
+    bool wasShown = w->parent && win::shown(w);
+    destroyTree(hwnd);
+    // The parent shows again where the child was.
+    if (wasShown)
+        if (Window* p = win::live(parent))
+            win::invalidate(p, &area, true);
     return TRUE;
 }
 
@@ -866,6 +1178,24 @@ BOOL ShowWindow(HWND hwnd, int cmdShow)
     if (!w)
         return FALSE;
     BOOL wasVisible = w->visible ? TRUE : FALSE;
+    if (w->parent) {
+        bool show = cmdShow != SW_HIDE;
+        if (show == w->visible)
+            return wasVisible;
+        w->visible = show;
+        sendTo(hwnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
+        Window* p = win::live(w->parent);
+        if (!findWindow(hwnd) || !p)
+            return wasVisible;
+        RECT area = childRect(w);
+        if (show)
+            win::invalidate(w, nullptr, true);
+        else
+            win::invalidate(p, &area, true);
+        if (!show)
+            moveFocusOutOf(hwnd);
+        return wasVisible;
+    }
     switch (cmdShow) {
     case SW_HIDE:
         if (w->visible) {
@@ -890,6 +1220,7 @@ BOOL ShowWindow(HWND hwnd, int cmdShow)
         if (!w->visible) {
             w->visible = true;
             SDL_ShowWindow(w->sdl);
+            win::invalidate(w, nullptr, true);
         }
         setActive(hwnd, true, false);
         break;
@@ -905,20 +1236,77 @@ BOOL ShowWindow(HWND hwnd, int cmdShow)
             setActive(hwnd, true, false);
             if (!findWindow(hwnd))
                 break;
+            if (!g_focus || topLevelOf(g_focus) != hwnd)
+                g_focus = hwnd;
             sendTo(hwnd, WM_SETFOCUS, 0, 0);
             int cw, ch;
             clientSize(findWindow(hwnd), cw, ch);
             sendTo(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cw, ch));
             sendTo(hwnd, WM_MOVE, 0, 0);
+            if (Window* still = findWindow(hwnd))
+                win::invalidate(still, nullptr, true);
         }
         break;
     }
     return wasVisible;
 }
 
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
+{
+    Window* w = win::live(hwnd);
+    if (!w) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    width = std::max(0, width);
+    height = std::max(0, height);
+    if (w->parent) {
+        RECT before = childRect(w);
+        bool moved = w->x != x || w->y != y, sized = w->width != width || w->height != height;
+        w->x = x;
+        w->y = y;
+        w->width = width;
+        w->height = height;
+        if (moved)
+            sendTo(hwnd, WM_MOVE, 0, MAKELPARAM(x, y));
+        if (sized)
+            sendTo(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
+        if (repaint && win::shown(w)) {
+            if (Window* p = win::live(w->parent))
+                win::invalidate(p, &before, true);
+            if (Window* again = win::live(hwnd))
+                win::invalidate(again, nullptr, true);
+        }
+        return TRUE;
+    }
+    if (w->fullScreen)
+        return TRUE;
+    int fx, fy;
+    win::frameOffset(w, fx, fy);
+    int border, caption;
+    frameMetrics(w->style, border, caption);
+    w->x = x;
+    w->y = y;
+    SDL_SetWindowPosition(w->sdl, x + fx, y + fy);
+    SDL_SetWindowSize(w->sdl, std::max(1, width - 2 * border), std::max(1, height - 2 * border - caption));
+    sendTo(hwnd, WM_MOVE, 0, MAKELPARAM(x + fx, y + fy));
+    if (Window* again = win::live(hwnd)) {
+        win::resized(again);
+        if (repaint)
+            win::invalidate(again, nullptr, true);
+    }
+    return TRUE;
+}
+
 BOOL UpdateWindow(HWND hwnd)
 {
-    return IsWindow(hwnd);
+    Window* w = win::live(hwnd);
+    if (!w)
+        return FALSE;
+    // Paints the window now if it needs it, before any other message.
+    if (w->needsPaint && win::shown(w))
+        sendTo(hwnd, WM_PAINT, 0, 0);
+    return TRUE;
 }
 
 BOOL GetClientRect(HWND hwnd, LPRECT rect)
@@ -943,6 +1331,13 @@ BOOL GetWindowRect(HWND hwnd, LPRECT rect)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
+    if (w->parent) {
+        int ox, oy, sx, sy;
+        win::clientOrigin(w, ox, oy);
+        win::screenOrigin(win::topLevel(w), sx, sy);
+        *rect = {sx + ox, sy + oy, sx + ox + w->width, sy + oy + w->height};
+        return TRUE;
+    }
     int cw, ch;
     clientSize(w, cw, ch);
     RECT r = {w->x, w->y, 0, 0};
@@ -951,6 +1346,32 @@ BOOL GetWindowRect(HWND hwnd, LPRECT rect)
     r.right = r.left + cw + 2 * border;
     r.bottom = r.top + ch + 2 * border + caption;
     *rect = r;
+    return TRUE;
+}
+
+BOOL ScreenToClient(HWND hwnd, LPPOINT point)
+{
+    Window* w = findWindow(hwnd);
+    if (!w || !point)
+        return FALSE;
+    int ox, oy, sx, sy;
+    win::clientOrigin(w, ox, oy);
+    win::screenOrigin(win::topLevel(w), sx, sy);
+    point->x -= sx + ox;
+    point->y -= sy + oy;
+    return TRUE;
+}
+
+BOOL ClientToScreen(HWND hwnd, LPPOINT point)
+{
+    Window* w = findWindow(hwnd);
+    if (!w || !point)
+        return FALSE;
+    int ox, oy, sx, sy;
+    win::clientOrigin(w, ox, oy);
+    win::screenOrigin(win::topLevel(w), sx, sy);
+    point->x += sx + ox;
+    point->y += sy + oy;
     return TRUE;
 }
 
@@ -974,11 +1395,144 @@ BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD)
 
 BOOL SetWindowTextA(HWND hwnd, LPCSTR text)
 {
+    if (!win::live(hwnd))
+        return FALSE;
+    return sendTo(hwnd, WM_SETTEXT, 0, (LPARAM)(text ? text : "")) ? TRUE : FALSE;
+}
+
+int GetWindowTextA(HWND hwnd, LPSTR text, int size)
+{
+    if (!text || size <= 0)
+        return 0;
+    text[0] = '\0';
+    if (!win::live(hwnd))
+        return 0;
+    return (int)sendTo(hwnd, WM_GETTEXT, (WPARAM)size, (LPARAM)text);
+}
+
+int GetWindowTextLengthA(HWND hwnd)
+{
+    return win::live(hwnd) ? (int)sendTo(hwnd, WM_GETTEXTLENGTH, 0, 0) : 0;
+}
+
+HWND GetParent(HWND hwnd)
+{
     Window* w = findWindow(hwnd);
+    return w ? w->parent : nullptr;
+}
+
+BOOL IsChild(HWND parent, HWND hwnd)
+{
+    return parent && hwnd != parent && within(hwnd, parent) ? TRUE : FALSE;
+}
+
+BOOL IsWindowVisible(HWND hwnd)
+{
+    Window* w = win::live(hwnd);
+    return w && win::shown(w) ? TRUE : FALSE;
+}
+
+BOOL IsWindowEnabled(HWND hwnd)
+{
+    Window* w = win::live(hwnd);
+    return w && !(w->style & WS_DISABLED) ? TRUE : FALSE;
+}
+
+BOOL EnableWindow(HWND hwnd, BOOL enable)
+{
+    Window* w = win::live(hwnd);
     if (!w)
         return FALSE;
-    SDL_SetWindowTitle(w->sdl, text ? text : "");
-    return TRUE;
+    BOOL wasDisabled = (w->style & WS_DISABLED) ? TRUE : FALSE;
+    if ((enable != 0) == !wasDisabled)
+        return wasDisabled;
+    if (enable) {
+        w->style &= ~WS_DISABLED;
+    } else {
+        w->style |= WS_DISABLED;
+        if (g_focus && within(g_focus, hwnd))
+            moveFocusOutOf(hwnd);
+    }
+    sendTo(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
+    if (Window* again = win::live(hwnd))
+        win::invalidate(again, nullptr, true);
+    return wasDisabled;
+}
+
+HWND GetDlgItem(HWND parent, int id)
+{
+    for (Window* c : win::childrenOf(parent))
+        if (c->id == id && !c->destroying)
+            return c->handle;
+    return nullptr;
+}
+
+int GetDlgCtrlID(HWND hwnd)
+{
+    Window* w = findWindow(hwnd);
+    return w && w->parent ? (int)w->id : 0;
+}
+
+LONG_PTR GetWindowLongPtrA(HWND hwnd, int index)
+{
+    Window* w = findWindow(hwnd);
+    if (!w) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    switch (index) {
+    case GWL_WNDPROC: return (LONG_PTR)w->proc;
+    case GWL_HINSTANCE: return (LONG_PTR)w->instance;
+    case GWL_HWNDPARENT: return (LONG_PTR)w->parent;
+    case GWL_ID: return w->id;
+    case GWL_STYLE: return (LONG_PTR)(LONG)(w->style | (w->visible ? WS_VISIBLE : 0));
+    case GWL_EXSTYLE: return (LONG_PTR)(LONG)w->exStyle;
+    case GWL_USERDATA: return w->userData;
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+}
+
+LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value)
+{
+    Window* w = findWindow(hwnd);
+    if (!w) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    LONG_PTR old = GetWindowLongPtrA(hwnd, index);
+    switch (index) {
+    case GWL_WNDPROC:
+        w->proc = (WNDPROC)value;
+        break;
+    case GWL_ID:
+        w->id = value;
+        break;
+    case GWL_STYLE:
+        w->style = (DWORD)value & ~WS_VISIBLE;
+        break;
+    case GWL_EXSTYLE:
+        w->exStyle = (DWORD)value;
+        break;
+    case GWL_USERDATA:
+        w->userData = value;
+        break;
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return old;
+}
+
+LONG GetWindowLongA(HWND hwnd, int index)
+{
+    return (LONG)GetWindowLongPtrA(hwnd, index);
+}
+
+LONG SetWindowLongA(HWND hwnd, int index, LONG value)
+{
+    return (LONG)SetWindowLongPtrA(hwnd, index, value);
 }
 
 HWND GetForegroundWindow()
@@ -993,7 +1547,56 @@ HWND GetActiveWindow()
 
 HWND GetFocus()
 {
+    if (g_focus && g_activeWindow && topLevelOf(g_focus) == g_activeWindow && win::live(g_focus))
+        return g_focus;
     return g_activeWindow;
+}
+
+HWND SetFocus(HWND hwnd)
+{
+    HWND old = GetFocus();
+    if (hwnd && !win::live(hwnd)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    if (hwnd == old)
+        return old;
+    if (hwnd) {
+        HWND top = topLevelOf(hwnd);
+        if (top != g_activeWindow)
+            setActive(top, true, false);
+    }
+    g_focus = hwnd;
+    if (old && win::live(old))
+        sendTo(old, WM_KILLFOCUS, (WPARAM)hwnd, 0);
+    if (hwnd && win::live(hwnd) && g_focus == hwnd)
+        sendTo(hwnd, WM_SETFOCUS, (WPARAM)old, 0);
+    return old;
+}
+
+HWND SetCapture(HWND hwnd)
+{
+    HWND old = g_capture;
+    if (hwnd && !win::live(hwnd))
+        return old;
+    g_capture = hwnd;
+    if (old && old != hwnd && win::live(old))
+        sendTo(old, WM_CAPTURECHANGED, 0, (LPARAM)hwnd);
+    return old;
+}
+
+BOOL ReleaseCapture()
+{
+    HWND old = g_capture;
+    g_capture = nullptr;
+    if (old && win::live(old))
+        sendTo(old, WM_CAPTURECHANGED, 0, 0);
+    return TRUE;
+}
+
+HWND GetCapture()
+{
+    return g_capture;
 }
 
 int GetSystemMetrics(int index)
@@ -1011,24 +1614,139 @@ int GetSystemMetrics(int index)
         return 8;
     case SM_CYCAPTION:
         return 23;
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+    case SM_CYVTHUMB:
+        return 17;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+        return 1;
+    case SM_CXEDGE:
+    case SM_CYEDGE:
+        return 2;
     default:
         return 0;
     }
 }
 
+namespace {
+
+// Drags the top-level window with the mouse until the left button is up
+// (the window procedure's caption drag). On X11 the pointer is followed on
+// the screen: a window that moves with the pointer sees no motion in it.
+void moveLoop(HWND top)
+{
+    Window* t = win::live(top);
+    if (!t || t->parent || t->fullScreen || !(g_retrievedButtons & MK_LBUTTON))
+        return;
+    POINT start = {(SHORT)LOWORD(g_lastMessagePos), (SHORT)HIWORD(g_lastMessagePos)};
+    int startX = t->x, startY = t->y;
+    bool onScreen = driverShapesWindows() && !g_idleHook;
+    auto follow = [&](POINT pt) {
+        Window* w = win::live(top);
+        int x = startX + pt.x - start.x, y = startY + pt.y - start.y;
+        if (w && (w->x != x || w->y != y)) {
+            int fx, fy;
+            win::frameOffset(w, fx, fy);
+            w->x = x;
+            w->y = y;
+            SDL_SetWindowPosition(w->sdl, x + fx, y + fy);
+            sendTo(top, WM_MOVE, 0, MAKELPARAM(x + fx, y + fy));
+        }
+    };
+    sendTo(top, WM_ENTERSIZEMOVE, 0, 0);
+    bool done = false;
+    while (!done && win::live(top)) {
+        pump();
+        bool any = false;
+        for (auto it = g_input.begin(); it != g_input.end() && !done;) {
+            if (it->route != Route::Mouse) {
+                ++it;
+                continue;
+            }
+            UINT m = it->msg.message;
+            POINT pt = it->msg.pt;
+            it = g_input.erase(it);
+            any = true;
+            if (m == WM_LBUTTONUP)
+                done = true;
+            else if (m == WM_MOUSEMOVE && !onScreen)
+                follow(pt);
+        }
+        if (onScreen) {
+            int gx, gy;
+            Uint32 buttons = SDL_GetGlobalMouseState(&gx, &gy);
+            follow({gx, gy});
+            if (!(buttons & SDL_BUTTON_LMASK))
+                done = true;
+        }
+        if (done || any)
+            continue;
+        if (onScreen)
+            SDL_WaitEventTimeout(nullptr, 10);
+        else
+            idleWait();
+    }
+    if (win::live(top))
+        sendTo(top, WM_EXITSIZEMOVE, 0, 0);
+}
+
+} // namespace
+
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    Window* w = findWindow(hwnd);
     switch (message) {
     case WM_NCCREATE:
         return TRUE;
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;
+    case WM_SETTEXT:
+        if (!w)
+            return FALSE;
+        w->text = lParam ? (const char*)lParam : "";
+        if (w->sdl)
+            SDL_SetWindowTitle(w->sdl, w->text.c_str());
+        return TRUE;
+    case WM_GETTEXT: {
+        if (!w || wParam == 0 || !lParam)
+            return 0;
+        size_t n = std::min(w->text.size(), (size_t)wParam - 1);
+        std::memcpy((char*)lParam, w->text.data(), n);
+        ((char*)lParam)[n] = '\0';
+        return (LRESULT)n;
+    }
+    case WM_GETTEXTLENGTH:
+        return w ? (LRESULT)w->text.size() : 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        if (BeginPaint(hwnd, &ps))
+            EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        if (!w || !w->classBrush)
+            return 0;
+        RECT r;
+        GetClientRect(hwnd, &r);
+        FillRect((HDC)wParam, &r, w->classBrush);
+        return 1;
+    }
+    case WM_NCLBUTTONDOWN:
+        if (wParam == HTCAPTION)
+            SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
+        return 0;
     case WM_SYSCOMMAND: {
-        Window* w = findWindow(hwnd);
+        if (w && w->parent)
+            return 0;
         switch (wParam & 0xFFF0) {
         case SC_CLOSE:
             SendMessageA(hwnd, WM_CLOSE, 0, 0);
+            break;
+        case SC_MOVE:
+            if ((wParam & 0x000F) == HTCAPTION)
+                moveLoop(hwnd);
             break;
         case SC_MINIMIZE:
             if (w) {
@@ -1048,23 +1766,28 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             }
             break;
         default:
-            break; // no menus, moves or sizes from the keyboard
+            break; // no menus, and no moves or sizes from the keyboard
         }
         return 0;
     }
     case WM_SYSKEYDOWN:
-        if (wParam == VK_F4 && (lParam & ((LPARAM)1 << 29)))
-            SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return 0;
     case WM_SYSKEYUP:
-        if (wParam == VK_MENU || wParam == VK_F10)
+        // A child's system keys belong to its top-level window.
+        if (w && w->parent)
+            return sendTo(w->parent, message, wParam, lParam);
+        if (message == WM_SYSKEYDOWN && wParam == VK_F4 && (lParam & ((LPARAM)1 << 29)))
+            SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        if (message == WM_SYSKEYUP && (wParam == VK_MENU || wParam == VK_F10))
             SendMessageA(hwnd, WM_SYSCOMMAND, SC_KEYMENU, 0);
         return 0;
     case WM_SETCURSOR:
+        // A child asks its parent first.
+        if (w && w->parent && sendTo(w->parent, WM_SETCURSOR, wParam, lParam))
+            return TRUE;
         if (LOWORD(lParam) == HTCLIENT) {
-            Window* w = findWindow(hwnd);
-            if (w && w->classCursor) {
-                SetCursor(w->classCursor);
+            Window* again = findWindow(hwnd);
+            if (again && again->classCursor) {
+                SetCursor(again->classCursor);
                 return TRUE;
             }
         }
@@ -1098,6 +1821,11 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 DWORD GetCurrentThreadId()
 {
     return 1;
+}
+
+DWORD GetMessagePos()
+{
+    return g_lastMessagePos;
 }
 
 BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)
@@ -1245,9 +1973,196 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name)
     return nullptr;
 }
 
-HGDIOBJ GetStockObject(int index)
+// ---- Rectangles ------------------------------------------------------------------------
+BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom)
 {
-    if (index < 0 || index >= kStockCount || index == 9)
-        return nullptr;
-    return &g_stockObjects[index];
+    if (!rect)
+        return FALSE;
+    *rect = {left, top, right, bottom};
+    return TRUE;
 }
+
+BOOL SetRectEmpty(LPRECT rect)
+{
+    return SetRect(rect, 0, 0, 0, 0);
+}
+
+BOOL IsRectEmpty(const RECT* rect)
+{
+    return !rect || rect->right <= rect->left || rect->bottom <= rect->top;
+}
+
+BOOL PtInRect(const RECT* rect, POINT point)
+{
+    return rect && point.x >= rect->left && point.x < rect->right && point.y >= rect->top && point.y < rect->bottom;
+}
+
+BOOL OffsetRect(LPRECT rect, int dx, int dy)
+{
+    if (!rect)
+        return FALSE;
+    rect->left += dx;
+    rect->right += dx;
+    rect->top += dy;
+    rect->bottom += dy;
+    return TRUE;
+}
+
+BOOL InflateRect(LPRECT rect, int dx, int dy)
+{
+    if (!rect)
+        return FALSE;
+    rect->left -= dx;
+    rect->right += dx;
+    rect->top -= dy;
+    rect->bottom += dy;
+    return TRUE;
+}
+
+BOOL IntersectRect(LPRECT out, const RECT* a, const RECT* b)
+{
+    if (!out || !a || !b)
+        return FALSE;
+    RECT r = {std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
+              std::min(a->bottom, b->bottom)};
+    if (IsRectEmpty(&r)) {
+        SetRectEmpty(out);
+        return FALSE;
+    }
+    *out = r;
+    return TRUE;
+}
+
+BOOL UnionRect(LPRECT out, const RECT* a, const RECT* b)
+{
+    if (!out || !a || !b)
+        return FALSE;
+    if (IsRectEmpty(a)) {
+        *out = *b;
+    } else if (IsRectEmpty(b)) {
+        *out = *a;
+    } else {
+        *out = {std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
+                std::max(a->bottom, b->bottom)};
+    }
+    return !IsRectEmpty(out);
+}
+
+BOOL EqualRect(const RECT* a, const RECT* b)
+{
+    return a && b && a->left == b->left && a->top == b->top && a->right == b->right && a->bottom == b->bottom;
+}
+
+// ---- Window records for the other layer files -------------------------------------------
+namespace win {
+
+Window* find(HWND h)
+{
+    return findWindow(h);
+}
+
+Window* live(HWND h)
+{
+    Window* w = findWindow(h);
+    return w && !w->destroying ? w : nullptr;
+}
+
+Window* topLevel(Window* w)
+{
+    while (w && w->parent) {
+        Window* p = findWindow(w->parent);
+        if (!p)
+            break;
+        w = p;
+    }
+    return w;
+}
+
+bool isChild(const Window* w)
+{
+    return w && w->parent;
+}
+
+bool shown(Window* w)
+{
+    for (; w; w = w->parent ? findWindow(w->parent) : nullptr)
+        if (!w->visible || w->destroying || (!w->parent && w->minimized))
+            return false;
+    return true;
+}
+
+LRESULT send(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return sendTo(h, message, wParam, lParam);
+}
+
+std::vector<Window*> allWindows()
+{
+    std::vector<Window*> out;
+    out.reserve(g_windows.size());
+    for (auto& kv : g_windows)
+        out.push_back(kv.second);
+    return out;
+}
+
+std::vector<Window*> childrenOf(HWND parent)
+{
+    std::vector<Window*> out;
+    if (!parent)
+        return out;
+    for (auto& kv : g_windows)
+        if (kv.second->parent == parent)
+            out.push_back(kv.second);
+    return out;
+}
+
+void clientSize(Window* w, int& cw, int& ch)
+{
+    cw = ch = 0;
+    if (!w)
+        return;
+    if (w->parent) {
+        cw = w->width;
+        ch = w->height;
+    } else if (w->fullScreen) {
+        cw = w->fullWidth;
+        ch = w->fullHeight;
+    } else if (w->sdl) {
+        SDL_GL_GetDrawableSize(w->sdl, &cw, &ch);
+    }
+}
+
+void clientOrigin(Window* w, int& x, int& y)
+{
+    x = y = 0;
+    while (w && w->parent) {
+        x += w->x;
+        y += w->y;
+        w = findWindow(w->parent);
+    }
+}
+
+void frameOffset(const Window* w, int& dx, int& dy)
+{
+    int border, caption;
+    frameMetrics(w->parent ? 0 : w->style, border, caption);
+    dx = border;
+    dy = border + caption;
+    if (w->fullScreen)
+        dx = dy = 0;
+}
+
+void screenOrigin(Window* top, int& x, int& y)
+{
+    int fx, fy;
+    frameOffset(top, fx, fy);
+    x = top->fullScreen ? 0 : top->x + fx;
+    y = top->fullScreen ? 0 : top->y + fy;
+}
+
+bool drawnByGL(Window* top)
+{
+    return top && top->gl;
+}
+
+} // namespace win

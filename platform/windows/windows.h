@@ -25,6 +25,8 @@
 #define WM_KILLFOCUS 0x0008
 #define WM_ENABLE 0x000A
 #define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_GETTEXTLENGTH 0x000E
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
@@ -37,6 +39,7 @@
 #define WM_DRAWITEM 0x002B
 #define WM_MEASUREITEM 0x002C
 #define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
 #define WM_WINDOWPOSCHANGING 0x0046
 #define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NCCREATE 0x0081
@@ -44,6 +47,10 @@
 #define WM_NCCALCSIZE 0x0083
 #define WM_NCHITTEST 0x0084
 #define WM_NCACTIVATE 0x0086
+#define WM_GETDLGCODE 0x0087
+#define WM_NCMOUSEMOVE 0x00A0
+#define WM_NCLBUTTONDOWN 0x00A1
+#define WM_NCLBUTTONUP 0x00A2
 #define WM_KEYFIRST 0x0100
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -71,6 +78,10 @@
 #define WM_MBUTTONDBLCLK 0x0209
 #define WM_MOUSEWHEEL 0x020A
 #define WM_MOUSELAST 0x020A
+#define WM_PARENTNOTIFY 0x0210
+#define WM_CAPTURECHANGED 0x0215
+#define WM_ENTERSIZEMOVE 0x0231
+#define WM_EXITSIZEMOVE 0x0232
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
@@ -84,8 +95,20 @@
 #define SIZE_MINIMIZED 1
 #define SIZE_MAXIMIZED 2
 
-// WM_SETCURSOR hit-test code (low word of lParam).
+// Hit-test codes (WM_NCHITTEST results, WM_SETCURSOR's low word of lParam,
+// WM_NCLBUTTONDOWN's wParam).
+#define HTERROR (-2)
+#define HTTRANSPARENT (-1)
+#define HTNOWHERE 0
 #define HTCLIENT 1
+#define HTCAPTION 2
+
+// Mouse message wParam: the buttons and keys down.
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
+#define MK_MBUTTON 0x0010
 
 // WM_SYSCOMMAND wParam (the low four bits are the system's own).
 #define SC_SIZE 0xF000
@@ -128,6 +151,7 @@
 #define WS_OVERLAPPEDWINDOW \
     (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_POPUPWINDOW (WS_POPUP | WS_BORDER | WS_SYSMENU)
+#define WS_EX_NOPARENTNOTIFY 0x00000004
 #define WS_EX_TOPMOST 0x00000008
 #define WS_EX_APPWINDOW 0x00040000
 
@@ -135,6 +159,23 @@
 #define CS_HREDRAW 0x0002
 #define CS_DBLCLKS 0x0008
 #define CS_OWNDC 0x0020
+#define CS_CLASSDC 0x0040
+#define CS_PARENTDC 0x0080
+#define CS_GLOBALCLASS 0x4000
+
+// GetWindowLong / SetWindowLong indices.
+#define GWL_WNDPROC (-4)
+#define GWL_HINSTANCE (-6)
+#define GWL_HWNDPARENT (-8)
+#define GWL_ID (-12)
+#define GWL_STYLE (-16)
+#define GWL_EXSTYLE (-20)
+#define GWL_USERDATA (-21)
+#define GWLP_WNDPROC GWL_WNDPROC
+#define GWLP_HINSTANCE GWL_HINSTANCE
+#define GWLP_HWNDPARENT GWL_HWNDPARENT
+#define GWLP_ID GWL_ID
+#define GWLP_USERDATA GWL_USERDATA
 
 #define CW_USEDEFAULT ((int)0x80000000)
 
@@ -276,6 +317,13 @@
 #define SM_CXFRAME 32
 #define SM_CYFRAME 33
 #define SM_CYCAPTION 4
+#define SM_CXVSCROLL 2
+#define SM_CYHSCROLL 3
+#define SM_CXBORDER 5
+#define SM_CYBORDER 6
+#define SM_CYVTHUMB 9
+#define SM_CXEDGE 45
+#define SM_CYEDGE 46
 
 // MessageBox.
 #define MB_OK 0x00000000
@@ -291,6 +339,7 @@
 #define ERROR_INVALID_PARAMETER 87
 #define ERROR_MOD_NOT_FOUND 126
 #define ERROR_INVALID_WINDOW_HANDLE 1400
+#define ERROR_TLW_WITH_WSCHILD 1406
 #define ERROR_CANNOT_FIND_WND_CLASS 1407
 #define ERROR_CLASS_ALREADY_EXISTS 1410
 #define ERROR_CLASS_DOES_NOT_EXIST 1411
@@ -320,6 +369,15 @@ typedef struct tagWNDCLASSA {
     LPCSTR lpszClassName;
 } WNDCLASSA, *LPWNDCLASSA;
 typedef WNDCLASSA WNDCLASS;
+
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase; // the background still needs erasing
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
 
 typedef struct tagCREATESTRUCTA {
     LPVOID lpCreateParams;
@@ -358,11 +416,71 @@ BOOL GetClientRect(HWND hwnd, LPRECT rect);
 BOOL GetWindowRect(HWND hwnd, LPRECT rect);
 BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
 BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle);
+// Child windows: position in the parent's client area; MoveWindow sizes and
+// places a top-level window by its outer rectangle.
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+BOOL ScreenToClient(HWND hwnd, LPPOINT point);
+BOOL ClientToScreen(HWND hwnd, LPPOINT point);
+// WM_SETTEXT / WM_GETTEXT / WM_GETTEXTLENGTH through the window procedure.
 BOOL SetWindowTextA(HWND hwnd, LPCSTR text);
+int GetWindowTextA(HWND hwnd, LPSTR text, int size);
+int GetWindowTextLengthA(HWND hwnd);
+HWND GetParent(HWND hwnd);
+BOOL IsChild(HWND parent, HWND hwnd);
+BOOL IsWindowVisible(HWND hwnd);
+BOOL IsWindowEnabled(HWND hwnd);
+BOOL EnableWindow(HWND hwnd, BOOL enable);
+HWND GetDlgItem(HWND parent, int id);
+int GetDlgCtrlID(HWND hwnd);
+LONG GetWindowLongA(HWND hwnd, int index);
+LONG SetWindowLongA(HWND hwnd, int index, LONG value);
+LONG_PTR GetWindowLongPtrA(HWND hwnd, int index);
+LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);
 HWND GetForegroundWindow();
 HWND GetActiveWindow();
+// The window keys go to: a window of the active top-level window, or null.
 HWND GetFocus();
+// Sends WM_KILLFOCUS to the window that had the focus and WM_SETFOCUS to
+// the new one; returns the previous one.
+HWND SetFocus(HWND hwnd);
+// Mouse messages go to the capturing window wherever the pointer is.
+HWND SetCapture(HWND hwnd);
+BOOL ReleaseCapture();
+HWND GetCapture();
 int GetSystemMetrics(int index);
+
+// ---- Painting and regions -------------------------------------------------------------
+// The update area grows by the rectangle (null: the client area) and, unless
+// the window has WS_CLIPCHILDREN, by the parts of its children there.
+// Windows with an update area get WM_PAINT when no other message waits,
+// parents before children.
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+BOOL ValidateRect(HWND hwnd, const RECT* rect);
+BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase);
+// Sends WM_ERASEBKGND first when the update area asks for it; the device
+// context draws only into the update area.
+HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint);
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
+// The client area's device context; GetDC(NULL) is the screen's, which
+// draws nothing. Windows of a CS_OWNDC class keep one device context.
+HDC GetDC(HWND hwnd);
+int ReleaseDC(HWND hwnd, HDC hdc);
+// The window takes the region (window coordinates) and deletes it when it
+// goes or gets another; null removes the shape.
+int SetWindowRgn(HWND hwnd, HRGN region, BOOL redraw);
+// Copies the window's region into `region`; ERROR when it has none.
+int GetWindowRgn(HWND hwnd, HRGN region);
+
+// ---- Rectangles --------------------------------------------------------------------------
+BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom);
+BOOL SetRectEmpty(LPRECT rect);
+BOOL IsRectEmpty(const RECT* rect);
+BOOL PtInRect(const RECT* rect, POINT point);
+BOOL OffsetRect(LPRECT rect, int dx, int dy);
+BOOL InflateRect(LPRECT rect, int dx, int dy);
+BOOL IntersectRect(LPRECT out, const RECT* a, const RECT* b);
+BOOL UnionRect(LPRECT out, const RECT* a, const RECT* b);
+BOOL EqualRect(const RECT* a, const RECT* b);
 
 // Default handling: WM_CLOSE destroys the window; WM_SYSCOMMAND SC_CLOSE
 // sends WM_CLOSE, SC_MINIMIZE/SC_MAXIMIZE/SC_RESTORE change the window, the
@@ -387,6 +505,9 @@ LRESULT DispatchMessageA(const MSG* msg);
 // Returns when an input event or a posted message is waiting.
 BOOL WaitMessage();
 DWORD GetCurrentThreadId();
+// The pointer's screen position when the last message was retrieved, x in
+// the low word and y in the high word.
+DWORD GetMessagePos();
 
 // ---- Keyboard --------------------------------------------------------------------------
 // High bit set while the key is down (GetKeyState: as of the last message
@@ -437,6 +558,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 #define GetMessage GetMessageA
 #define DispatchMessage DispatchMessageA
 #define SetWindowText SetWindowTextA
+#define GetWindowText GetWindowTextA
+#define GetWindowTextLength GetWindowTextLengthA
+#define GetWindowLong GetWindowLongA
+#define SetWindowLong SetWindowLongA
+#define GetWindowLongPtr GetWindowLongPtrA
+#define SetWindowLongPtr SetWindowLongPtrA
 #define LoadCursor LoadCursorA
 #define LoadIcon LoadIconA
 #define GetModuleHandle GetModuleHandleA
@@ -445,6 +572,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 #define MessageBox MessageBoxA
 
 #include "mmsystem.h"
+#include "winctrl.h"
 
 #if __has_include(<wingdi.h>)
 #include <wingdi.h>

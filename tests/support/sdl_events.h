@@ -38,3 +38,27 @@ inline void PushWindowEvent(HWND h, Uint8 event)
     e.window.event = event;
     SDL_PushEvent(&e);
 }
+
+// Mouse input at a point of the window's client area (button: SDL_BUTTON_LEFT...).
+inline void PushMouseButton(HWND h, int x, int y, bool down, Uint8 button = SDL_BUTTON_LEFT)
+{
+    SDL_Event e = {};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.windowID = SDL_GetWindowID(PlatformSdlWindow(h));
+    e.button.button = button;
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.button.clicks = 1;
+    e.button.x = x;
+    e.button.y = y;
+    SDL_PushEvent(&e);
+}
+
+inline void PushMouseMotion(HWND h, int x, int y)
+{
+    SDL_Event e = {};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = SDL_GetWindowID(PlatformSdlWindow(h));
+    e.motion.x = x;
+    e.motion.y = y;
+    SDL_PushEvent(&e);
+}
