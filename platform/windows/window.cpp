@@ -670,7 +670,7 @@ void pump()
             HWND h = inputTarget(e.text.windowID);
             if (h)
                 for (unsigned char c : utf8ToCp1252(e.text.text))
-                    queueInput(h, WM_CHAR, c, 1);
+                    queueInput(h, WM_CHAR, c, 1).route = Route::Key;
             break;
         }
         case SDL_WINDOWEVENT:
