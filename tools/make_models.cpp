@@ -3,27 +3,19 @@
 // grid, the tree of the multiplayer-client scene and its skinned players
 // (three texture variants, three levels of detail each).
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "models.h"
+#include "runfolder.h"
 
 int main(int argc, char** argv)
 {
     using namespace tools;
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <run folder>\n", argv[0]);
-        return 2;
-    }
-    std::string models = std::string(argv[1]) + "/data/models/";
-    std::string textures = std::string(argv[1]) + "/data/textures/";
-    std::error_code ec1, ec2;
-    std::filesystem::create_directories(models, ec1);
-    std::filesystem::create_directories(textures, ec2);
-    if (ec1 || ec2) {
-        std::fprintf(stderr, "make_models: cannot create %s or %s\n", models.c_str(), textures.c_str());
-        return 1;
-    }
+    std::string models, textures;
+    if (int status = DataFolder(argc, argv, "models", models))
+        return status;
+    if (int status = DataFolder(argc, argv, "textures", textures))
+        return status;
     int failed = 0;
     auto model = [&](const XFile& file, const std::string& name) {
         if (!SaveXFile(file, models + name)) {

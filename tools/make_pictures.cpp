@@ -2,13 +2,13 @@
 // Every picture is a power of two on each side and the output is the same on
 // every run: no clock, no unseeded randomness, no time chunk in the files.
 #include "picture.h"
+#include "runfolder.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -411,17 +411,8 @@ Image CubePanel() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <run folder>\n", argv[0]);
-        return 2;
-    }
-    std::string dir = std::string(argv[1]) + "/data/textures/";
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) {
-        std::fprintf(stderr, "make_pictures: cannot create %s\n", dir.c_str());
-        return 1;
-    }
+    std::string dir;
+    if (int status = tools::DataFolder(argc, argv, "textures", dir)) return status;
     struct Out {
         std::string name;
         Image img;

@@ -2,25 +2,17 @@
 // the height map "TerrainHeight.png", the ground picture "TerrainBase.dds"
 // and the tiling detail picture "TerrainDetail.dds".
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
+#include "runfolder.h"
 #include "terrain_maps.h"
 
 int main(int argc, char** argv)
 {
     using namespace tools;
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <run folder>\n", argv[0]);
-        return 2;
-    }
-    std::string dir = std::string(argv[1]) + "/data/textures/";
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) {
-        std::fprintf(stderr, "make_terrain: cannot create %s\n", dir.c_str());
-        return 1;
-    }
+    std::string dir;
+    if (int status = DataFolder(argc, argv, "textures", dir))
+        return status;
     bool ok = TerrainHeightMap().SaveGrey(dir + "TerrainHeight.png");
     ok = TerrainBase().SaveDds(dir + "TerrainBase.dds") && ok;
     ok = TerrainDetail().SaveDds(dir + "TerrainDetail.dds") && ok;
