@@ -15,23 +15,22 @@ namespace d3dx9fx {
 
 namespace {
 
-DWORD Bits(float f)
-{
-    DWORD d;
-    std::memcpy(&d, &f, 4);
-    return d;
-}
-
 float Float(DWORD d)
 {
-    float f;
-    std::memcpy(&f, &d, 4);
-    return f;
+    return (float)LoadNumber(fx::Base::Float, d);
 }
 
 void Blank(Param& p)
 {
     p.data.assign(p.Components(), 0);
+}
+
+// The numbers of an initial value or annotation into the parameter's data.
+void Fill(Param& p, const fx::Value& v)
+{
+    for (size_t i = 0; i < p.data.size() && i < v.numbers.size(); ++i)
+        p.data[i] = StoreNumber(p.type.base, v.numbers[i]);
+    p.text = v.text;
 }
 
 } // namespace
@@ -78,13 +77,7 @@ std::unique_ptr<Param> Effect::MakeAnnotation(const fx::Annotation& a)
     p->type = a.type;
     p->flags = D3DX_PARAMETER_ANNOTATION;
     Blank(*p);
-    for (size_t i = 0; i < p->data.size() && i < a.value.numbers.size(); ++i) {
-        const double v = a.value.numbers[i];
-        p->data[i] = a.type.base == fx::Base::Float ? Bits((float)v)
-                     : a.type.base == fx::Base::Int ? (DWORD)(int)v
-                                                    : (DWORD)(v != 0.0);
-    }
-    p->text = a.value.text;
+    Fill(*p, a.value);
     return p;
 }
 
@@ -97,15 +90,8 @@ std::unique_ptr<Param> Effect::MakeParam(const fx::Parameter& decl, DWORD flags)
     p->rowMajor = decl.rowMajor;
     p->flags = flags | (decl.shared ? D3DX_PARAMETER_SHARED : 0);
     Blank(*p);
-    if (decl.hasInitializer) {
-        for (size_t i = 0; i < p->data.size() && i < decl.initial.numbers.size(); ++i) {
-            const double v = decl.initial.numbers[i];
-            p->data[i] = decl.type.base == fx::Base::Float ? Bits((float)v)
-                         : decl.type.base == fx::Base::Int ? (DWORD)(int)v
-                                                           : (DWORD)(v != 0.0);
-        }
-        p->text = decl.initial.text;
-    }
+    if (decl.hasInitializer)
+        Fill(*p, decl.initial);
     for (const fx::Annotation& a : decl.annotations)
         p->annotations.push_back(MakeAnnotation(a));
     if (decl.type.elements) {
@@ -679,8 +665,7 @@ DWORD Effect::StateBits(const ResolvedState& s) const
     float values[4] = {0, 0, 0, 0};
     const unsigned n = std::min(4u, p->Components());
     for (unsigned i = 0; i < n; ++i) {
-        const DWORD d = p->root->data[p->offset + i];
-        values[i] = p->type.base == fx::Base::Float ? Float(d) : (float)(int)d;
+        values[i] = (float)LoadNumber(p->type.base, p->root->data[p->offset + i]);
     }
     return fx::StateNumberBits(s.target, values, n);
 }

@@ -19,6 +19,11 @@ namespace d3dx9fx {
 // Effect files larger than this are refused.
 const size_t kMaxEffectFileBytes = 16u << 20;
 
+// A number as a parameter of the given type keeps it: float bits, a rounded
+// integer, or TRUE/FALSE; and back.
+DWORD StoreNumber(fx::Base base, double v);
+double LoadNumber(fx::Base base, DWORD d);
+
 struct Param;
 
 // A state assignment ready for the device: a constant value, or a parameter

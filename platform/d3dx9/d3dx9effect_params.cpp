@@ -8,9 +8,7 @@
 
 namespace d3dx9fx {
 
-namespace {
-
-DWORD Store(fx::Base base, double v)
+DWORD StoreNumber(fx::Base base, double v)
 {
     if (base == fx::Base::Float) {
         const float f = (float)v;
@@ -23,7 +21,7 @@ DWORD Store(fx::Base base, double v)
     return v != 0.0 ? 1u : 0u;
 }
 
-double Load(fx::Base base, DWORD d)
+double LoadNumber(fx::Base base, DWORD d)
 {
     if (base == fx::Base::Float) {
         float f;
@@ -34,6 +32,8 @@ double Load(fx::Base base, DWORD d)
         return (double)(int)d;
     return d ? 1.0 : 0.0;
 }
+
+namespace {
 
 bool IsMatrix(const Param& p)
 {
@@ -57,7 +57,7 @@ HRESULT Effect::WriteNumbers(D3DXHANDLE h, const double* values, UINT count, boo
         return D3DERR_INVALIDCALL;
     const unsigned n = std::min<unsigned>(count, comps);
     for (unsigned i = 0; i < n; ++i)
-        p->root->data[p->offset + i] = Store(p->type.base, values[i]);
+        p->root->data[p->offset + i] = StoreNumber(p->type.base, values[i]);
     Touch(p);
     return D3D_OK;
 }
@@ -71,7 +71,7 @@ HRESULT Effect::ReadNumbers(D3DXHANDLE h, double* values, UINT count, bool scala
     if (scalarOnly && comps != 1 && p->type.cls != fx::Class::Scalar)
         return D3DERR_INVALIDCALL;
     for (unsigned i = 0; i < count; ++i)
-        values[i] = i < comps ? Load(p->type.base, p->root->data[p->offset + i]) : 0.0;
+        values[i] = i < comps ? LoadNumber(p->type.base, p->root->data[p->offset + i]) : 0.0;
     return D3D_OK;
 }
 
@@ -84,7 +84,7 @@ HRESULT Effect::WriteVectors(D3DXHANDLE h, const D3DXVECTOR4* v, UINT count)
     for (UINT e = 0; e < count; ++e) {
         const float c[4] = {v[e].x, v[e].y, v[e].z, v[e].w};
         for (unsigned j = 0; j < columns && j < 4; ++j)
-            p->root->data[p->offset + e * columns + j] = Store(p->type.base, c[j]);
+            p->root->data[p->offset + e * columns + j] = StoreNumber(p->type.base, c[j]);
     }
     Touch(p);
     return D3D_OK;
@@ -99,7 +99,7 @@ HRESULT Effect::ReadVectors(D3DXHANDLE h, D3DXVECTOR4* v, UINT count)
     for (UINT e = 0; e < count; ++e) {
         float c[4] = {0, 0, 0, 0};
         for (unsigned j = 0; j < columns && j < 4; ++j)
-            c[j] = (float)Load(p->type.base, p->root->data[p->offset + e * columns + j]);
+            c[j] = (float)LoadNumber(p->type.base, p->root->data[p->offset + e * columns + j]);
         v[e] = D3DXVECTOR4(c[0], c[1], c[2], c[3]);
     }
     return D3D_OK;
@@ -117,7 +117,7 @@ HRESULT Effect::WriteMatrices(D3DXHANDLE h, const D3DXMATRIX* const* m, UINT cou
         for (unsigned r = 0; r < rows; ++r)
             for (unsigned c = 0; c < cols; ++c)
                 p->root->data[p->offset + e * rows * cols + r * cols + c] =
-                    Store(p->type.base, transpose ? m[e]->m[c][r] : m[e]->m[r][c]);
+                    StoreNumber(p->type.base, transpose ? m[e]->m[c][r] : m[e]->m[r][c]);
     }
     Touch(p);
     return D3D_OK;
@@ -135,7 +135,7 @@ HRESULT Effect::ReadMatrices(D3DXHANDLE h, D3DXMATRIX* const* m, UINT count, boo
         std::memset(m[e]->m, 0, sizeof(m[e]->m));
         for (unsigned r = 0; r < rows; ++r)
             for (unsigned c = 0; c < cols; ++c) {
-                const float v = (float)Load(p->type.base, p->root->data[p->offset + e * rows * cols + r * cols + c]);
+                const float v = (float)LoadNumber(p->type.base, p->root->data[p->offset + e * rows * cols + r * cols + c]);
                 if (transpose)
                     m[e]->m[c][r] = v;
                 else
@@ -491,7 +491,7 @@ void Effect::Upload(const Param* p, const hlsl::Constant& c, bool vertex)
     const unsigned rpe = hlsl::RegistersPerElement(p->type);
     const unsigned rows = p->type.rows, cols = p->type.columns, comps = p->type.Components();
     const unsigned elements = std::min(p->type.Count(), c.count / std::max(rpe, 1u));
-    auto value = [&](unsigned i) { return Load(p->type.base, p->data[i]); };
+    auto value = [&](unsigned i) { return LoadNumber(p->type.base, p->data[i]); };
     if (c.set == hlsl::RegisterSet::Bool) {
         std::vector<BOOL> regs(c.count, FALSE);
         for (unsigned e = 0; e < elements && e < c.count; ++e)

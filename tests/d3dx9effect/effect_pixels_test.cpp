@@ -255,5 +255,81 @@ TEST_F(EffectPixels, TheSkinnedMeshEffectBendsAStripAsTheFixedFunctionPipelineDo
     EXPECT_EQ(e->Release(), 0u);
 }
 
+// Where a small quad lands for the blend weights and indices of its vertices:
+// the first CurNumBones weights as given, the last 1 minus their sum (never
+// below 0), the indices arriving as a D3DCOLOR.
+TEST_F(EffectPixels, TheSkinnedMeshEffectBlendsCurNumBonesPlusOneInfluences)
+{
+    std::ifstream f(NIMB_RUN_DIR "/data/shaders/SkinnedMesh.fx");
+    std::stringstream text;
+    text << f.rdbuf();
+    ID3DXEffect* e = Create(text.str());
+    ASSERT_NE(e, nullptr);
+    // Bone i moves by x = -0.6 + 0.05 i.
+    D3DXMATRIX palette[26];
+    for (int i = 0; i < 26; ++i)
+        D3DXMatrixTranslation(&palette[i], -0.6f + 0.05f * (float)i, 0, 0);
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    IDirect3DTexture9* white = SolidTexture(0xFFFFFFFF);
+    e->SetMatrixArray("mWorldMatrixArray", palette, 26);
+    e->SetMatrix("mViewProj", &identity);
+    const D3DXVECTOR4 light(0, 0, -1, 0);
+    e->SetVector("vLightDir", &light);
+    e->SetTexture("tDiffuse", white);
+    const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_BLENDWEIGHT, 0},
+        {0, 24, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_BLENDINDICES, 0},
+        {0, 28, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
+        D3DDECL_END()};
+    struct V {
+        float x, y, z, w0, w1, w2;
+        BYTE index[4];
+        float nx, ny, nz;
+    };
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const struct {
+        int bones;
+        float w[3];
+        BYTE index[4];
+        float x;  // where the quad's centre lands
+    } cases[] = {
+        {0, {0.7f, 0.2f, 0.1f}, {20, 1, 2, 3}, 0.4f},           // one influence: all of bone 20
+        {1, {0.25f, 0.0f, 0.0f}, {4, 20, 0, 0}, 0.2f},          // 0.25 * -0.4 + 0.75 * 0.4
+        {3, {0.5f, 0.25f, 0.25f}, {0, 24, 8, 20}, -0.2f},       // the last weight is 0
+        {3, {0.2f, 0.2f, 0.2f}, {4, 8, 12, 24}, 0.12f},         // the last weight is 0.4, on bone 24
+        {1, {1.5f, 0.0f, 0.0f}, {16, 2, 0, 0}, 0.3f},           // 1 - 1.5 < 0 counts as 0
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(e->SetInt("CurNumBones", c.bones), D3D_OK);
+        V quad[4];
+        for (int i = 0; i < 4; ++i) {
+            quad[i] = {(i & 1) ? 0.06f : -0.06f, (i & 2) ? -0.06f : 0.06f, 0.5f, c.w[0], c.w[1], c.w[2],
+                       {c.index[0], c.index[1], c.index[2], c.index[3]}, 0, 0, -1};
+        }
+        m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        UINT passes = 0;
+        e->Begin(&passes, D3DXFX_DONOTSAVESTATE);
+        e->BeginPass(0);
+        m_dev->SetVertexDeclaration(decl);
+        m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V));
+        e->EndPass();
+        e->End();
+        const int px = (int)((c.x + 1.0f) * 32.0f);
+        EXPECT_TRUE(Drawn(px, 32)) << c.bones << " bones, expected at x " << c.x;
+        EXPECT_FALSE(Drawn(px - 6, 32)) << c.bones << " bones, expected at x " << c.x;
+        EXPECT_FALSE(Drawn(px + 6, 32)) << c.bones << " bones, expected at x " << c.x;
+    }
+    m_dev->SetVertexShader(nullptr);
+    m_dev->SetPixelShader(nullptr);
+    m_dev->SetVertexDeclaration(nullptr);
+    decl->Release();
+    white->Release();
+    EXPECT_EQ(e->Release(), 0u);
+}
+
 } // namespace
 } // namespace d3d9test
