@@ -21,6 +21,7 @@ namespace {
 
 const int kMaxIncludeDepth = 32;
 const int kMaxExpansionDepth = 256;
+const size_t kMaxLineSteps = 1u << 16;  // tokens one line's expansion may visit
 
 struct Token {
     enum Kind { Ident, Number, String, Punct, Space } kind;
@@ -231,6 +232,7 @@ private:
     std::vector<Cond> m_conds;
     bool m_failed = false;
     std::string m_error;  // set by Expand
+    size_t m_steps = 0;   // work of the current line's expansion
 };
 
 size_t SkipSpace(const std::vector<Token>& t, size_t i)
@@ -260,6 +262,11 @@ std::vector<Token> Processor::Expand(const std::vector<Token>& in, std::set<std:
         return out;
     }
     for (size_t i = 0; i < in.size(); ++i) {
+        if (++m_steps > kMaxLineSteps) {
+            m_error = "macro expansion too large";
+            ok = false;
+            return out;
+        }
         const Token& t = in[i];
         auto it = t.kind == Token::Ident ? m_macros.find(t.text) : m_macros.end();
         if (it == m_macros.end() || hide.count(t.text)) {
@@ -619,6 +626,7 @@ bool Processor::EvalCondition(const std::string& expr, int file, int line, bool&
     }
     std::set<std::string> hide;
     bool ok = true;
+    m_steps = 0;
     std::vector<Token> e = Expand(resolved, hide, 0, ok);
     if (!ok) {
         Error(file, line, m_error);
@@ -747,6 +755,7 @@ bool Processor::Directive(const std::string& body, int file, int line, int depth
         if (spec.empty() || (spec[0] != '"' && spec[0] != '<')) {
             std::set<std::string> hide;
             bool ok = true;
+            m_steps = 0;
             spec = Trim(Join(Expand(Tokenize(rest), hide, 0, ok)));
         }
         const char close = !spec.empty() && spec[0] == '<' ? '>' : '"';
@@ -866,6 +875,7 @@ void Processor::Run(const std::string& text, int file, int depth)
         }
         std::set<std::string> hide;
         bool ok = true;
+        m_steps = 0;
         std::vector<Token> e = Expand(tokens, hide, 0, ok);
         if (!ok) {
             Error(file, l.line, m_error);

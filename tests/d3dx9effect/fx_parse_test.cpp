@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <map>
 
 namespace {
@@ -182,12 +184,34 @@ TEST(FxParse, BrokenTextsGiveTheirErrors)
         {"#define R R R\nfloat R;", "test.fx(2): error: expected ',' or ';' after the declaration, found 'R'"},
         {"#bogus", "test.fx(1): error: unknown directive #bogus"},
         {"sampler s[2];", "test.fx(1): error: arrays of samplers are not supported"},
+        {"#define A0 x x\n#define A1 A0 A0\n#define A2 A1 A1\n#define A3 A2 A2\n#define A4 A3 A3\n"
+         "#define A5 A4 A4\n#define A6 A5 A5\n#define A7 A6 A6\n#define A8 A7 A7\n#define A9 A8 A8\n"
+         "#define B0 A9 A9\n#define B1 B0 B0\n#define B2 B1 B1\n#define B3 B2 B2\n#define B4 B3 B3\n"
+         "#define B5 B4 B4\n#define B6 B5 B5\n#define B7 B6 B6\n#define B8 B7 B7\n#define B9 B8 B8\nB9",
+         "test.fx(21): error: macro expansion too large"},
     };
     for (const auto& c : cases) {
         fx::Effect e;
         std::string errors;
         EXPECT_FALSE(ParseText(c.text, e, errors)) << c.text;
         EXPECT_NE(errors.find(c.error), std::string::npos) << c.text << "\n  gave: " << errors;
+    }
+}
+
+// Every cut of a real effect file either parses or fails with a message.
+TEST(FxParse, TruncatedFilesFailCleanly)
+{
+    std::ifstream f(NIMB_RUN_DIR "/data/shaders/SkinnedMesh.fx");
+    std::stringstream ss;
+    ss << f.rdbuf();
+    const std::string text = ss.str();
+    ASSERT_GT(text.size(), 1000u);
+    for (size_t n = 0; n < text.size(); n += 7) {
+        fx::Effect e;
+        std::string errors;
+        if (!ParseText(text.substr(0, n), e, errors)) {
+            EXPECT_NE(errors.find(": error: "), std::string::npos) << n;
+        }
     }
 }
 
