@@ -1066,7 +1066,8 @@ HRESULT Create(IDirect3DDevice9* device, const std::string& text, const std::str
     }
     std::string errors;
     fx::Effect parsed;
-    if (!fx::ParseEffect(text, name, macros, includeFn, parsed, errors)) {
+    const bool rowMajor = (flags & D3DXSHADER_PACKMATRIX_ROWMAJOR) && !(flags & D3DXSHADER_PACKMATRIX_COLUMNMAJOR);
+    if (!fx::ParseEffect(text, name, macros, includeFn, parsed, errors, rowMajor)) {
         ErrorBuffer(errors, errorsOut);
         return D3DXERR_INVALIDDATA;
     }

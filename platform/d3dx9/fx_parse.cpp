@@ -116,8 +116,8 @@ bool ParseStringLiteral(const std::string& lit, std::string& out)
 
 class Parser {
 public:
-    Parser(const Preprocessed& source, Effect& out, std::string& errors)
-        : m_src(source), m_out(out), m_errors(errors), m_t(Lex(source.text))
+    Parser(const Preprocessed& source, Effect& out, std::string& errors, bool rowMajor)
+        : m_src(source), m_out(out), m_errors(errors), m_t(Lex(source.text)), m_rowMajor(rowMajor)
     {
     }
 
@@ -748,9 +748,9 @@ private:
     Effect& m_out;
     std::string& m_errors;
     std::vector<Tok> m_t;
+    bool m_rowMajor;
     size_t m_i = 0;
     bool m_failed = false;
-    bool m_rowMajor = false;
     std::set<std::string> m_structs;
     std::map<std::string, Type> m_typedefs;
 };
@@ -815,21 +815,21 @@ bool TypeFromKeyword(const std::string& word, Type& type)
     return false;
 }
 
-bool Parse(const Preprocessed& source, Effect& out, std::string& errors)
+bool Parse(const Preprocessed& source, Effect& out, std::string& errors, bool rowMajor)
 {
     out = Effect();
     out.source = source;
-    Parser p(out.source, out, errors);
+    Parser p(out.source, out, errors, rowMajor);
     return p.Run();
 }
 
 bool ParseEffect(const std::string& text, const std::string& fileName, const Macros& defines,
-                 const IncludeFn& include, Effect& out, std::string& errors)
+                 const IncludeFn& include, Effect& out, std::string& errors, bool rowMajor)
 {
     Preprocessed pre;
     if (!Preprocess(text, fileName, defines, include, pre, errors))
         return false;
-    return Parse(pre, out, errors);
+    return Parse(pre, out, errors, rowMajor);
 }
 
 } // namespace fx

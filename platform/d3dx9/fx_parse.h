@@ -107,11 +107,12 @@ struct Effect {
 };
 
 // Parses preprocessed text. False with "file(line): error: message" lines.
-bool Parse(const Preprocessed& source, Effect& out, std::string& errors);
+// rowMajor: matrices without row_major or column_major are row-major.
+bool Parse(const Preprocessed& source, Effect& out, std::string& errors, bool rowMajor = false);
 
 // Preprocesses and parses an effect file.
 bool ParseEffect(const std::string& text, const std::string& fileName, const Macros& defines,
-                 const IncludeFn& include, Effect& out, std::string& errors);
+                 const IncludeFn& include, Effect& out, std::string& errors, bool rowMajor = false);
 
 // The type named by an HLSL type keyword ("float4x3", "int2", "texture",
 // "sampler2D", "vector<float,3>" is not covered); false when it is not one.

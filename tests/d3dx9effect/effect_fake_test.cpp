@@ -376,6 +376,45 @@ TEST_F(EffectOnFake, CreationFailsCleanlyWithItsMessages)
     EXPECT_EQ(D3DXCreateEffect(device, nullptr, 0, nullptr, nullptr, 0, nullptr, &e, nullptr), D3DERR_INVALIDCALL);
 }
 
+// D3DXSHADER_PACKMATRIX_ROWMAJOR: matrices without a qualifier take one register per row.
+TEST_F(EffectOnFake, ThePackMatrixFlagsChooseTheRegisterLayout)
+{
+    const std::string text = "float4x4 mPlain;\ncolumn_major float4x4 mColumns;\n"
+                             "float4 VS(float4 p : POSITION) : POSITION { return mul(p, mPlain) + mul(p, mColumns); }\n"
+                             "technique T { pass P { VertexShader = compile vs_2_0 VS(); } }\n";
+    D3DXMATRIX m;
+    for (int i = 0; i < 16; ++i)
+        m.m[i / 4][i % 4] = (float)(i + 1);
+    for (DWORD flags : {0u, (DWORD)D3DXSHADER_PACKMATRIX_ROWMAJOR}) {
+        ID3DXEffect* e = nullptr;
+        ASSERT_EQ(D3DXCreateEffect(device, text.data(), (UINT)text.size(), nullptr, nullptr, flags, nullptr, &e,
+                                   nullptr),
+                  D3D_OK);
+        D3DXPARAMETER_DESC d;
+        e->GetParameterDesc("mPlain", &d);
+        EXPECT_EQ(d.Class, flags ? D3DXPC_MATRIX_ROWS : D3DXPC_MATRIX_COLUMNS);
+        e->GetParameterDesc("mColumns", &d);
+        EXPECT_EQ(d.Class, D3DXPC_MATRIX_COLUMNS);
+        e->SetMatrix("mPlain", &m);
+        e->SetMatrix("mColumns", &m);
+        UINT passes = 0;
+        e->Begin(&passes, D3DXFX_DONOTSAVESTATE);
+        e->BeginPass(0);
+        int rows = 0, columns = 0;
+        for (UINT r = 0; r < 8; ++r) {
+            std::vector<float> reg = VsRegisters(r, 1);
+            rows += reg[0] == 1 && reg[1] == 2;
+            columns += reg[0] == 1 && reg[1] == 5;
+        }
+        EXPECT_EQ(rows, flags ? 1 : 0);
+        EXPECT_EQ(columns, flags ? 1 : 2);
+        e->EndPass();
+        e->End();
+        device->SetVertexShader(nullptr);
+        EXPECT_EQ(e->Release(), 0u);
+    }
+}
+
 // Includes without a handler open files beside the effect; macros come from the caller.
 TEST_F(EffectOnFake, FilesIncludeTheirNeighboursAndTakeMacros)
 {
