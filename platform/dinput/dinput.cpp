@@ -95,19 +95,17 @@ bool versionError(DWORD version, HRESULT* hr)
     return false;
 }
 
-class DirectInput8;
-
-class KeyboardDevice final : public IDirectInputDevice8A {
+// Reference counting and QueryInterface for an object of one interface.
+template <class Interface, const IID& kIid>
+class ComObject : public Interface {
 public:
-    explicit KeyboardDevice(IDirectInput8A* parent) : m_parent(parent) { m_parent->AddRef(); }
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
     {
         if (!out)
             return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDirectInputDevice8A) {
+        if (riid == IID_IUnknown || riid == kIid) {
             AddRef();
-            *out = static_cast<IDirectInputDevice8A*>(this);
+            *out = static_cast<Interface*>(this);
             return S_OK;
         }
         *out = nullptr;
@@ -117,13 +115,22 @@ public:
     ULONG STDMETHODCALLTYPE Release() override
     {
         ULONG left = --m_refs;
-        if (left == 0) {
-            IDirectInput8A* parent = m_parent;
+        if (left == 0)
             delete this;
-            parent->Release();
-        }
         return left;
     }
+
+protected:
+    virtual ~ComObject() = default;
+
+private:
+    std::atomic<ULONG> m_refs{1};
+};
+
+// The device holds a reference to the DirectInput object that made it.
+class KeyboardDevice final : public ComObject<IDirectInputDevice8A, IID_IDirectInputDevice8A> {
+public:
+    explicit KeyboardDevice(IDirectInput8A* parent) : m_parent(parent) { m_parent->AddRef(); }
 
     HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT format) override
     {
@@ -234,7 +241,7 @@ public:
     }
 
 private:
-    ~KeyboardDevice() = default;
+    ~KeyboardDevice() override { m_parent->Release(); }
 
     bool inForeground() const
     {
@@ -259,7 +266,6 @@ private:
         return DIERR_NOTACQUIRED;
     }
 
-    std::atomic<ULONG> m_refs{1};
     IDirectInput8A* m_parent;
     HWND m_window = nullptr;
     bool m_foreground = false;
@@ -270,29 +276,8 @@ private:
     std::vector<int> m_offsets;
 };
 
-class DirectInput8 final : public IDirectInput8A {
+class DirectInput8 final : public ComObject<IDirectInput8A, IID_IDirectInput8A> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDirectInput8A) {
-            AddRef();
-            *out = static_cast<IDirectInput8A*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8A* device, LPUNKNOWN outer) override
     {
         if (!device)
@@ -320,8 +305,7 @@ public:
     }
 
 private:
-    ~DirectInput8() = default;
-    std::atomic<ULONG> m_refs{1};
+    ~DirectInput8() override = default;
 };
 
 } // namespace

@@ -33,27 +33,6 @@ DWORD styleOf(HWND h)
     return (DWORD)GetWindowLongA(h, GWL_STYLE);
 }
 
-void notify(HWND h, WORD code)
-{
-    HWND parent = GetParent(h);
-    if (parent)
-        SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), code), (LPARAM)h);
-}
-
-void fillColour(HDC dc, const RECT& r, int sysColour)
-{
-    FillRect(dc, &r, GetSysColorBrush(sysColour));
-}
-
-// A one-pixel frame, top and left in one colour, bottom and right in another.
-void edge(HDC dc, const RECT& r, int topLeft, int bottomRight)
-{
-    fillColour(dc, {r.left, r.top, r.right - 1, r.top + 1}, topLeft);
-    fillColour(dc, {r.left, r.top, r.left + 1, r.bottom - 1}, topLeft);
-    fillColour(dc, {r.left, r.bottom - 1, r.right, r.bottom}, bottomRight);
-    fillColour(dc, {r.right - 1, r.top, r.right, r.bottom}, bottomRight);
-}
-
 void caption(HWND h, HDC dc, RECT r, UINT format, bool enabled)
 {
     char text[512];
@@ -67,7 +46,7 @@ void drawPush(HWND h, HDC dc, const Button& b, const RECT& client, bool enabled)
 {
     DWORD style = styleOf(h);
     RECT r = client;
-    fillColour(dc, r, COLOR_BTNFACE);
+    win::fillSys(dc, r, COLOR_BTNFACE);
     if ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON || b.focused) {
         FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
         InflateRect(&r, -1, -1);
@@ -77,10 +56,10 @@ void drawPush(HWND h, HDC dc, const Button& b, const RECT& client, bool enabled)
     } else if (b.pushed) {
         FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
     } else {
-        edge(dc, r, COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW);
+        win::edge(dc, r, COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW);
         RECT inner = r;
         InflateRect(&inner, -1, -1);
-        edge(dc, inner, COLOR_3DLIGHT, COLOR_BTNSHADOW);
+        win::edge(dc, inner, COLOR_3DLIGHT, COLOR_BTNSHADOW);
     }
     RECT text = r;
     if (b.pushed)
@@ -96,17 +75,17 @@ void drawPush(HWND h, HDC dc, const Button& b, const RECT& client, bool enabled)
 // Check boxes and radio buttons: a 13-pixel mark against the caption.
 void drawCheck(HWND h, HDC dc, const Button& b, const RECT& client, bool enabled, bool radio)
 {
-    fillColour(dc, client, COLOR_BTNFACE);
+    win::fillSys(dc, client, COLOR_BTNFACE);
     bool leftText = (styleOf(h) & BS_LEFTTEXT) != 0;
     const int size = 13;
     int top = client.top + (client.bottom - client.top - size) / 2;
     int left = leftText ? client.right - size : client.left;
     RECT box = {left, top, left + size, top + size};
-    fillColour(dc, box, b.pushed || !enabled ? COLOR_BTNFACE : COLOR_WINDOW);
-    edge(dc, box, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT);
+    win::fillSys(dc, box, b.pushed || !enabled ? COLOR_BTNFACE : COLOR_WINDOW);
+    win::edge(dc, box, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT);
     RECT inner = box;
     InflateRect(&inner, -1, -1);
-    edge(dc, inner, COLOR_3DDKSHADOW, COLOR_3DLIGHT);
+    win::edge(dc, inner, COLOR_3DDKSHADOW, COLOR_3DLIGHT);
     COLORREF mark = GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
     if (b.check == BST_CHECKED && radio) {
         for (int y = 4; y < 9; ++y)
@@ -151,14 +130,14 @@ void drawGroup(HWND h, HDC dc, const RECT& client, bool enabled)
     DrawTextA(dc, text, n, &measure, DT_CALCRECT | DT_SINGLELINE);
     int half = (measure.bottom - measure.top) / 2;
     RECT frame = {client.left, client.top + half, client.right, client.bottom};
-    edge(dc, frame, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT);
+    win::edge(dc, frame, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT);
     RECT inner = frame;
     InflateRect(&inner, -1, -1);
-    edge(dc, inner, COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW);
+    win::edge(dc, inner, COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW);
     if (n > 0) {
         RECT label = {client.left + 8, client.top, client.left + 8 + (measure.right - measure.left) + 4,
                       client.top + (measure.bottom - measure.top)};
-        fillColour(dc, label, COLOR_BTNFACE);
+        win::fillSys(dc, label, COLOR_BTNFACE);
         OffsetRect(&label, 2, 0);
         caption(h, dc, label, DT_LEFT | DT_SINGLELINE, enabled);
     }
@@ -256,7 +235,7 @@ void click(HWND h)
     default:
         break;
     }
-    notify(h, BN_CLICKED);
+    win::notifyParent(h, BN_CLICKED);
 }
 
 bool insideClient(HWND h, LPARAM lParam)
@@ -380,7 +359,7 @@ LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
             b->focused = true;
             redraw(h, ODA_FOCUS);
             if (GetWindowLongA(h, GWL_STYLE) & BS_NOTIFY)
-                notify(h, BN_SETFOCUS);
+                win::notifyParent(h, BN_SETFOCUS);
         }
         return 0;
     case WM_KILLFOCUS:
@@ -391,7 +370,7 @@ LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
                 b->pushed = false;
             redraw(h, ODA_FOCUS);
             if (GetWindowLongA(h, GWL_STYLE) & BS_NOTIFY)
-                notify(h, BN_KILLFOCUS);
+                win::notifyParent(h, BN_KILLFOCUS);
         }
         return 0;
     case WM_ENABLE:

@@ -39,13 +39,6 @@ Combo* stateOf(HWND h)
     return it == g_combos.end() ? nullptr : &it->second;
 }
 
-void notify(HWND h, int code)
-{
-    HWND parent = GetParent(h);
-    if (parent)
-        SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), code), (LPARAM)h);
-}
-
 int measureItemHeight(HWND h, HFONT font)
 {
     HDC dc = GetDC(h);
@@ -100,19 +93,6 @@ void keepVisible(Combo& c, int index)
     c.topIndex = std::max(0, std::min(c.topIndex, (int)c.items.size() - rows));
 }
 
-void fill(HDC dc, const RECT& r, int sysColour)
-{
-    FillRect(dc, &r, GetSysColorBrush(sysColour));
-}
-
-void edge(HDC dc, const RECT& r, int topLeft, int bottomRight)
-{
-    fill(dc, {r.left, r.top, r.right - 1, r.top + 1}, topLeft);
-    fill(dc, {r.left, r.top, r.left + 1, r.bottom - 1}, topLeft);
-    fill(dc, {r.left, r.bottom - 1, r.right, r.bottom}, bottomRight);
-    fill(dc, {r.right - 1, r.top, r.right, r.bottom}, bottomRight);
-}
-
 void arrow(HDC dc, const RECT& button, bool down, COLORREF colour)
 {
     int cx = (button.left + button.right) / 2, cy = (button.top + button.bottom) / 2;
@@ -140,34 +120,34 @@ void paintBox(HWND h, HDC dc)
     GetClientRect(h, &r);
     HGDIOBJ oldFont = c->font ? SelectObject(dc, c->font) : nullptr;
     bool enabled = IsWindowEnabled(h) != 0;
-    edge(dc, r, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT);
+    win::edge(dc, r, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT);
     RECT inner = r;
     InflateRect(&inner, -1, -1);
-    edge(dc, inner, COLOR_3DDKSHADOW, COLOR_3DLIGHT);
+    win::edge(dc, inner, COLOR_3DDKSHADOW, COLOR_3DLIGHT);
     InflateRect(&inner, -1, -1);
     int buttonWidth = std::min<int>(GetSystemMetrics(SM_CXVSCROLL), inner.right - inner.left);
     RECT field = {inner.left, inner.top, inner.right - buttonWidth, inner.bottom};
     RECT button = {field.right, inner.top, inner.right, inner.bottom};
-    fill(dc, field, enabled ? COLOR_WINDOW : COLOR_BTNFACE);
+    win::fillSys(dc, field, enabled ? COLOR_WINDOW : COLOR_BTNFACE);
     if (c->current >= 0 && c->current < (int)c->items.size()) {
         RECT t = field;
         InflateRect(&t, -1, -1);
         bool highlight = c->focused && !c->list;
         if (highlight)
-            fill(dc, t, COLOR_HIGHLIGHT);
+            win::fillSys(dc, t, COLOR_HIGHLIGHT);
         text(dc, c->items[(size_t)c->current], t,
              GetSysColor(!enabled ? COLOR_GRAYTEXT : highlight ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
         if (highlight)
             DrawFocusRect(dc, &t);
     }
-    fill(dc, button, COLOR_BTNFACE);
+    win::fillSys(dc, button, COLOR_BTNFACE);
     if (c->list) {
         FrameRect(dc, &button, GetSysColorBrush(COLOR_BTNSHADOW));
     } else {
-        edge(dc, button, COLOR_3DLIGHT, COLOR_3DDKSHADOW);
+        win::edge(dc, button, COLOR_3DLIGHT, COLOR_3DDKSHADOW);
         RECT b2 = button;
         InflateRect(&b2, -1, -1);
-        edge(dc, b2, COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW);
+        win::edge(dc, b2, COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW);
     }
     arrow(dc, button, true, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
     if (oldFont)
@@ -182,7 +162,7 @@ void paintList(HWND list, HDC dc)
     GetClientRect(list, &r);
     FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
     InflateRect(&r, -1, -1);
-    fill(dc, r, COLOR_WINDOW);
+    win::fillSys(dc, r, COLOR_WINDOW);
     if (!c)
         return;
     HGDIOBJ oldFont = c->font ? SelectObject(dc, c->font) : nullptr;
@@ -192,14 +172,14 @@ void paintList(HWND list, HDC dc)
         int barWidth = GetSystemMetrics(SM_CXVSCROLL);
         RECT bar = {r.right - barWidth, r.top, r.right, r.bottom};
         rowsArea.right = bar.left;
-        fill(dc, bar, COLOR_SCROLLBAR);
+        win::fillSys(dc, bar, COLOR_SCROLLBAR);
         int span = bar.bottom - bar.top;
         int count = (int)c->items.size();
         int thumbTop = bar.top + span * c->topIndex / count;
         int thumbBottom = bar.top + span * (c->topIndex + rows) / count;
         RECT thumb = {bar.left, thumbTop, bar.right, std::max(thumbBottom, thumbTop + 4)};
-        fill(dc, thumb, COLOR_BTNFACE);
-        edge(dc, thumb, COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW);
+        win::fillSys(dc, thumb, COLOR_BTNFACE);
+        win::edge(dc, thumb, COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW);
     }
     for (int i = 0; i < rows; ++i) {
         int index = c->topIndex + i;
@@ -209,7 +189,7 @@ void paintList(HWND list, HDC dc)
                     rowsArea.top + (i + 1) * c->itemHeight};
         bool hot = index == c->hot;
         if (hot)
-            fill(dc, row, COLOR_HIGHLIGHT);
+            win::fillSys(dc, row, COLOR_HIGHLIGHT);
         text(dc, c->items[(size_t)index], row, GetSysColor(hot ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     }
     if (oldFont)
@@ -232,7 +212,7 @@ void drop(HWND h)
     Combo* c = stateOf(h);
     if (!c || c->list || !IsWindowEnabled(h))
         return;
-    notify(h, CBN_DROPDOWN);
+    win::notifyParent(h, CBN_DROPDOWN);
     c = stateOf(h);
     if (!c || c->list)
         return;
@@ -280,12 +260,12 @@ void closeUp(HWND h, bool choose)
         bool changed = chosen != c->current;
         c->current = chosen;
         if (changed)
-            notify(h, CBN_SELCHANGE);
-        notify(h, CBN_SELENDOK);
+            win::notifyParent(h, CBN_SELCHANGE);
+        win::notifyParent(h, CBN_SELENDOK);
     } else {
-        notify(h, CBN_SELENDCANCEL);
+        win::notifyParent(h, CBN_SELENDCANCEL);
     }
-    notify(h, CBN_CLOSEUP);
+    win::notifyParent(h, CBN_CLOSEUP);
 }
 
 // The item at a point of the combo box's client area, CB_ERR outside the
@@ -335,7 +315,7 @@ void select(HWND h, Combo& c, int index, bool notifyChange)
     c.current = index;
     redrawBox(h);
     if (notifyChange)
-        notify(h, CBN_SELCHANGE);
+        win::notifyParent(h, CBN_SELCHANGE);
 }
 
 // Arrow, page and end keys: the new index from `from`.
@@ -447,7 +427,7 @@ LRESULT CALLBACK ComboBoxProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam
         if (Combo* c = stateOf(h)) {
             c->focused = true;
             redrawBox(h);
-            notify(h, CBN_SETFOCUS);
+            win::notifyParent(h, CBN_SETFOCUS);
         }
         return 0;
     case WM_KILLFOCUS:
@@ -455,7 +435,7 @@ LRESULT CALLBACK ComboBoxProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam
             c->focused = false;
             closeUp(h, false);
             redrawBox(h);
-            notify(h, CBN_KILLFOCUS);
+            win::notifyParent(h, CBN_KILLFOCUS);
         }
         return 0;
     case WM_ENABLE:

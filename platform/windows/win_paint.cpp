@@ -283,6 +283,25 @@ void applyShape(Window* top)
     SDL_FreeSurface(mask);
 }
 
+void fillSys(HDC dc, const RECT& r, int sysColour)
+{
+    FillRect(dc, &r, GetSysColorBrush(sysColour));
+}
+
+void edge(HDC dc, const RECT& r, int topLeft, int bottomRight)
+{
+    fillSys(dc, {r.left, r.top, r.right - 1, r.top + 1}, topLeft);
+    fillSys(dc, {r.left, r.top, r.left + 1, r.bottom - 1}, topLeft);
+    fillSys(dc, {r.left, r.bottom - 1, r.right, r.bottom}, bottomRight);
+    fillSys(dc, {r.right - 1, r.top, r.right, r.bottom}, bottomRight);
+}
+
+void notifyParent(HWND control, int code)
+{
+    if (HWND parent = GetParent(control))
+        SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), (LPARAM)control);
+}
+
 void resized(Window* top)
 {
     applyShape(top);

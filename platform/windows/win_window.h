@@ -99,6 +99,13 @@ void applyShape(Window* top);
 void resized(Window* top);
 
 // ---- Controls -----------------------------------------------------------------------
+// A rectangle in a system colour; a one-pixel frame, top and left in one
+// system colour, bottom and right in another.
+void fillSys(HDC dc, const RECT& r, int sysColour);
+void edge(HDC dc, const RECT& r, int topLeft, int bottomRight);
+// WM_COMMAND to the control's parent: its id and a notification code.
+void notifyParent(HWND control, int code);
+
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ComboListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <dinput.h>
 
+#include "foreground_window.h"
 #include "sdl_events.h"
 #include "windows/win_internal.h"
 
@@ -12,27 +13,12 @@
 
 namespace {
 
-LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l)
-{
-    return DefWindowProcA(h, m, w, l);
-}
-
 // A visible (foreground) window and the keyboard device on it.
 class DirectInput : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc = {};
-            wc.lpfnWndProc = PlainProc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "DirectInputTest";
-            ASSERT_NE(RegisterClassA(&wc), 0);
-            registered = true;
-        }
-        window = CreateWindowExA(0, "DirectInputTest", "DI", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        window = MakeForegroundWindow();
         ASSERT_NE(window, nullptr);
         ASSERT_EQ(GetForegroundWindow(), window);
         ASSERT_EQ(DirectInput8Create(GetModuleHandleA(nullptr), 0x0800, IID_IDirectInput8A, (void**)&di, nullptr),

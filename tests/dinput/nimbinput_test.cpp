@@ -2,6 +2,7 @@
 // state when the device cannot be read.
 #include <windows.h>
 
+#include "foreground_window.h"
 #include "nimbinput.h"
 #include "sdl_events.h"
 #include "windows/win_internal.h"
@@ -13,26 +14,11 @@
 
 namespace {
 
-LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l)
-{
-    return DefWindowProcA(h, m, w, l);
-}
-
 class NimbInputTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc = {};
-            wc.lpfnWndProc = PlainProc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "NimbInputTest";
-            ASSERT_NE(RegisterClassA(&wc), 0);
-            registered = true;
-        }
-        window = CreateWindowExA(0, "NimbInputTest", "Input", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        window = MakeForegroundWindow();
         ASSERT_NE(window, nullptr);
     }
     void TearDown() override

@@ -1,11 +1,7 @@
 // The launcher on a real display: this test program shows it under Xvfb
 // in a child process, and xdotool clicks and types as a user would.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "vornlauncher.h"
+#include "xvfb.h"
 
 #include <gtest/gtest.h>
 
@@ -20,57 +16,6 @@
 namespace {
 
 const char kOutVariable[] = "NIMB_LAUNCHER_OUT";
-
-bool Installed(const char* program)
-{
-    std::string cmd = std::string("command -v ") + program + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
-// An Xvfb server on a display number it picks itself.
-class Xvfb {
-public:
-    Xvfb()
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            int devnull = open("/dev/null", O_RDWR);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                   (char*)nullptr);
-            _exit(127);
-        }
-        close(fds[1]);
-        char buf[32] = {};
-        ssize_t n = 0, got;
-        while (n < (ssize_t)sizeof buf - 1 && (got = read(fds[0], buf + n, sizeof buf - 1 - n)) > 0) {
-            n += got;
-            if (buf[n - 1] == '\n')
-                break;
-        }
-        close(fds[0]);
-        if (n > 0)
-            display_ = ":" + std::string(buf, buf[n - 1] == '\n' ? n - 1 : n);
-    }
-    ~Xvfb()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string& display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
 
 std::string ReadText(const std::string& name)
 {
@@ -112,17 +57,11 @@ TEST(DISABLED_LauncherChild, ShowsTheDialogAndWritesItsChoices)
     ShowDialog(out);
 }
 
-int Shell(const std::string& cmd)
-{
-    int st = std::system(cmd.c_str());
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
-
 TEST(LauncherOnADisplay, TakesClicksKeysAndADragFromXdotool)
 {
-    if (!Installed("Xvfb") || !Installed("xdotool"))
+    if (!ProgramInstalled("Xvfb") || !ProgramInstalled("xdotool"))
         GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps installs them)";
-    Xvfb x;
+    Xvfb x("800x600x24");
     ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
     char folder[] = "/tmp/nimb_launcher_XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
@@ -147,7 +86,7 @@ TEST(LauncherOnADisplay, TakesClicksKeysAndADragFromXdotool)
         "xdotool getwindowgeometry \"$W\" | grep Position > after.txt; "
         "xdotool mousemove --window \"$W\" 110 152 click 1; "
         "wait $P";
-    int status = Shell(cmd);
+    int status = ShellStatus(cmd);
     std::string child = ReadText(dir + "/child.txt");
     EXPECT_EQ(status, 0) << (status == 200 ? "no window appeared; " : "") << child;
     EXPECT_EQ(ReadText(dir + "/choices.txt"), "Detail=Mid\nQuit=false\nSound=true\nStart=true\n") << child;
