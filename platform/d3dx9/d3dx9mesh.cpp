@@ -282,6 +282,8 @@ public:
     }
 
     UINT indexSize() const { return (options_ & D3DXMESH_32BIT) ? 4 : 2; }
+    // New contents with the same number of faces; the vertex count may change.
+    HRESULT Replace(const d3dx::MeshData& d);
     std::vector<DWORD>& Attributes() { return attributes_; }
     std::vector<D3DXATTRIBUTERANGE>& Table() { return table_; }
 
@@ -416,20 +418,109 @@ HRESULT Mesh::ConvertAdjacencyToPointReps(const DWORD* adjacency, DWORD* reps)
     return D3D_OK;
 }
 
-HRESULT Mesh::Optimize(DWORD, const DWORD*, DWORD*, DWORD*, LPD3DXBUFFER* vertexRemap, LPD3DXMESH* out)
+DWORD meshOptionsOf(DWORD flags)
 {
-    if (vertexRemap)
-        *vertexRemap = nullptr;
-    if (out)
-        *out = nullptr;
-    return E_NOTIMPL;
+    return flags & ~(DWORD)(D3DXMESHOPT_DEVICEINDEPENDENT | D3DXMESHOPT_COMPACT | D3DXMESHOPT_ATTRSORT |
+                            D3DXMESHOPT_VERTEXCACHE | D3DXMESHOPT_STRIPREORDER | D3DXMESHOPT_IGNOREVERTS |
+                            D3DXMESHOPT_DONOTSPLIT);
 }
 
-HRESULT Mesh::OptimizeInplace(DWORD, const DWORD*, DWORD*, DWORD*, LPD3DXBUFFER* vertexRemap)
+HRESULT Mesh::Optimize(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOut, DWORD* faceRemap,
+                       LPD3DXBUFFER* vertexRemap, LPD3DXMESH* out)
 {
     if (vertexRemap)
         *vertexRemap = nullptr;
-    return E_NOTIMPL;
+    if (!out)
+        return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    d3dx::MeshData data;
+    d3dx::OptimizedMesh o;
+    HRESULT hr = d3dx::ReadMesh(this, &data);
+    if (SUCCEEDED(hr))
+        hr = d3dx::OptimizeMeshData(data, flags, adjacencyIn, &o);
+    if (FAILED(hr))
+        return hr;
+    ID3DXBuffer* remap = nullptr;
+    if (vertexRemap && FAILED(hr = d3dx::DwordBuffer(o.vertexRemap, &remap)))
+        return hr;
+    if (FAILED(hr = d3dx::WriteMesh(o.mesh, meshOptionsOf(flags), device_, out))) {
+        if (remap)
+            remap->Release();
+        return hr;
+    }
+    if (adjacencyOut)
+        std::copy(o.adjacency.begin(), o.adjacency.end(), adjacencyOut);
+    if (faceRemap)
+        std::copy(o.faceRemap.begin(), o.faceRemap.end(), faceRemap);
+    if (vertexRemap)
+        *vertexRemap = remap;
+    return D3D_OK;
+}
+
+HRESULT Mesh::OptimizeInplace(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOut, DWORD* faceRemap,
+                              LPD3DXBUFFER* vertexRemap)
+{
+    if (vertexRemap)
+        *vertexRemap = nullptr;
+    d3dx::MeshData data;
+    d3dx::OptimizedMesh o;
+    HRESULT hr = d3dx::ReadMesh(this, &data);
+    if (SUCCEEDED(hr))
+        hr = d3dx::OptimizeMeshData(data, flags, adjacencyIn, &o);
+    if (FAILED(hr))
+        return hr;
+    ID3DXBuffer* remap = nullptr;
+    if (vertexRemap && FAILED(hr = d3dx::DwordBuffer(o.vertexRemap, &remap)))
+        return hr;
+    if (FAILED(hr = Replace(o.mesh))) {
+        if (remap)
+            remap->Release();
+        return hr;
+    }
+    if (adjacencyOut)
+        std::copy(o.adjacency.begin(), o.adjacency.end(), adjacencyOut);
+    if (faceRemap)
+        std::copy(o.faceRemap.begin(), o.faceRemap.end(), faceRemap);
+    if (vertexRemap)
+        *vertexRemap = remap;
+    return D3D_OK;
+}
+
+HRESULT Mesh::Replace(const d3dx::MeshData& d)
+{
+    const DWORD nv = d.NumVertices();
+    if (nv != numVertices_) {
+        // Splitting may add vertices: new buffers of the same kind.
+        if (!(options_ & D3DXMESH_32BIT) && nv > 0x10000)
+            return D3DXERR_INVALIDMESH;
+        IDirect3DVertexBuffer9* vb = nullptr;
+        HRESULT hr = device_->CreateVertexBuffer(nv * stride_, usageOf(options_, true), fvf_,
+                                                 poolOf(options_, D3DXMESH_VB_SYSTEMMEM, D3DXMESH_VB_MANAGED), &vb,
+                                                 nullptr);
+        if (FAILED(hr))
+            return hr;
+        vb_->Release();
+        vb_ = vb;
+        numVertices_ = nv;
+    }
+    void* p = nullptr;
+    HRESULT hr = vb_->Lock(0, 0, &p, 0);
+    if (FAILED(hr))
+        return hr;
+    std::memcpy(p, d.vertices.data(), d.vertices.size());
+    vb_->Unlock();
+    if (FAILED(hr = ib_->Lock(0, 0, &p, 0)))
+        return hr;
+    for (size_t i = 0; i < d.indices.size(); ++i) {
+        if (options_ & D3DXMESH_32BIT)
+            ((uint32_t*)p)[i] = d.indices[i];
+        else
+            ((uint16_t*)p)[i] = (uint16_t)d.indices[i];
+    }
+    ib_->Unlock();
+    attributes_ = d.attributes;
+    table_ = d.table;
+    return D3D_OK;
 }
 
 // Locks and copies one buffer.

@@ -41,6 +41,15 @@ HRESULT ReadMesh(ID3DXMesh* mesh, MeshData* out);
 // added when the vertices need it) and fills it.
 HRESULT WriteMesh(const MeshData& data, DWORD options, IDirect3DDevice9* device, ID3DXMesh** out);
 
+// Optimize's work on a mesh's contents.
+struct OptimizedMesh {
+    MeshData mesh;
+    std::vector<DWORD> faceRemap;   // per new face, the old one
+    std::vector<DWORD> vertexRemap; // per new vertex, the old one
+    std::vector<DWORD> adjacency;
+};
+HRESULT OptimizeMeshData(const MeshData& in, DWORD flags, const DWORD* adjacencyIn, OptimizedMesh* out);
+
 // Point representatives and adjacency (three entries per face, 0xFFFFFFFF for none).
 std::vector<DWORD> PointReps(const MeshData& m, float epsilon);
 std::vector<DWORD> AdjacencyFromPointReps(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps);

@@ -15,7 +15,7 @@ struct PosVertex {
 };
 
 class MeshTest : public ::testing::Test {
-protected:
+public:
     void SetUp() override { dev = fake.MakeDevice(); }
     void TearDown() override
     {

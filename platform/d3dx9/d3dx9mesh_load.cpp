@@ -1,0 +1,516 @@
+// Meshes from .x files: Mesh objects with their normals, texture coordinates,
+// vertex colours and materials, and whole files with their frames.
+#include "d3dx9mesh_internal.h"
+
+#include "mscrt.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+namespace {
+
+const DWORD kNone = 0xFFFFFFFF;
+
+const XFileObject* firstChild(const XFileTree& tree, const XFileObject& o, const GUID& type)
+{
+    for (const XFileChild& c : o.children)
+        if (tree.objects[c.object].typeId == type)
+            return &tree.objects[c.object];
+    return nullptr;
+}
+
+D3DCOLORVALUE color(XFileReader& r, bool alpha)
+{
+    D3DCOLORVALUE c;
+    c.r = r.Float();
+    c.g = r.Float();
+    c.b = r.Float();
+    c.a = alpha ? r.Float() : 1.0f;
+    return c;
+}
+
+HRESULT readMaterial(const XFileTree& tree, const XFileObject& o, d3dx::XMaterial* out)
+{
+    XFileReader r(o);
+    D3DMATERIAL9& m = out->material;
+    m = D3DMATERIAL9{};
+    m.Diffuse = color(r, true);
+    m.Power = r.Float();
+    m.Specular = color(r, false);
+    m.Emissive = color(r, false);
+    if (!r.Ok())
+        return D3DXERR_INVALIDDATA;
+    if (const XFileObject* t = firstChild(tree, o, TID_D3DRMTextureFilename)) {
+        XFileReader tr(*t);
+        out->texture = tr.String();
+        out->hasTexture = tr.Ok();
+    }
+    return D3D_OK;
+}
+
+d3dx::XMaterial defaultMaterial()
+{
+    d3dx::XMaterial m;
+    m.material.Diffuse = {0.5f, 0.5f, 0.5f, 1.0f};
+    m.material.Specular = {0.5f, 0.5f, 0.5f, 1.0f};
+    return m;
+}
+
+bool readFile(const char* path, std::vector<uint8_t>& data)
+{
+    FILE* f = ms_fopen(path, "rb");
+    if (!f)
+        return false;
+    bool ok = std::fseek(f, 0, SEEK_END) == 0;
+    const long size = ok ? std::ftell(f) : -1;
+    ok = ok && size >= 0 && (size_t)size <= kXFileMaxBytes && std::fseek(f, 0, SEEK_SET) == 0;
+    if (ok) {
+        data.resize((size_t)size);
+        ok = size == 0 || std::fread(data.data(), 1, (size_t)size, f) == (size_t)size;
+    }
+    std::fclose(f);
+    return ok;
+}
+
+// One loaded piece of a file with the transform of its frames applied.
+struct Piece {
+    d3dx::XLoadedMesh mesh;
+};
+
+HRESULT collect(const XFileTree& tree, size_t index, const D3DXMATRIX& parent, DWORD options,
+                IDirect3DDevice9* device, std::vector<Piece>& pieces, int depth)
+{
+    const XFileObject& o = tree.objects[index];
+    if (depth > kXFileMaxDepth)
+        return D3DXFERR_PARSEERROR;
+    if (o.typeId == TID_D3DRMMesh) {
+        pieces.emplace_back();
+        return d3dx::LoadXMesh(tree, index, options, device, &parent, &pieces.back().mesh);
+    }
+    if (o.typeId != TID_D3DRMFrame)
+        return D3D_OK;
+    D3DXMATRIX world = parent;
+    if (const XFileObject* t = firstChild(tree, o, TID_D3DRMFrameTransformMatrix)) {
+        if (t->data.size() < 64)
+            return D3DXERR_INVALIDDATA;
+        D3DXMATRIX local;
+        std::memcpy(&local, t->data.data(), 64);
+        D3DXMatrixMultiply(&world, &local, &parent);
+    }
+    for (const XFileChild& c : o.children) {
+        HRESULT hr = collect(tree, c.object, world, options, device, pieces, depth + 1);
+        if (FAILED(hr))
+            return hr;
+    }
+    return D3D_OK;
+}
+
+void release(std::vector<Piece>& pieces)
+{
+    for (Piece& p : pieces)
+        if (p.mesh.mesh) {
+            p.mesh.mesh->Release();
+            p.mesh.mesh = nullptr;
+        }
+}
+
+HRESULT handOut(d3dx::XLoadedMesh& m, ID3DXBuffer** adjacency, ID3DXBuffer** materials, ID3DXBuffer** effects,
+                DWORD* numMaterials, ID3DXMesh** out)
+{
+    ID3DXBuffer* a = nullptr;
+    ID3DXBuffer* mt = nullptr;
+    ID3DXBuffer* e = nullptr;
+    HRESULT hr = D3D_OK;
+    if (adjacency)
+        hr = d3dx::DwordBuffer(m.adjacency, &a);
+    if (SUCCEEDED(hr) && materials)
+        hr = d3dx::MaterialsBuffer(m.materials, &mt);
+    if (SUCCEEDED(hr) && effects)
+        hr = d3dx::EffectInstancesBuffer(m.materials.size(), &e);
+    if (FAILED(hr)) {
+        for (ID3DXBuffer* b : {a, mt, e})
+            if (b)
+                b->Release();
+        m.mesh->Release();
+        m.mesh = nullptr;
+        return hr;
+    }
+    if (adjacency)
+        *adjacency = a;
+    if (materials)
+        *materials = mt;
+    if (effects)
+        *effects = e;
+    if (numMaterials)
+        *numMaterials = (DWORD)m.materials.size();
+    *out = m.mesh;
+    m.mesh = nullptr;
+    return D3D_OK;
+}
+
+HRESULT loadTree(const XFileTree& tree, DWORD options, IDirect3DDevice9* device, ID3DXBuffer** adjacency,
+                 ID3DXBuffer** materials, ID3DXBuffer** effects, DWORD* numMaterials, ID3DXMesh** out)
+{
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    std::vector<Piece> pieces;
+    for (size_t i = 0; i < tree.top.size(); ++i) {
+        HRESULT hr = collect(tree, tree.top[i], identity, options, device, pieces, 0);
+        if (FAILED(hr)) {
+            release(pieces);
+            return hr;
+        }
+    }
+    if (pieces.empty())
+        return D3DXERR_LOADEDMESHHASNODATA;
+    if (pieces.size() == 1)
+        return handOut(pieces[0].mesh, adjacency, materials, effects, numMaterials, out);
+    // Several meshes become one, in a layout holding every piece's components.
+    DWORD fvf = 0;
+    for (const Piece& p : pieces)
+        fvf |= p.mesh.mesh->GetFVF();
+    d3dx::XLoadedMesh all;
+    d3dx::MeshData merged;
+    HRESULT hr = D3D_OK;
+    for (Piece& p : pieces) {
+        ID3DXMesh* same = nullptr;
+        hr = p.mesh.mesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, fvf, device, &same);
+        d3dx::MeshData d;
+        if (SUCCEEDED(hr)) {
+            hr = d3dx::ReadMesh(same, &d);
+            same->Release();
+        }
+        if (FAILED(hr))
+            break;
+        const DWORD baseVertex = merged.NumVertices(), baseFace = merged.NumFaces();
+        const DWORD baseMaterial = (DWORD)all.materials.size();
+        merged.decl = d.decl;
+        merged.stride = d.stride;
+        merged.vertices.insert(merged.vertices.end(), d.vertices.begin(), d.vertices.end());
+        for (DWORD i : d.indices)
+            merged.indices.push_back(i + baseVertex);
+        for (DWORD a : d.attributes)
+            merged.attributes.push_back(a + baseMaterial);
+        for (DWORD a : p.mesh.adjacency)
+            all.adjacency.push_back(a == kNone ? kNone : a + baseFace);
+        all.materials.insert(all.materials.end(), p.mesh.materials.begin(), p.mesh.materials.end());
+        all.originalVertex.insert(all.originalVertex.end(), p.mesh.originalVertex.begin(), p.mesh.originalVertex.end());
+    }
+    release(pieces);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = d3dx::WriteMesh(merged, options, device, &all.mesh)))
+        return hr;
+    return handOut(all, adjacency, materials, effects, numMaterials, out);
+}
+
+HRESULT loadBytes(const void* bytes, size_t size, DWORD options, IDirect3DDevice9* device, ID3DXBuffer** adjacency,
+                  ID3DXBuffer** materials, ID3DXBuffer** effects, DWORD* numMaterials, ID3DXMesh** out)
+{
+    XFileTree tree;
+    HRESULT hr = XFileParse(bytes, size, nullptr, &tree);
+    if (FAILED(hr))
+        return hr;
+    return loadTree(tree, options, device, adjacency, materials, effects, numMaterials, out);
+}
+
+void clearOuts(ID3DXBuffer** adjacency, ID3DXBuffer** materials, ID3DXBuffer** effects, ID3DXMesh** out)
+{
+    for (ID3DXBuffer** b : {adjacency, materials, effects})
+        if (b)
+            *b = nullptr;
+    if (out)
+        *out = nullptr;
+}
+
+} // namespace
+
+namespace d3dx {
+
+HRESULT LoadXMesh(const XFileTree& tree, size_t index, DWORD options, IDirect3DDevice9* device,
+                  const D3DXMATRIX* transform, XLoadedMesh* out)
+{
+    if (!device || index >= tree.objects.size() || tree.objects[index].typeId != TID_D3DRMMesh)
+        return D3DERR_INVALIDCALL;
+    const XFileObject& o = tree.objects[index];
+    XFileReader r(o);
+    const DWORD nVertices = r.Dword();
+    if (!r.Ok() || (uint64_t)nVertices * 12 > r.Remaining())
+        return D3DXERR_INVALIDDATA;
+    std::vector<D3DXVECTOR3> positions(nVertices);
+    for (D3DXVECTOR3& p : positions) {
+        p.x = r.Float();
+        p.y = r.Float();
+        p.z = r.Float();
+    }
+    // Polygons become fans of triangles; each triangle remembers its polygon and corners.
+    const DWORD nFaces = r.Dword();
+    if (!r.Ok() || (uint64_t)nFaces * 4 > r.Remaining())
+        return D3DXERR_INVALIDDATA;
+    std::vector<DWORD> corners;       // position index per triangle corner
+    std::vector<DWORD> polygonCorner; // that corner's place in its polygon's list
+    std::vector<DWORD> triPolygon;
+    std::vector<DWORD> polygonSize(nFaces);
+    for (DWORD f = 0; f < nFaces; ++f) {
+        const DWORD n = r.Dword();
+        if (!r.Ok() || n < 3 || (uint64_t)n * 4 > r.Remaining())
+            return D3DXERR_INVALIDDATA;
+        polygonSize[f] = n;
+        std::vector<DWORD> poly(n);
+        for (DWORD& v : poly) {
+            v = r.Dword();
+            if (v >= nVertices)
+                return D3DXERR_INVALIDDATA;
+        }
+        for (DWORD k = 1; k + 1 < n; ++k) {
+            const DWORD pick[3] = {0, k, k + 1};
+            for (DWORD c : pick) {
+                corners.push_back(poly[c]);
+                polygonCorner.push_back(c);
+            }
+            triPolygon.push_back(f);
+        }
+    }
+    if (!r.Ok() || corners.empty() || nVertices == 0)
+        return D3DXERR_LOADEDMESHHASNODATA;
+
+    // Normals: one index per polygon corner.
+    std::vector<D3DXVECTOR3> normals;
+    std::vector<std::vector<DWORD>> faceNormals;
+    if (const XFileObject* n = firstChild(tree, o, TID_D3DRMMeshNormals)) {
+        XFileReader nr(*n);
+        const DWORD count = nr.Dword();
+        if (!nr.Ok() || (uint64_t)count * 12 > nr.Remaining())
+            return D3DXERR_INVALIDDATA;
+        normals.resize(count);
+        for (D3DXVECTOR3& v : normals) {
+            v.x = nr.Float();
+            v.y = nr.Float();
+            v.z = nr.Float();
+        }
+        const DWORD faces = nr.Dword();
+        if (!nr.Ok() || faces != nFaces)
+            return D3DXERR_INVALIDDATA;
+        faceNormals.resize(faces);
+        for (DWORD f = 0; f < faces; ++f) {
+            const DWORD k = nr.Dword();
+            if (!nr.Ok() || k != polygonSize[f])
+                return D3DXERR_INVALIDDATA;
+            faceNormals[f].resize(k);
+            for (DWORD& i : faceNormals[f]) {
+                i = nr.Dword();
+                if (i >= count)
+                    return D3DXERR_INVALIDDATA;
+            }
+        }
+        if (!nr.Ok())
+            return D3DXERR_INVALIDDATA;
+    }
+    std::vector<float> uv;
+    if (const XFileObject* t = firstChild(tree, o, TID_D3DRMMeshTextureCoords)) {
+        XFileReader tr(*t);
+        const DWORD count = tr.Dword();
+        if (!tr.Ok() || count != nVertices || (uint64_t)count * 8 > tr.Remaining())
+            return D3DXERR_INVALIDDATA;
+        uv.resize((size_t)count * 2);
+        for (float& f : uv)
+            f = tr.Float();
+    }
+    std::vector<D3DCOLOR> colors;
+    if (const XFileObject* c = firstChild(tree, o, TID_D3DRMMeshVertexColors)) {
+        XFileReader cr(*c);
+        const DWORD count = cr.Dword();
+        if (!cr.Ok() || (uint64_t)count * 20 > cr.Remaining())
+            return D3DXERR_INVALIDDATA;
+        colors.assign(nVertices, 0xFFFFFFFF);
+        for (DWORD i = 0; i < count; ++i) {
+            const DWORD v = cr.Dword();
+            float rgba[4];
+            for (float& f : rgba)
+                f = cr.Float();
+            if (v >= nVertices)
+                return D3DXERR_INVALIDDATA;
+            BYTE bytes[4];
+            WriteElement(bytes, D3DDECLTYPE_D3DCOLOR, rgba);
+            std::memcpy(&colors[v], bytes, 4);
+        }
+    }
+    // Materials: one id per polygon; a short list repeats its last entry.
+    out->materials.clear();
+    std::vector<DWORD> polygonMaterial(nFaces, 0);
+    out->hadMaterials = false;
+    if (const XFileObject* list = firstChild(tree, o, TID_D3DRMMeshMaterialList)) {
+        XFileReader lr(*list);
+        const DWORD nMaterials = lr.Dword();
+        const DWORD nIndexes = lr.Dword();
+        if (!lr.Ok() || (uint64_t)nIndexes * 4 > lr.Remaining())
+            return D3DXERR_INVALIDDATA;
+        for (DWORD i = 0; i < nIndexes; ++i) {
+            const DWORD m = lr.Dword();
+            if (m >= nMaterials)
+                return D3DXERR_INVALIDDATA;
+            if (i < nFaces)
+                polygonMaterial[i] = m;
+        }
+        for (DWORD f = nIndexes; f < nFaces && nIndexes > 0; ++f)
+            polygonMaterial[f] = polygonMaterial[nIndexes - 1];
+        for (const XFileChild& c : list->children) {
+            const XFileObject& m = tree.objects[c.object];
+            if (m.typeId != TID_D3DRMMaterial || out->materials.size() == nMaterials)
+                continue;
+            out->materials.emplace_back();
+            HRESULT hr = readMaterial(tree, m, &out->materials.back());
+            if (FAILED(hr))
+                return hr;
+        }
+        if (out->materials.size() != nMaterials)
+            return D3DXERR_INVALIDDATA;
+        out->hadMaterials = nMaterials > 0;
+    }
+    if (out->materials.empty()) {
+        out->materials.push_back(defaultMaterial());
+        std::fill(polygonMaterial.begin(), polygonMaterial.end(), 0);
+    }
+
+    // Vertices keep their order; a vertex met again with another normal is copied.
+    const bool hasNormals = !faceNormals.empty();
+    std::vector<DWORD> vertexNormal(nVertices, kNone);
+    std::map<std::pair<DWORD, DWORD>, DWORD> copies;
+    std::vector<DWORD> original(nVertices);
+    for (DWORD v = 0; v < nVertices; ++v)
+        original[v] = v;
+    std::vector<DWORD> indices(corners.size());
+    for (size_t i = 0; i < corners.size(); ++i) {
+        const DWORD p = corners[i];
+        DWORD v = p;
+        if (hasNormals) {
+            const DWORD n = faceNormals[triPolygon[i / 3]][polygonCorner[i]];
+            if (vertexNormal[p] == kNone) {
+                vertexNormal[p] = n;
+            } else if (vertexNormal[p] != n) {
+                auto it = copies.find({p, n});
+                if (it == copies.end()) {
+                    it = copies.insert({{p, n}, (DWORD)original.size()}).first;
+                    original.push_back(p);
+                    vertexNormal.push_back(n);
+                }
+                v = it->second;
+            }
+        }
+        indices[i] = v;
+    }
+    const DWORD fvf = D3DFVF_XYZ | (hasNormals ? D3DFVF_NORMAL : 0) | (colors.empty() ? 0 : D3DFVF_DIFFUSE) |
+                      (uv.empty() ? 0 : D3DFVF_TEX1);
+    MeshData d;
+    D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
+    D3DXDeclaratorFromFVF(fvf, decl);
+    d.decl.assign(decl, decl + D3DXGetDeclLength(decl) + 1);
+    d.stride = D3DXGetFVFVertexSize(fvf);
+    d.vertices.assign(original.size() * d.stride, 0);
+    for (size_t v = 0; v < original.size(); ++v) {
+        BYTE* dst = d.vertices.data() + v * d.stride;
+        D3DXVECTOR3 p = positions[original[v]];
+        if (transform)
+            D3DXVec3TransformCoord(&p, &p, transform);
+        std::memcpy(dst, &p, 12);
+        size_t off = 12;
+        if (hasNormals) {
+            D3DXVECTOR3 n = vertexNormal[v] == kNone ? D3DXVECTOR3(0, 0, 0) : normals[vertexNormal[v]];
+            if (transform) {
+                D3DXVec3TransformNormal(&n, &n, transform);
+                D3DXVec3Normalize(&n, &n);
+            }
+            std::memcpy(dst + off, &n, 12);
+            off += 12;
+        }
+        if (!colors.empty()) {
+            std::memcpy(dst + off, &colors[original[v]], 4);
+            off += 4;
+        }
+        if (!uv.empty())
+            std::memcpy(dst + off, &uv[(size_t)original[v] * 2], 8);
+    }
+    d.indices = std::move(indices);
+    d.attributes.resize(triPolygon.size());
+    for (size_t t = 0; t < triPolygon.size(); ++t)
+        d.attributes[t] = polygonMaterial[triPolygon[t]];
+    out->adjacency = AdjacencyFromPointReps(d.indices, PointReps(d, 0.0f));
+    out->originalVertex = std::move(original);
+    if (out->mesh) {
+        out->mesh->Release();
+        out->mesh = nullptr;
+    }
+    return WriteMesh(d, options, device, &out->mesh);
+}
+
+HRESULT MaterialsBuffer(const std::vector<XMaterial>& materials, ID3DXBuffer** out)
+{
+    size_t size = materials.size() * sizeof(D3DXMATERIAL);
+    for (const XMaterial& m : materials)
+        if (m.hasTexture)
+            size += m.texture.size() + 1;
+    HRESULT hr = D3DXCreateBuffer((DWORD)size, out);
+    if (FAILED(hr))
+        return hr;
+    BYTE* base = (BYTE*)(*out)->GetBufferPointer();
+    D3DXMATERIAL* list = (D3DXMATERIAL*)base;
+    char* text = (char*)(base + materials.size() * sizeof(D3DXMATERIAL));
+    for (size_t i = 0; i < materials.size(); ++i) {
+        list[i].MatD3D = materials[i].material;
+        list[i].pTextureFilename = nullptr;
+        if (materials[i].hasTexture) {
+            std::memcpy(text, materials[i].texture.c_str(), materials[i].texture.size() + 1);
+            list[i].pTextureFilename = text;
+            text += materials[i].texture.size() + 1;
+        }
+    }
+    return D3D_OK;
+}
+
+HRESULT EffectInstancesBuffer(size_t count, ID3DXBuffer** out)
+{
+    return D3DXCreateBuffer((DWORD)(count * sizeof(D3DXEFFECTINSTANCE)), out);
+}
+
+} // namespace d3dx
+
+HRESULT D3DXLoadMeshFromXA(LPCSTR path, DWORD options, LPDIRECT3DDEVICE9 device, LPD3DXBUFFER* adjacency,
+                           LPD3DXBUFFER* materials, LPD3DXBUFFER* effects, DWORD* numMaterials, LPD3DXMESH* out)
+{
+    clearOuts(adjacency, materials, effects, out);
+    if (!path || !device || !out)
+        return D3DERR_INVALIDCALL;
+    std::vector<uint8_t> bytes;
+    if (!readFile(path, bytes))
+        return D3DXFERR_FILENOTFOUND;
+    return loadBytes(bytes.data(), bytes.size(), options, device, adjacency, materials, effects, numMaterials, out);
+}
+
+HRESULT D3DXLoadMeshFromXInMemory(LPCVOID memory, DWORD size, DWORD options, LPDIRECT3DDEVICE9 device,
+                                  LPD3DXBUFFER* adjacency, LPD3DXBUFFER* materials, LPD3DXBUFFER* effects,
+                                  DWORD* numMaterials, LPD3DXMESH* out)
+{
+    clearOuts(adjacency, materials, effects, out);
+    if (!memory || !device || !out)
+        return D3DERR_INVALIDCALL;
+    return loadBytes(memory, size, options, device, adjacency, materials, effects, numMaterials, out);
+}
+
+HRESULT D3DXLoadMeshFromXof(LPD3DXFILEDATA data, DWORD options, LPDIRECT3DDEVICE9 device, LPD3DXBUFFER* adjacency,
+                            LPD3DXBUFFER* materials, LPD3DXBUFFER* effects, DWORD* numMaterials, LPD3DXMESH* out)
+{
+    clearOuts(adjacency, materials, effects, out);
+    std::shared_ptr<const XFileTree> tree;
+    size_t index = 0;
+    if (!data || !device || !out || !XFileDataObject(data, &tree, &index))
+        return D3DERR_INVALIDCALL;
+    d3dx::XLoadedMesh m;
+    HRESULT hr = d3dx::LoadXMesh(*tree, index, options, device, nullptr, &m);
+    if (FAILED(hr)) {
+        if (m.mesh)
+            m.mesh->Release();
+        return hr;
+    }
+    return handOut(m, adjacency, materials, effects, numMaterials, out);
+}
