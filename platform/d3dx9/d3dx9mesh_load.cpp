@@ -2,9 +2,6 @@
 // vertex colours and materials, and whole files with their frames.
 #include "d3dx9mesh_internal.h"
 
-#include "mscrt.h"
-
-#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -55,22 +52,6 @@ d3dx::XMaterial defaultMaterial()
     m.material.Diffuse = {0.5f, 0.5f, 0.5f, 1.0f};
     m.material.Specular = {0.5f, 0.5f, 0.5f, 1.0f};
     return m;
-}
-
-bool readFile(const char* path, std::vector<uint8_t>& data)
-{
-    FILE* f = ms_fopen(path, "rb");
-    if (!f)
-        return false;
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(f) : -1;
-    ok = ok && size >= 0 && (size_t)size <= kXFileMaxBytes && std::fseek(f, 0, SEEK_SET) == 0;
-    if (ok) {
-        data.resize((size_t)size);
-        ok = size == 0 || std::fread(data.data(), 1, (size_t)size, f) == (size_t)size;
-    }
-    std::fclose(f);
-    return ok;
 }
 
 // One loaded piece of a file with the transform of its frames applied.
@@ -482,7 +463,7 @@ HRESULT D3DXLoadMeshFromXA(LPCSTR path, DWORD options, LPDIRECT3DDEVICE9 device,
     if (!path || !device || !out)
         return D3DERR_INVALIDCALL;
     std::vector<uint8_t> bytes;
-    if (!readFile(path, bytes))
+    if (!XFileReadWhole(path, &bytes))
         return D3DXFERR_FILENOTFOUND;
     return loadBytes(bytes.data(), bytes.size(), options, device, adjacency, materials, effects, numMaterials, out);
 }

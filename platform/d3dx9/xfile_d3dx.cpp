@@ -46,22 +46,6 @@ private:
     ULONG refs_ = 1;
 };
 
-bool readFile(const char* path, std::vector<uint8_t>& data)
-{
-    FILE* f = ms_fopen(path, "rb");
-    if (!f)
-        return false;
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    long size = ok ? std::ftell(f) : -1;
-    ok = ok && size >= 0 && (size_t)size <= kXFileMaxBytes && std::fseek(f, 0, SEEK_SET) == 0;
-    if (ok) {
-        data.resize((size_t)size);
-        ok = size == 0 || std::fread(data.data(), 1, (size_t)size, f) == (size_t)size;
-    }
-    std::fclose(f);
-    return ok;
-}
-
 class FileEnum;
 
 class FileData final : public RefCounted<ID3DXFileData> {
@@ -254,7 +238,7 @@ public:
         size_t size = 0;
         switch (flags) {
         case D3DXF_FILELOAD_FROMFILE:
-            if (!readFile((const char*)source, bytes))
+            if (!XFileReadWhole((const char*)source, &bytes))
                 return D3DXFERR_FILENOTFOUND;
             data = bytes.data();
             size = bytes.size();
@@ -266,7 +250,7 @@ public:
                     return D3DXFERR_FILENOTFOUND;
                 path += (char)*w;
             }
-            if (!readFile(path.c_str(), bytes))
+            if (!XFileReadWhole(path.c_str(), &bytes))
                 return D3DXFERR_FILENOTFOUND;
             data = bytes.data();
             size = bytes.size();
@@ -330,6 +314,22 @@ HRESULT D3DXFileCreate(ID3DXFile** out)
         return E_POINTER;
     *out = new (std::nothrow) File();
     return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+bool XFileReadWhole(const char* path, std::vector<uint8_t>* out)
+{
+    FILE* f = ms_fopen(path, "rb");
+    if (!f)
+        return false;
+    bool ok = std::fseek(f, 0, SEEK_END) == 0;
+    const long size = ok ? std::ftell(f) : -1;
+    ok = ok && size >= 0 && (size_t)size <= kXFileMaxBytes && std::fseek(f, 0, SEEK_SET) == 0;
+    if (ok) {
+        out->resize((size_t)size);
+        ok = size == 0 || std::fread(out->data(), 1, (size_t)size, f) == (size_t)size;
+    }
+    std::fclose(f);
+    return ok;
 }
 
 bool XFileDataObject(ID3DXFileData* data, std::shared_ptr<const XFileTree>* tree, size_t* index)

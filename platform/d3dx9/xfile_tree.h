@@ -90,6 +90,9 @@ constexpr int kXFileMaxTemplateDepth = 32;    // templates inside templates
 // templates, those of `known` (may be null) and those the file defines. Returns
 // S_OK or a D3DXFERR_* code; on failure the tree is left empty.
 HRESULT XFileParse(const void* bytes, size_t size, const XFileTemplates* known, XFileTree* tree);
+// Reads a whole file of at most kXFileMaxBytes; false when it cannot.
+bool XFileReadWhole(const char* path, std::vector<uint8_t>* out);
+
 // Parses a block that holds templates only (RegisterTemplates) and adds them to `into`.
 HRESULT XFileParseTemplates(const void* bytes, size_t size, XFileTemplates* into);
 

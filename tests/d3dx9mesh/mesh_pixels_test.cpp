@@ -1,49 +1,28 @@
 // A mesh on the real GL device: the subsets its attribute table names are
 // what gets drawn.
-#include <windows.h>
-#include <d3dx9.h>
+#include "device_fixture.h"
 
-#include <gtest/gtest.h>
+#include <d3dx9.h>
 
 #include <cstring>
 
 namespace {
 
-LRESULT CALLBACK TestProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
+using d3d9test::DeviceTest;
 
 struct ColorVertex {
     float x, y, z;
     DWORD color;
 };
 
-TEST(MeshOnTheDevice, DrawSubsetDrawsOnlyItsSubset)
-{
-    const int kSize = 32;
-    WNDCLASSA wc;
-    std::memset(&wc, 0, sizeof(wc));
-    wc.lpfnWndProc = TestProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "mesh test";
-    RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(0, "mesh test", "mesh test", WS_POPUP, 0, 0, kSize, kSize, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(hwnd, nullptr);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp;
-    std::memset(&pp, 0, sizeof(pp));
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.BackBufferWidth = kSize;
-    pp.BackBufferHeight = kSize;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.hDeviceWindow = hwnd;
-    IDirect3DDevice9* dev = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), S_OK);
+class MeshOnTheDevice : public DeviceTest {};
 
+TEST_F(MeshOnTheDevice, DrawSubsetDrawsOnlyItsSubset)
+{
+    MakeDevice();
     // Left half red (subset 2), right half green (subset 5), faces interleaved.
     ID3DXMesh* m = nullptr;
-    ASSERT_EQ(D3DXCreateMeshFVF(4, 8, D3DXMESH_MANAGED, D3DFVF_XYZ | D3DFVF_DIFFUSE, dev, &m), S_OK);
+    ASSERT_EQ(D3DXCreateMeshFVF(4, 8, D3DXMESH_MANAGED, D3DFVF_XYZ | D3DFVF_DIFFUSE, m_dev, &m), S_OK);
     const ColorVertex v[8] = {{-1, -1, 0.5f, 0xFFFF0000}, {-1, 1, 0.5f, 0xFFFF0000}, {0, 1, 0.5f, 0xFFFF0000},
                               {0, -1, 0.5f, 0xFFFF0000},  {0, -1, 0.5f, 0xFF00FF00}, {0, 1, 0.5f, 0xFF00FF00},
                               {1, 1, 0.5f, 0xFF00FF00},   {1, -1, 0.5f, 0xFF00FF00}};
@@ -57,34 +36,21 @@ TEST(MeshOnTheDevice, DrawSubsetDrawsOnlyItsSubset)
     m->UnlockIndexBuffer();
     DWORD* attr = nullptr;
     ASSERT_EQ(m->LockAttributeBuffer(0, &attr), S_OK);
-    attr[0] = 5;
-    attr[1] = 2;
-    attr[2] = 5;
-    attr[3] = 2;
+    const DWORD ids[4] = {5, 2, 5, 2};
+    std::memcpy(attr, ids, sizeof(ids));
     m->UnlockAttributeBuffer();
     ASSERT_EQ(m->OptimizeInplace(D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_VERTEXCACHE, nullptr, nullptr, nullptr, nullptr),
               S_OK);
 
-    dev->SetRenderState(D3DRS_LIGHTING, FALSE);
-    dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), S_OK);
-    ASSERT_EQ(dev->BeginScene(), S_OK);
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    ASSERT_EQ(m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0), S_OK);
+    ASSERT_EQ(m_dev->BeginScene(), S_OK);
     ASSERT_EQ(m->DrawSubset(5), S_OK);
-    ASSERT_EQ(dev->EndScene(), S_OK);
-
-    IDirect3DSurface9* back = nullptr;
-    ASSERT_EQ(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), S_OK);
-    D3DLOCKED_RECT lr;
-    ASSERT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), S_OK);
-    auto pixel = [&](int x, int y) { return ((const DWORD*)((const BYTE*)lr.pBits + y * lr.Pitch))[x] & 0xFFFFFF; };
-    EXPECT_EQ(pixel(24, 16), 0x00FF00u) << "subset 5 is drawn";
-    EXPECT_EQ(pixel(8, 16), 0x0000FFu) << "subset 2 is not";
-    back->UnlockRect();
-    back->Release();
+    ASSERT_EQ(m_dev->EndScene(), S_OK);
+    EXPECT_TRUE(d3d9test::Near(Pixel(kWidth * 3 / 4, kHeight / 2), 0xFF00FF00)) << "subset 5 is drawn";
+    EXPECT_TRUE(d3d9test::Near(Pixel(kWidth / 4, kHeight / 2), 0xFF0000FF)) << "subset 2 is not";
     m->Release();
-    EXPECT_EQ(dev->Release(), 0u);
-    d3d->Release();
-    DestroyWindow(hwnd);
 }
 
 } // namespace
