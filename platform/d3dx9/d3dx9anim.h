@@ -1,11 +1,14 @@
-// D3DX9 animation: keyframed animation sets and the animation controller that
-// mixes them into registered outputs (frame matrices).
+// D3DX9 animation: keyframed animation sets, the animation controller that
+// mixes them into registered outputs (frame matrices), and frame hierarchies
+// loaded from .x files.
 #pragma once
 
 #include <d3d9.h>
 
 #include "d3dx9core.h"
 #include "d3dx9math.h"
+#include "d3dx9mesh.h"
+#include "d3dx9skin.h"
 
 extern const IID IID_ID3DXAnimationSet;
 extern const IID IID_ID3DXKeyframedAnimationSet;
