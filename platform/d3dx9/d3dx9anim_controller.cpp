@@ -2,6 +2,8 @@
 // registered outputs on every AdvanceTime.
 #include "d3dx9anim.h"
 
+#include "d3dx9_unknown.h"
+
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -67,7 +69,7 @@ struct Mix {
     }
 };
 
-class Controller final : public ID3DXAnimationController {
+class Controller final : public d3dx::Unknown<ID3DXAnimationController> {
 public:
     Controller(UINT outputs, UINT sets, UINT tracks, UINT events)
         : maxOutputs_(outputs), maxSets_(sets), maxTracks_(tracks), maxEvents_(events)
@@ -84,26 +86,7 @@ public:
         return S_OK;
     }
 
-    HRESULT QueryInterface(REFIID riid, void** obj) override
-    {
-        if (!obj)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3DXAnimationController) {
-            AddRef();
-            *obj = static_cast<ID3DXAnimationController*>(this);
-            return S_OK;
-        }
-        *obj = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override
-    {
-        ULONG r = --refs_;
-        if (r == 0)
-            delete this;
-        return r;
-    }
+    HRESULT QueryInterface(REFIID riid, void** obj) override { return Query(riid, obj, {&IID_ID3DXAnimationController}); }
 
     UINT GetMaxNumAnimationOutputs() override { return maxOutputs_; }
     UINT GetMaxNumAnimationSets() override { return maxSets_; }
@@ -357,7 +340,7 @@ public:
     }
 
 private:
-    ~Controller()
+    ~Controller() override
     {
         for (Track& t : tracks_)
             if (t.set)
@@ -487,7 +470,6 @@ private:
             *out.translation = t;
     }
 
-    ULONG refs_ = 1;
     UINT maxOutputs_, maxSets_, maxTracks_, maxEvents_;
     std::vector<Output> outputs_;
     std::unordered_map<std::string, size_t> outputIndex_;

@@ -2,6 +2,8 @@
 // sampled by time with linear and spherical interpolation.
 #include "d3dx9anim.h"
 
+#include "d3dx9_unknown.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -82,7 +84,7 @@ D3DXQUATERNION sampleRotation(const std::vector<D3DXKEY_QUATERNION>& keys, float
     return q;
 }
 
-class KeyframedSet final : public ID3DXKeyframedAnimationSet {
+class KeyframedSet final : public d3dx::Unknown<ID3DXKeyframedAnimationSet> {
 public:
     KeyframedSet(LPCSTR name, double ticks, D3DXPLAYBACK_TYPE playback, UINT capacity)
         : name_(name ? name : ""), ticks_(ticks), playback_(playback), capacity_(capacity)
@@ -105,23 +107,7 @@ public:
 
     HRESULT QueryInterface(REFIID riid, void** obj) override
     {
-        if (!obj)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3DXAnimationSet || riid == IID_ID3DXKeyframedAnimationSet) {
-            AddRef();
-            *obj = static_cast<ID3DXKeyframedAnimationSet*>(this);
-            return S_OK;
-        }
-        *obj = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override
-    {
-        ULONG r = --refs_;
-        if (r == 0)
-            delete this;
-        return r;
+        return Query(riid, obj, {&IID_ID3DXAnimationSet, &IID_ID3DXKeyframedAnimationSet});
     }
 
     // ---- ID3DXAnimationSet
@@ -340,7 +326,7 @@ public:
     }
 
 private:
-    ~KeyframedSet() = default;
+    ~KeyframedSet() override = default;
 
     template <class Key>
     static HRESULT copyAll(const std::vector<Key>& keys, Key* out)
@@ -400,7 +386,6 @@ private:
         period_ = last / ticks_;
     }
 
-    ULONG refs_ = 1;
     std::string name_;
     double ticks_;
     D3DXPLAYBACK_TYPE playback_;

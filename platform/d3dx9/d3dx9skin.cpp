@@ -1,6 +1,8 @@
 // ID3DXSkinInfo: bones, their names, offset matrices and influences.
 #include "d3dx9skin_internal.h"
 
+#include "d3dx9_unknown.h"
+
 #include "d3dx9mesh.h"
 
 #include <algorithm>
@@ -32,7 +34,7 @@ bool declarationEnd(const D3DVERTEXELEMENT9& e)
     return e.Stream == 0xFF;
 }
 
-class SkinInfo final : public ID3DXSkinInfo {
+class SkinInfo final : public d3dx::Unknown<ID3DXSkinInfo> {
 public:
     explicit SkinInfo(DWORD numVertices) : numVertices_(numVertices) { decl_[0] = D3DDECL_END(); }
 
@@ -48,26 +50,7 @@ public:
         return S_OK;
     }
 
-    HRESULT QueryInterface(REFIID riid, void** obj) override
-    {
-        if (!obj)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3DXSkinInfo) {
-            AddRef();
-            *obj = static_cast<ID3DXSkinInfo*>(this);
-            return S_OK;
-        }
-        *obj = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override
-    {
-        ULONG r = --refs_;
-        if (r == 0)
-            delete this;
-        return r;
-    }
+    HRESULT QueryInterface(REFIID riid, void** obj) override { return Query(riid, obj, {&IID_ID3DXSkinInfo}); }
 
     HRESULT SetBoneInfluence(DWORD bone, DWORD num, const DWORD* vertices, const FLOAT* weights) override
     {
@@ -401,7 +384,7 @@ public:
     }
 
 private:
-    ~SkinInfo() = default;
+    ~SkinInfo() override = default;
 
     HRESULT convert(bool indexed, LPD3DXMESH mesh, DWORD options, DWORD paletteSize, const DWORD* adjacencyIn,
                     LPDWORD adjacencyOut, DWORD* faceRemap, LPD3DXBUFFER* vertexRemap, DWORD* maxInfluences,
@@ -485,7 +468,6 @@ private:
         return S_OK;
     }
 
-    ULONG refs_ = 1;
     DWORD numVertices_;
     std::vector<Bone> bones_;
     D3DVERTEXELEMENT9 decl_[MAX_FVF_DECL_SIZE];
