@@ -80,3 +80,12 @@ HRESULT D3DXCreateSkinInfo(DWORD NumVertices, const D3DVERTEXELEMENT9* pDeclarat
                            LPD3DXSKININFO* ppSkinInfo);
 HRESULT D3DXCreateSkinInfoFVF(DWORD NumVertices, DWORD FVF, DWORD NumBones, LPD3DXSKININFO* ppSkinInfo);
 
+
+// One Mesh data object with its SkinWeights: the mesh as D3DXLoadMeshFromXof
+// loads it and skin information whose vertices are the mesh's (a file vertex
+// the loader split gives its weights to every copy). A mesh without weights
+// gets skin information of no bones.
+HRESULT D3DXLoadSkinMeshFromXof(LPD3DXFILEDATA pxofMesh, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice,
+                                LPD3DXBUFFER* ppAdjacency, LPD3DXBUFFER* ppMaterials,
+                                LPD3DXBUFFER* ppEffectInstances, DWORD* pMatOut, LPD3DXSKININFO* ppSkinInfo,
+                                LPD3DXMESH* ppMesh);

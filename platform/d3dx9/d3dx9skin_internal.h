@@ -1,7 +1,9 @@
-// Private to D3DX: the blended-mesh conversions behind ID3DXSkinInfo.
+// Private to D3DX: the blended-mesh conversions behind ID3DXSkinInfo, and
+// skin information read from .x files.
 #pragma once
 
 #include "d3dx9skin.h"
+#include "xfile_tree.h"
 
 #include <cstdint>
 #include <vector>
@@ -28,5 +30,11 @@ HRESULT BlendSkinnedMesh(const SkinVertexInfluences& skin, bool indexed, ID3DXMe
                          DWORD paletteSize, const DWORD* adjacencyIn, DWORD* adjacencyOut, DWORD* faceRemap,
                          ID3DXBuffer** vertexRemap, DWORD* maxInfluences, DWORD* numCombinations,
                          ID3DXBuffer** combinationTable, ID3DXMesh** out);
+
+// The SkinWeights of the Mesh object `meshIndex` as skin information for
+// `mesh`, whose vertex v is the object's vertex originalVertex[v]. *out is
+// null when the object has no SkinWeights.
+HRESULT XFileSkinInfo(const XFileTree& tree, size_t meshIndex, ID3DXMesh* mesh,
+                      const std::vector<DWORD>& originalVertex, ID3DXSkinInfo** out);
 
 } // namespace d3dx

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -343,6 +344,56 @@ TEST_F(SkinTest, CloneAndRemapCarryBonesAndInfluences)
     clone->Release();
     skin->Release();
     mesh->Release();
+}
+
+// Vertices 0 and 1 take a different normal in each face, so the loader
+// splits them; each copy keeps the weight the file gave its vertex.
+TEST_F(SkinTest, SkinMeshFromXofWeighsEveryCopyOfASplitVertex)
+{
+    const std::string text = "xof 0303txt 0032\n"
+                             "Mesh Fold {\n"
+                             "  4; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;, 0.0;0.0;1.0;;\n"
+                             "  2; 3;0,1,2;, 3;0,3,1;;\n"
+                             "  MeshNormals { 2; 0.0;0.0;1.0;, 0.0;1.0;0.0;; 2; 3;0,0,0;, 3;1,1,1;; }\n"
+                             "  SkinWeights { \"Hinge\"; 2; 0,3; 1.0,0.25; "
+                             "1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.0,0.0,0.0,1.0;; }\n"
+                             "}\n";
+    ID3DXFile* file = nullptr;
+    ASSERT_EQ(S_OK, D3DXFileCreate(&file));
+    D3DXF_FILELOADMEMORY memory = {text.data(), text.size()};
+    ID3DXFileEnumObject* objects = nullptr;
+    ASSERT_EQ(S_OK, file->CreateEnumObject(&memory, D3DXF_FILELOAD_FROMMEMORY, &objects));
+    ID3DXFileData* data = nullptr;
+    ASSERT_EQ(S_OK, objects->GetChild(0, &data));
+    ID3DXSkinInfo* skin = nullptr;
+    ID3DXMesh* mesh = nullptr;
+    ID3DXBuffer* adjacency = nullptr;
+    DWORD numMaterials = 0;
+    ASSERT_EQ(S_OK, D3DXLoadSkinMeshFromXof(data, D3DXMESH_MANAGED, dev, &adjacency, nullptr, nullptr, &numMaterials,
+                                            &skin, &mesh));
+    EXPECT_EQ(1u, numMaterials);
+    EXPECT_EQ(6u, mesh->GetNumVertices()) << "vertices 0 and 1 split by their normals";
+    ASSERT_EQ(1u, skin->GetNumBones());
+    EXPECT_STREQ("Hinge", skin->GetBoneName(0));
+    int atOrigin = 0;
+    for (DWORD v = 0; v < mesh->GetNumVertices(); ++v) {
+        std::vector<float> p = Floats(mesh, v, 0, 3);
+        std::map<DWORD, float> want;
+        if (p == std::vector<float>{0.0f, 0.0f, 0.0f}) {
+            want[0] = 1.0f;
+            ++atOrigin;
+        } else if (p == std::vector<float>{0.0f, 0.0f, 1.0f}) {
+            want[0] = 0.25f;
+        }
+        EXPECT_EQ(want, SourceWeights(skin, v)) << "vertex " << v;
+    }
+    EXPECT_EQ(2, atOrigin);
+    adjacency->Release();
+    mesh->Release();
+    skin->Release();
+    data->Release();
+    objects->Release();
+    file->Release();
 }
 
 } // namespace
