@@ -183,3 +183,97 @@ HRESULT D3DXCreateKeyframedAnimationSet(LPCSTR pName, DOUBLE TicksPerSecond, D3D
 
 HRESULT D3DXCreateAnimationController(UINT MaxNumAnimationOutputs, UINT MaxNumAnimationSets, UINT MaxNumTracks,
                                       UINT MaxNumEvents, LPD3DXANIMATIONCONTROLLER* ppAnimController);
+
+// ---- Frame hierarchies -----------------------------------------------------------
+struct ID3DXPMesh;
+struct ID3DXPatchMesh;
+
+struct D3DXMESHDATA {
+    D3DXMESHTYPE Type;
+    union {
+        LPD3DXMESH pMesh;
+        ID3DXPMesh* pPMesh;
+        ID3DXPatchMesh* pPatchMesh;
+    };
+};
+typedef D3DXMESHDATA* LPD3DXMESHDATA;
+
+struct D3DXMESHCONTAINER {
+    LPSTR Name;
+    D3DXMESHDATA MeshData;
+    LPD3DXMATERIAL pMaterials;
+    LPD3DXEFFECTINSTANCE pEffects;
+    DWORD NumMaterials;
+    DWORD* pAdjacency;
+    LPD3DXSKININFO pSkinInfo;
+    D3DXMESHCONTAINER* pNextMeshContainer;
+};
+typedef D3DXMESHCONTAINER* LPD3DXMESHCONTAINER;
+
+struct D3DXFRAME {
+    LPSTR Name;
+    D3DXMATRIX TransformationMatrix;
+    LPD3DXMESHCONTAINER pMeshContainer;
+    D3DXFRAME* pFrameSibling;
+    D3DXFRAME* pFrameFirstChild;
+};
+typedef D3DXFRAME* LPD3DXFRAME;
+
+// The application's allocator of frames and mesh containers: the loader calls
+// the Create operations, D3DXFrameDestroy the Destroy ones.
+struct ID3DXAllocateHierarchy {
+    virtual HRESULT CreateFrame(LPCSTR Name, LPD3DXFRAME* ppNewFrame) = 0;
+    // The container keeps (AddRef) what it needs of the mesh and the skin
+    // information; the arrays are the loader's and must be copied.
+    virtual HRESULT CreateMeshContainer(LPCSTR Name, const D3DXMESHDATA* pMeshData, const D3DXMATERIAL* pMaterials,
+                                        const D3DXEFFECTINSTANCE* pEffectInstances, DWORD NumMaterials,
+                                        const DWORD* pAdjacency, LPD3DXSKININFO pSkinInfo,
+                                        LPD3DXMESHCONTAINER* ppNewMeshContainer) = 0;
+    virtual HRESULT DestroyFrame(LPD3DXFRAME pFrameToFree) = 0;
+    virtual HRESULT DestroyMeshContainer(LPD3DXMESHCONTAINER pMeshContainerToFree) = 0;
+
+protected:
+    ~ID3DXAllocateHierarchy() = default;
+};
+typedef ID3DXAllocateHierarchy* LPD3DXALLOCATEHIERARCHY;
+
+// Application data objects inside a hierarchy file.
+struct ID3DXLoadUserData {
+    virtual HRESULT LoadTopLevelData(LPD3DXFILEDATA pXofChildData) = 0;
+    virtual HRESULT LoadFrameChildData(LPD3DXFRAME pFrame, LPD3DXFILEDATA pXofChildData) = 0;
+    virtual HRESULT LoadMeshChildData(LPD3DXMESHCONTAINER pMeshContainer, LPD3DXFILEDATA pXofChildData) = 0;
+
+protected:
+    ~ID3DXLoadUserData() = default;
+};
+typedef ID3DXLoadUserData* LPD3DXLOADUSERDATA;
+
+// Loads a .x file's frames (FrameTransformMatrix their matrices, Mesh objects
+// their containers, with materials, adjacency and skin information) through
+// the allocator, and its animation sets onto a controller whose outputs are
+// the named frames' matrices (track 0 plays the first set; null when the
+// file has no animation). One top-level frame is the root; several, or
+// meshes outside any frame, hang under an unnamed root. On failure whatever
+// was built is destroyed again.
+HRESULT D3DXLoadMeshHierarchyFromXA(LPCSTR Filename, DWORD MeshOptions, LPDIRECT3DDEVICE9 pDevice,
+                                    LPD3DXALLOCATEHIERARCHY pAlloc, LPD3DXLOADUSERDATA pUserDataLoader,
+                                    LPD3DXFRAME* ppFrameHierarchy, LPD3DXANIMATIONCONTROLLER* ppAnimController);
+HRESULT D3DXLoadMeshHierarchyFromXInMemory(LPCVOID Memory, DWORD SizeOfMemory, DWORD MeshOptions,
+                                           LPDIRECT3DDEVICE9 pDevice, LPD3DXALLOCATEHIERARCHY pAlloc,
+                                           LPD3DXLOADUSERDATA pUserDataLoader, LPD3DXFRAME* ppFrameHierarchy,
+                                           LPD3DXANIMATIONCONTROLLER* ppAnimController);
+#define D3DXLoadMeshHierarchyFromX D3DXLoadMeshHierarchyFromXA
+
+// Hands every mesh container and frame below (and beside) the root to the
+// allocator's Destroy operations.
+HRESULT D3DXFrameDestroy(LPD3DXFRAME pFrameRoot, LPD3DXALLOCATEHIERARCHY pAlloc);
+// The first frame of that name, depth first (a null name finds an unnamed frame).
+LPD3DXFRAME D3DXFrameFind(const D3DXFRAME* pFrameRoot, LPCSTR Name);
+HRESULT D3DXFrameAppendChild(LPD3DXFRAME pFrameParent, const D3DXFRAME* pFrameChild);
+UINT D3DXFrameNumNamedMatrices(const D3DXFRAME* pFrameRoot);
+// Registers every named frame's TransformationMatrix as an animation output.
+HRESULT D3DXFrameRegisterNamedMatrices(LPD3DXFRAME pFrameRoot, LPD3DXANIMATIONCONTROLLER pAnimController);
+// The sphere around every mesh position of the hierarchy, each moved by its
+// frames' matrices: centre the mean of the positions, radius the farthest.
+HRESULT D3DXFrameCalculateBoundingSphere(const D3DXFRAME* pFrameRoot, LPD3DXVECTOR3 pObjectCenter,
+                                         FLOAT* pObjectRadius);
