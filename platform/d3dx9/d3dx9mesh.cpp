@@ -2,6 +2,8 @@
 // adjacency. Every buffer is made and filled through IDirect3DDevice9.
 #include "d3dx9mesh_internal.h"
 
+#include "d3dx9_unknown.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -55,7 +57,7 @@ bool validDecl(const D3DVERTEXELEMENT9* decl)
     return true;
 }
 
-class Mesh final : public ID3DXMesh {
+class Mesh final : public d3dx::Unknown<ID3DXMesh> {
 public:
     Mesh(IDirect3DDevice9* device, DWORD options) : device_(device), options_(options) { device_->AddRef(); }
     ~Mesh()
@@ -103,23 +105,7 @@ public:
     // ---- IUnknown ----
     HRESULT QueryInterface(REFIID riid, void** obj) override
     {
-        if (!obj)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3DXBaseMesh || riid == IID_ID3DXMesh) {
-            AddRef();
-            *obj = static_cast<ID3DXMesh*>(this);
-            return S_OK;
-        }
-        *obj = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override
-    {
-        const ULONG r = --refs_;
-        if (r == 0)
-            delete this;
-        return r;
+        return Query(riid, obj, {&IID_ID3DXBaseMesh, &IID_ID3DXMesh});
     }
 
     // ---- ID3DXBaseMesh ----
@@ -288,7 +274,6 @@ public:
     std::vector<D3DXATTRIBUTERANGE>& Table() { return table_; }
 
 private:
-    ULONG refs_ = 1;
     IDirect3DDevice9* device_;
     DWORD options_;
     std::vector<D3DVERTEXELEMENT9> decl_;

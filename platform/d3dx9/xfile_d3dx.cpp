@@ -2,6 +2,8 @@
 #include "d3dx9xof.h"
 #include "xfile_tree.h"
 
+#include "d3dx9_unknown.h"
+
 #include "mscrt.h"
 
 #include <cstdio>
@@ -16,39 +18,9 @@ const IID IID_ID3DXFileData = {0xcef08cfb, 0x7b4f, 0x4429, {0x96, 0x24, 0x2a, 0x
 
 namespace {
 
-template <class Base> class RefCounted : public Base {
-public:
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override
-    {
-        ULONG r = --refs_;
-        if (r == 0)
-            delete this;
-        return r;
-    }
-    virtual ~RefCounted() = default;
-
-protected:
-    HRESULT query(REFIID riid, const IID& own, void** obj)
-    {
-        if (!obj)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == own) {
-            AddRef();
-            *obj = static_cast<Base*>(this);
-            return S_OK;
-        }
-        *obj = nullptr;
-        return E_NOINTERFACE;
-    }
-
-private:
-    ULONG refs_ = 1;
-};
-
 class FileEnum;
 
-class FileData final : public RefCounted<ID3DXFileData> {
+class FileData final : public d3dx::Unknown<ID3DXFileData> {
 public:
     FileData(FileEnum* owner, std::shared_ptr<const XFileTree> tree, size_t index, bool reference);
     ~FileData() override;
@@ -56,7 +28,7 @@ public:
     const std::shared_ptr<const XFileTree>& Tree() const { return tree_; }
     size_t Index() const { return index_; }
 
-    HRESULT QueryInterface(REFIID riid, void** obj) override { return query(riid, IID_ID3DXFileData, obj); }
+    HRESULT QueryInterface(REFIID riid, void** obj) override { return Query(riid, obj, {&IID_ID3DXFileData}); }
     HRESULT GetEnum(ID3DXFileEnumObject** out) override;
     HRESULT GetName(LPSTR name, SIZE_T* size) override
     {
@@ -128,7 +100,7 @@ private:
     std::vector<uint8_t> locked_;
 };
 
-class FileEnum final : public RefCounted<ID3DXFileEnumObject> {
+class FileEnum final : public d3dx::Unknown<ID3DXFileEnumObject> {
 public:
     FileEnum(ID3DXFile* file, std::shared_ptr<const XFileTree> tree) : file_(file), tree_(std::move(tree))
     {
@@ -137,7 +109,7 @@ public:
     ~FileEnum() override { file_->Release(); }
     const XFileTree& Tree() const { return *tree_; }
 
-    HRESULT QueryInterface(REFIID riid, void** obj) override { return query(riid, IID_ID3DXFileEnumObject, obj); }
+    HRESULT QueryInterface(REFIID riid, void** obj) override { return Query(riid, obj, {&IID_ID3DXFileEnumObject}); }
     HRESULT GetFile(ID3DXFile** out) override
     {
         if (!out)
@@ -225,9 +197,9 @@ HRESULT FileData::GetChild(SIZE_T i, ID3DXFileData** out)
     return owner_->make(o.children[i].object, o.children[i].reference, out);
 }
 
-class File final : public RefCounted<ID3DXFile> {
+class File final : public d3dx::Unknown<ID3DXFile> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** obj) override { return query(riid, IID_ID3DXFile, obj); }
+    HRESULT QueryInterface(REFIID riid, void** obj) override { return Query(riid, obj, {&IID_ID3DXFile}); }
     HRESULT CreateEnumObject(LPCVOID source, D3DXF_FILELOADOPTIONS flags, ID3DXFileEnumObject** out) override
     {
         if (!out || !source)
