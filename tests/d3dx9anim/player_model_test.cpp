@@ -1,56 +1,13 @@
 // The show's player model through the hierarchy loader, the skin conversion
 // and the animation controller, as the skinned model uses them.
+#include "hierarchy_allocator.h"
+
 #include "../d3dx9mesh/mesh_fixture.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 namespace {
-
-// Frames and containers that keep only what the loader hands over.
-struct Allocator : ID3DXAllocateHierarchy {
-    HRESULT CreateFrame(LPCSTR name, LPD3DXFRAME* out) override
-    {
-        D3DXFRAME* f = new D3DXFRAME();
-        if (name) {
-            f->Name = new char[std::strlen(name) + 1];
-            std::strcpy(f->Name, name);
-        }
-        *out = f;
-        return S_OK;
-    }
-    HRESULT CreateMeshContainer(LPCSTR, const D3DXMESHDATA* data, const D3DXMATERIAL*, const D3DXEFFECTINSTANCE*,
-                                DWORD, const DWORD* adjacency, LPD3DXSKININFO skin, LPD3DXMESHCONTAINER* out) override
-    {
-        D3DXMESHCONTAINER* c = new D3DXMESHCONTAINER();
-        c->MeshData = *data;
-        data->pMesh->AddRef();
-        DWORD n = data->pMesh->GetNumFaces() * 3;
-        c->pAdjacency = new DWORD[n];
-        std::memcpy(c->pAdjacency, adjacency, n * sizeof(DWORD));
-        c->pSkinInfo = skin;
-        if (skin)
-            skin->AddRef();
-        *out = c;
-        return S_OK;
-    }
-    HRESULT DestroyFrame(LPD3DXFRAME f) override
-    {
-        delete[] f->Name;
-        delete f;
-        return S_OK;
-    }
-    HRESULT DestroyMeshContainer(LPD3DXMESHCONTAINER c) override
-    {
-        c->MeshData.pMesh->Release();
-        if (c->pSkinInfo)
-            c->pSkinInfo->Release();
-        delete[] c->pAdjacency;
-        delete c;
-        return S_OK;
-    }
-};
 
 D3DXMESHCONTAINER* skinnedContainer(D3DXFRAME* frame)
 {
@@ -70,7 +27,7 @@ class PlayerModel : public MeshTest, public ::testing::WithParamInterface<const 
 TEST_P(PlayerModel, LoadsSkinsAndAnimatesLikeTheSkinnedModelNeeds)
 {
     std::string path = std::string(NIMB_RUN_DIR) + "/data/models/" + GetParam();
-    Allocator alloc;
+    CountingAllocator alloc;
     D3DXFRAME* root = nullptr;
     ID3DXAnimationController* controller = nullptr;
     ASSERT_EQ(S_OK, D3DXLoadMeshHierarchyFromX(path.c_str(), D3DXMESH_MANAGED, dev, &alloc, nullptr, &root,
@@ -109,6 +66,8 @@ TEST_P(PlayerModel, LoadsSkinsAndAnimatesLikeTheSkinnedModelNeeds)
 
     controller->Release();
     EXPECT_EQ(S_OK, D3DXFrameDestroy(root, &alloc));
+    EXPECT_EQ(0, alloc.frames);
+    EXPECT_EQ(0, alloc.containers);
 }
 
 INSTANTIATE_TEST_SUITE_P(ShowData, PlayerModel,
