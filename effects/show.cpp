@@ -6,6 +6,8 @@
 
 #include "initbarra.h"
 #include "letrascutres.h"
+#include "objetoestela.h"
+#include "pulpo.h"
 #include "staticgfx2d.h"
 
 namespace {
@@ -51,6 +53,9 @@ void KeyFlyBy(Effect* e, float start, float end, float fromX, float toX, float p
     F(e, "posy")->AddConstantKey(0, 0, posy);
     I(e, "imagenActual")->AddLinearKey(start, end, 1, 20);
 }
+
+const float kPi = 3.1415927f;
+const float kHalfPi = 1.5707964f;
 
 const char* const kThreePersons = "Hola Ramira, Teo y Lupe";
 
@@ -111,7 +116,33 @@ void Escenor::BuildShow()
     I(e, "imagenActual")->AddLinearKey(2, 3, 0, 8);
     AddEffect(e, 1, 3, 5);
 
-    // 7: trail (entry 6).
+    // 7: the arrow with a wake, once around a rectangle (entry 6).
+    CObjetoEstela* estela = new CObjetoEstela();
+    S(estela, "ficheroObjetoBase")->AddConstantKey(0, 0, "arrow.x");
+    F(estela, "dinamicaTranslacion")->AddLinearKey(2, 4, 1, 0.7f);
+    F(estela, "dinamicaRotacion")->AddConstantKey(0, 0, 1);
+    F(estela, "alphaBase")->AddConstantKey(0, 10, 0.8f);
+    F(estela, "alphaInc")->AddLinearKey(2, 4, 1, 0.9f);
+    F(estela, "escalaInc")->AddLinearKey(2, 4, 1, 0.95f);
+    F(estela, "roty")->AddConstantKey(2, 2.5f, kHalfPi);
+    {
+        // Half-width 1.95, half-height 1.2; each leg 0.5 s.
+        const float w = 1.95f, h = 1.2f;
+        F(estela, "rotx")->AddConstantKey(2, 2.5f, -kHalfPi);
+        F(estela, "posx")->AddLinearKey(2, 2.5f, -w, w);
+        F(estela, "posy")->AddConstantKey(2, 2.5f, h);
+        F(estela, "rotx")->AddConstantKey(2.5f, 3, 0);
+        F(estela, "posx")->AddConstantKey(2.5f, 3, w);
+        F(estela, "posy")->AddLinearKey(2.5f, 3, h, -h);
+        F(estela, "rotx")->AddConstantKey(3, 3.5f, kHalfPi);
+        F(estela, "posx")->AddLinearKey(3, 3.5f, w, -w);
+        F(estela, "posy")->AddConstantKey(3, 3.5f, -h);
+        F(estela, "rotx")->AddConstantKey(3.5f, 4, kPi);
+        F(estela, "posx")->AddConstantKey(3.5f, 4, -w);
+        F(estela, "posy")->AddLinearKey(3.5f, 4, -h, h);
+    }
+    AddEffect(estela, 2, 4, 7);
+
     // 8: cubes (entry 7).
 
     // 9: background of the middle part (entry 8).
@@ -128,6 +159,25 @@ void Escenor::BuildShow()
     AddEffect(e, 5, 6, 9.1f);
 
     // 12: the octopus of trails (entry 11).
+    CPulpo* pulpo = new CPulpo();
+    S(pulpo, "ficheroObjetoBase")->AddConstantKey(0, 0, "arrow.x");
+    F(pulpo, "dinamicaTranslacion")->AddLinearKey(0, 18, 1, 0.7f);
+    F(pulpo, "dinamicaRotacion")->AddConstantKey(0, 0, 1);
+    F(pulpo, "rotx")->AddLinearKey(5, 18, -kPi, kPi);
+    F(pulpo, "roty")->AddLinearKey(5, 18, 0, kPi);
+    F(pulpo, "rotz")->AddConstantKey(0, 0, kHalfPi);
+    F(pulpo, "rotz")->AddLinearKey(5, 18, kHalfPi, -kHalfPi);
+    F(pulpo, "alphaBase")->AddLinearKey(5, 18, 0, 1);
+    F(pulpo, "alphaInc")->AddLinearKey(5, 18, 1, 0.8f);
+    F(pulpo, "escalaInc")->AddLinearKey(5, 18, 1, 1);
+    // Swings between -3 and 3 with a period of 20 s.
+    for (int i = 0; i <= 19; ++i) {
+        F(pulpo, "posx")->AddLinearKey(20.0f * (i - 1), 20.0f * i - 10, -3, 3);
+        F(pulpo, "posx")->AddLinearKey(20.0f * i - 10, 20.0f * i, 3, -3);
+    }
+    F(pulpo, "alphaBase")->AddLinearKey(15, 18, 1, 0);
+    AddEffect(pulpo, 5, 18, 8);
+
 
     // 13 to 15: two-picture flashes (entries 12 to 14).
     e = NewStrip({"party_01_1.png", "party_01_2.png"});
