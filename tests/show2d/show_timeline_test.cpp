@@ -15,6 +15,8 @@
 #include "escenor.h"
 #include "initbarra.h"
 #include "letrascutres.h"
+#include "objetoestela.h"
+#include "pulpo.h"
 #include "staticgfx2d.h"
 
 namespace {
@@ -407,6 +409,79 @@ TEST_F(ShowTimeline, LoadingBarStripsAndTextsCarryExactlyTheirKeysAndEntries) {
     for (int i = 0; i < 20; ++i) rows.push_back(Const("posy", 5 + 0.5f * i, 5.5f + 0.5f * i, -0.5f));
     rows.push_back(Entry(1, 15, 30));
     EXPECT_EQ(Actual(*m_show, second), Expected(rows));
+}
+
+TEST_F(ShowTimeline, TrailsCarryExactlyTheirKeysAndEntries) {
+    std::vector<CObjetoEstela*> estelas = Instances<CObjetoEstela>(*m_show);
+    std::vector<CPulpo*> pulpos = Instances<CPulpo>(*m_show);
+    ASSERT_EQ(estelas.size(), 1u);
+    ASSERT_EQ(pulpos.size(), 1u);
+    const float pi = 3.1415927f, halfPi = 1.5707964f;
+
+    std::vector<KeyRow> estela = {Text("ficheroObjetoBase", 0, 0, "arrow.x"),
+                                  Linear("dinamicaTranslacion", 2, 4, 1, 0.7f),
+                                  Const("dinamicaRotacion", 0, 0, 1),
+                                  Const("alphaBase", 0, 10, 0.8f),
+                                  Linear("alphaInc", 2, 4, 1, 0.9f),
+                                  Linear("escalaInc", 2, 4, 1, 0.95f),
+                                  Const("roty", 2, 2.5f, halfPi),
+                                  Const("rotx", 2, 2.5f, -halfPi),
+                                  Linear("posx", 2, 2.5f, -1.95f, 1.95f),
+                                  Const("posy", 2, 2.5f, 1.2f),
+                                  Const("rotx", 2.5f, 3, 0),
+                                  Const("posx", 2.5f, 3, 1.95f),
+                                  Linear("posy", 2.5f, 3, 1.2f, -1.2f),
+                                  Const("rotx", 3, 3.5f, halfPi),
+                                  Linear("posx", 3, 3.5f, 1.95f, -1.95f),
+                                  Const("posy", 3, 3.5f, -1.2f),
+                                  Const("rotx", 3.5f, 4, pi),
+                                  Const("posx", 3.5f, 4, -1.95f),
+                                  Linear("posy", 3.5f, 4, -1.2f, 1.2f),
+                                  Entry(2, 4, 7)};
+    EXPECT_EQ(Actual(*m_show, estelas[0]), Expected(estela));
+
+    std::vector<KeyRow> pulpo = {Text("ficheroObjetoBase", 0, 0, "arrow.x"),
+                                 Linear("dinamicaTranslacion", 0, 18, 1, 0.7f),
+                                 Const("dinamicaRotacion", 0, 0, 1),
+                                 Linear("rotx", 5, 18, -pi, pi),
+                                 Linear("roty", 5, 18, 0, pi),
+                                 Const("rotz", 0, 0, halfPi),
+                                 Linear("rotz", 5, 18, halfPi, -halfPi),
+                                 Linear("alphaBase", 5, 18, 0, 1),
+                                 Linear("alphaInc", 5, 18, 1, 0.8f),
+                                 Linear("escalaInc", 5, 18, 1, 1)};
+    for (int i = 0; i <= 19; ++i) {
+        pulpo.push_back(Linear("posx", 20.0f * (i - 1), 20.0f * i - 10, -3, 3));
+        pulpo.push_back(Linear("posx", 20.0f * i - 10, 20.0f * i, 3, -3));
+    }
+    pulpo.push_back(Linear("alphaBase", 15, 18, 1, 0));
+    pulpo.push_back(Entry(5, 18, 8));
+    EXPECT_EQ(Actual(*m_show, pulpos[0]), Expected(pulpo));
+
+    // The swing of posx: -3 at 0 s, 3 at 10 s, back to -3 at 20 s.
+    for (const auto& r : {std::pair<float, float>{5, 0}, {10, 3}, {15, 0}, {17.5f, -1.5f}})
+        EXPECT_NEAR(FloatAt(pulpos[0], "posx", r.first), r.second, 1e-5) << r.first;
+}
+
+// The scheduled instances by instance number; the loading bar comes first.
+TEST_F(ShowTimeline, InstancesAreCreatedInTheOrderOfTheTable) {
+    std::vector<Effect*> effects;
+    for (ScheduleItem* item : m_show->m_pendingItems)
+        if (std::find(effects.begin(), effects.end(), item->m_pEffect) == effects.end())
+            effects.push_back(item->m_pEffect);
+    std::sort(effects.begin(), effects.end(),
+              [](const Effect* a, const Effect* b) { return InstanceNumber(a) < InstanceNumber(b); });
+    std::vector<std::string> classes;
+    for (Effect* e : effects) {
+        std::string name = e->m_name;
+        classes.push_back(name.substr(0, name.find(" #")));
+    }
+    const std::string strip = "CStaticGfx2D";
+    const std::vector<std::string> expected = {
+        strip, strip, strip, strip, "CObjetoEstela", strip, strip, strip, "CPulpo",
+        strip, strip, strip, strip, strip, strip, strip, "CLetrasCutres", "CLetrasCutres"};
+    EXPECT_EQ(classes, expected);
+    EXPECT_LT(InstanceNumber(m_show->m_pLoadingEffect), InstanceNumber(effects.front()));
 }
 
 // ---- the parameters each class creates, in order, with defaults and bounds
