@@ -14,12 +14,7 @@ const int kIntMax = 2000000000;
 const int kMaxText = 65536;
 }  // namespace
 
-DWORD AlphaToQuadColor(float alpha) {
-    if (!(alpha > 0.0f)) alpha = 0.0f;  // also catches NaN
-    if (alpha > 1.0f) alpha = 1.0f;
-    DWORD a = static_cast<DWORD>(static_cast<int>(alpha * 255.0f));
-    return a * 0x01010101u;
-}
+DWORD AlphaToQuadColor(float alpha) { return AlphaToFactor(alpha); }
 
 void AppendQuadParams(Effect* e) {
     static const struct {

@@ -64,6 +64,15 @@ void ApplyDefaultStates()
         g_pDefaultStateBlock->Apply();
 }
 
+DWORD AlphaToFactor(float alpha)
+{
+    if (!(alpha > 0.0f))
+        alpha = 0.0f; // also NaN
+    if (alpha > 1.0f)
+        alpha = 1.0f;
+    return static_cast<DWORD>(alpha * 255.0f) * 0x01010101u;
+}
+
 DWORD FloatToDword(float f)
 {
     DWORD d;

@@ -23,5 +23,9 @@ void DumpRenderStates();
 // Puts every device state back as the renderer recorded it at start-up.
 void ApplyDefaultStates();
 
+// An opacity as a colour with the same byte in all four channels: the
+// opacity held to [0, 1] (NaN as 0), times 255, truncated.
+DWORD AlphaToFactor(float alpha);
+
 // The bits of a float as a DWORD, for float-valued render states.
 DWORD FloatToDword(float f);

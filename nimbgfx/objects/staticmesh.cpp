@@ -4,6 +4,7 @@
 
 #include "debuglog.h"
 #include "renderer.h"
+#include "utils.h"
 
 namespace {
 const char kModelsFolder[] = "data\\models\\";
@@ -13,16 +14,6 @@ const char* BitName(DWORD fvf, DWORD bit, const char* name)
     return (fvf & bit) ? name : "";
 }
 } // namespace
-
-DWORD AlphaToFactor(float alpha)
-{
-    if (!(alpha > 0.0f))
-        alpha = 0.0f; // also NaN
-    if (alpha > 1.0f)
-        alpha = 1.0f;
-    DWORD a = static_cast<DWORD>(alpha * 255.0f);
-    return a * 0x01010101u;
-}
 
 StaticMesh::StaticMesh()
     : m_twoSided(false)

@@ -35,7 +35,3 @@ protected:
 private:
     MeshResource* m_pOwnMesh;  // what the destructor deletes
 };
-
-// The texture factor for an opacity: the opacity held to [0, 1] (NaN as 0),
-// times 255 and truncated, in each of the four bytes.
-DWORD AlphaToFactor(float alpha);

@@ -36,8 +36,7 @@ struct Trails {
     float* recorded[4]; // translacion, rotacion, alphaInc, escalaInc
 };
 
-template <class T>
-Trails Of(T& e)
+Trails Of(CEstela& e)
 {
     return {e.m_pEscena, e.m_pObjeto,
             {&e.m_dinamicaTranslacion, &e.m_dinamicaRotacion, &e.m_alphaInc, &e.m_escalaInc}};
