@@ -97,9 +97,9 @@ int main(int argc, char** argv)
     RegisterClassA(&wc);
     RECT r = {0, 0, 800, 600};
     AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND hwnd = CreateWindowExA(0, "BenchTrails", "BenchTrails", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr),
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExA(0, "BenchTrails", "BenchTrails", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, r.right - r.left,
+                        r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     NimbGfx* gfx = new NimbGfx();
     gfx->m_hWnd = hwnd;
     gfx->m_width = 800;

@@ -9,21 +9,25 @@ const int kMaxText = 65536;
 } // namespace
 
 CEstela::CEstela(const char* className)
-    : m_pEscena(nullptr)
-    , m_pCamara(nullptr)
-    , m_pObjeto(nullptr)
-    , m_dinamicaRotacion(0.0f)
-    , m_dinamicaTranslacion(0.0f)
-    , m_alphaInc(0.0f)
-    , m_escalaInc(0.0f)
+    : m_pEscena(nullptr), m_pCamara(nullptr), m_pObjeto(nullptr), m_dinamicaRotacion(0.0f), m_dinamicaTranslacion(0.0f),
+      m_alphaInc(0.0f), m_escalaInc(0.0f)
 {
     SetName(className);
     static const struct {
         const char* name;
         float value;
-    } floats[] = {{"posx", 0.0f}, {"posy", 0.0f}, {"posz", 0.0f}, {"rotx", 0.0f}, {"roty", 0.0f},
-                  {"rotz", 0.0f}, {"dinamicaTranslacion", 1.0f}, {"dinamicaRotacion", 1.0f}, {"alphaBase", 1.0f},
-                  {"alphaInc", 1.0f}, {"escalaBase", 1.0f}, {"escalaInc", 1.0f}};
+    } floats[] = {{"posx", 0.0f},
+                  {"posy", 0.0f},
+                  {"posz", 0.0f},
+                  {"rotx", 0.0f},
+                  {"roty", 0.0f},
+                  {"rotz", 0.0f},
+                  {"dinamicaTranslacion", 1.0f},
+                  {"dinamicaRotacion", 1.0f},
+                  {"alphaBase", 1.0f},
+                  {"alphaInc", 1.0f},
+                  {"escalaBase", 1.0f},
+                  {"escalaInc", 1.0f}};
     m_params.push_back(new PublicParamString("ficheroObjetoBase", "", kMaxText));
     for (const auto& p : floats)
         m_params.push_back(new PublicParamFloat(p.name, p.value, kFloatMin, kFloatMax));
@@ -49,8 +53,8 @@ TrailDynamics CEstela::InitLeader()
 
 void CEstela::AddTrail(int count, float x, float y, float z, float pitch, const TrailDynamics& d)
 {
-    m_pObjeto->AddTail(count, d.translacion, x, d.translacion, y, d.translacion, z, d.rotacion, pitch, d.rotacion,
-                       0.0f, d.rotacion, 0.0f, d.escalaInc, d.alphaInc);
+    m_pObjeto->AddTail(count, d.translacion, x, d.translacion, y, d.translacion, z, d.rotacion, pitch, d.rotacion, 0.0f,
+                       d.rotacion, 0.0f, d.escalaInc, d.alphaInc);
 }
 
 void CEstela::FinishInit()

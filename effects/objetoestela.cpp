@@ -1,7 +1,6 @@
 #include "objetoestela.h"
 
-CObjetoEstela::CObjetoEstela()
-    : CEstela("CObjetoEstela")
+CObjetoEstela::CObjetoEstela() : CEstela("CObjetoEstela")
 {
 }
 

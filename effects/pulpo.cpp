@@ -4,8 +4,7 @@ namespace {
 const float kPi20 = 0.15707964f;
 } // namespace
 
-CPulpo::CPulpo()
-    : CEstela("CPulpo")
+CPulpo::CPulpo() : CEstela("CPulpo")
 {
 }
 

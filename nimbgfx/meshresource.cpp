@@ -5,12 +5,8 @@
 #include "texturecache.h"
 
 MeshResource::MeshResource(const char* name)
-    : m_pSysMemMesh(nullptr)
-    , m_pLocalMesh(nullptr)
-    , m_numMaterials(0)
-    , m_materials(nullptr)
-    , m_textures(nullptr)
-    , m_useMaterials(true)
+    : m_pSysMemMesh(nullptr), m_pLocalMesh(nullptr), m_numMaterials(0), m_materials(nullptr), m_textures(nullptr),
+      m_useMaterials(true)
 {
     m_name[0] = '\0';
     if (name) {
@@ -31,8 +27,8 @@ HRESULT MeshResource::Create(IDirect3DDevice9* device, const char* path)
     ID3DXBuffer* materials = nullptr;
     DWORD numMaterials = 0;
     ID3DXMesh* mesh = nullptr;
-    HRESULT hr = D3DXLoadMeshFromX(path, D3DXMESH_MANAGED, device, &adjacency, &materials, nullptr, &numMaterials,
-                                   &mesh);
+    HRESULT hr =
+        D3DXLoadMeshFromX(path, D3DXMESH_MANAGED, device, &adjacency, &materials, nullptr, &numMaterials, &mesh);
     return FinishLoad(device, hr, mesh, adjacency, materials, numMaterials);
 }
 
@@ -43,21 +39,21 @@ HRESULT MeshResource::CreateFromXData(IDirect3DDevice9* device, ID3DXFileData* d
     ID3DXBuffer* materials = nullptr;
     DWORD numMaterials = 0;
     ID3DXMesh* mesh = nullptr;
-    HRESULT hr = D3DXLoadMeshFromXof(data, D3DXMESH_SYSTEMMEM, device, &adjacency, &materials, nullptr,
-                                     &numMaterials, &mesh);
+    HRESULT hr =
+        D3DXLoadMeshFromXof(data, D3DXMESH_SYSTEMMEM, device, &adjacency, &materials, nullptr, &numMaterials, &mesh);
     return FinishLoad(device, hr, mesh, adjacency, materials, numMaterials);
 }
 
-HRESULT MeshResource::FinishLoad(IDirect3DDevice9* device, HRESULT loaded, ID3DXMesh* mesh,
-                                 ID3DXBuffer* adjacency, ID3DXBuffer* materials, DWORD numMaterials)
+HRESULT MeshResource::FinishLoad(IDirect3DDevice9* device, HRESULT loaded, ID3DXMesh* mesh, ID3DXBuffer* adjacency,
+                                 ID3DXBuffer* materials, DWORD numMaterials)
 {
     HRESULT hr = loaded;
     if (SUCCEEDED(hr) && !mesh)
         hr = E_FAIL;
     if (SUCCEEDED(hr)) {
         const DWORD* adj = adjacency ? static_cast<const DWORD*>(adjacency->GetBufferPointer()) : nullptr;
-        hr = mesh->OptimizeInplace(D3DXMESHOPT_COMPACT | D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_VERTEXCACHE, adj,
-                                   nullptr, nullptr, nullptr);
+        hr = mesh->OptimizeInplace(D3DXMESHOPT_COMPACT | D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_VERTEXCACHE, adj, nullptr,
+                                   nullptr, nullptr);
     }
     if (FAILED(hr)) {
         // Nothing of a failed load stays: the count and the arrays agree.

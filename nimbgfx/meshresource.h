@@ -38,7 +38,7 @@ public:
     // Both arrays hold this many entries; 0 when they are null.
     DWORD m_numMaterials;
     D3DMATERIAL9* m_materials;
-    IDirect3DTexture9** m_textures;  // cache references or null
+    IDirect3DTexture9** m_textures; // cache references or null
     bool m_useMaterials;
 
 private:

@@ -15,19 +15,12 @@ const char* BitName(DWORD fvf, DWORD bit, const char* name)
 }
 } // namespace
 
-StaticMesh::StaticMesh()
-    : m_twoSided(false)
-    , m_alpha(1.0f)
-    , m_pMesh(new MeshResource(""))
-    , m_pOwnMesh(m_pMesh)
+StaticMesh::StaticMesh() : m_twoSided(false), m_alpha(1.0f), m_pMesh(new MeshResource("")), m_pOwnMesh(m_pMesh)
 {
 }
 
 StaticMesh::StaticMesh(MeshResource* borrowed)
-    : m_twoSided(false)
-    , m_alpha(1.0f)
-    , m_pMesh(borrowed)
-    , m_pOwnMesh(nullptr)
+    : m_twoSided(false), m_alpha(1.0f), m_pMesh(borrowed), m_pOwnMesh(nullptr)
 {
 }
 

@@ -25,7 +25,7 @@ public:
     int Render(Camera* camara, float frameTime) override;
 
     bool m_twoSided;
-    float m_alpha;  // 0..1; exactly 1 is opaque
+    float m_alpha; // 0..1; exactly 1 is opaque
     MeshResource* m_pMesh;
 
 protected:
@@ -33,5 +33,5 @@ protected:
     explicit StaticMesh(MeshResource* borrowed);
 
 private:
-    MeshResource* m_pOwnMesh;  // what the destructor deletes
+    MeshResource* m_pOwnMesh; // what the destructor deletes
 };

@@ -4,9 +4,7 @@
 
 #include "renderer.h"
 
-TailMesh::TailMesh(const char* file)
-    : m_alphaFactor(1.0f)
-    , m_scaleFactor(1.0f)
+TailMesh::TailMesh(const char* file) : m_alphaFactor(1.0f), m_scaleFactor(1.0f)
 {
     Load(file);
     for (int c = 0; c < 6; ++c) {
@@ -19,10 +17,7 @@ TailMesh::TailMesh(const char* file)
     m_hasBox = false;
 }
 
-TailMesh::TailMesh(TailMesh* predecessor)
-    : StaticMesh(predecessor->GetMesh())
-    , m_alphaFactor(1.0f)
-    , m_scaleFactor(1.0f)
+TailMesh::TailMesh(TailMesh* predecessor) : StaticMesh(predecessor->GetMesh()), m_alphaFactor(1.0f), m_scaleFactor(1.0f)
 {
     for (int c = 0; c < 6; ++c) {
         m_rates[c] = 0.0f;

@@ -39,7 +39,7 @@ public:
     // Tails in the order they were added, each from the copy nearest the
     // leader; empty in a copy.
     std::vector<std::vector<TailMesh*>> m_tails;
-    float m_rates[6];  // x, y, z, pitch, yaw, roll; a leader's first is the mark
+    float m_rates[6]; // x, y, z, pitch, yaw, roll; a leader's first is the mark
     float m_alphaFactor;
     float m_scaleFactor;
     float m_offsets[6];

@@ -38,8 +38,7 @@ struct Trails {
 
 Trails Of(CEstela& e)
 {
-    return {e.m_pEscena, e.m_pObjeto,
-            {&e.m_dinamicaTranslacion, &e.m_dinamicaRotacion, &e.m_alphaInc, &e.m_escalaInc}};
+    return {e.m_pEscena, e.m_pObjeto, {&e.m_dinamicaTranslacion, &e.m_dinamicaRotacion, &e.m_alphaInc, &e.m_escalaInc}};
 }
 
 TEST(TrailParams, BothClassesCreateTheSameThirteenParametersInOrder)
@@ -47,9 +46,18 @@ TEST(TrailParams, BothClassesCreateTheSameThirteenParametersInOrder)
     const struct {
         const char* name;
         float value;
-    } floats[] = {{"posx", 0},     {"posy", 0},      {"posz", 0},     {"rotx", 0},
-                  {"roty", 0},     {"rotz", 0},      {"dinamicaTranslacion", 1}, {"dinamicaRotacion", 1},
-                  {"alphaBase", 1}, {"alphaInc", 1}, {"escalaBase", 1}, {"escalaInc", 1}};
+    } floats[] = {{"posx", 0},
+                  {"posy", 0},
+                  {"posz", 0},
+                  {"rotx", 0},
+                  {"roty", 0},
+                  {"rotz", 0},
+                  {"dinamicaTranslacion", 1},
+                  {"dinamicaRotacion", 1},
+                  {"alphaBase", 1},
+                  {"alphaInc", 1},
+                  {"escalaBase", 1},
+                  {"escalaInc", 1}};
     CPulpo pulpo;
     CObjetoEstela estela;
     EXPECT_EQ(std::string(pulpo.m_name).rfind("CPulpo #", 0), 0u);
@@ -137,9 +145,9 @@ TEST_F(TrailEffectTest, PulpoLeadsEightTrailsOfFifteenTowardTheCubesCorners)
     EXPECT_EQ(t.scene->m_objects.front(), t.leader);
     ASSERT_EQ(t.leader->m_tails.size(), 8u);
     const float p = 0.15707964f;
-    const float offsets[8][4] = {{-0.25f, 0.25f, -0.25f, p}, {0.25f, 0.25f, -0.25f, p}, {0.25f, -0.25f, -0.25f, -p},
-                                 {-0.25f, -0.25f, -0.25f, -p}, {-0.25f, 0.25f, 0.25f, p}, {0.25f, 0.25f, 0.25f, p},
-                                 {0.25f, -0.25f, 0.25f, -p}, {-0.25f, -0.25f, 0.25f, -p}};
+    const float offsets[8][4] = {{-0.25f, 0.25f, -0.25f, p},   {0.25f, 0.25f, -0.25f, p},  {0.25f, -0.25f, -0.25f, -p},
+                                 {-0.25f, -0.25f, -0.25f, -p}, {-0.25f, 0.25f, 0.25f, p},  {0.25f, 0.25f, 0.25f, p},
+                                 {0.25f, -0.25f, 0.25f, -p},   {-0.25f, -0.25f, 0.25f, -p}};
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
         ASSERT_EQ(t.leader->m_tails[i].size(), 15u);

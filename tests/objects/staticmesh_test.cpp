@@ -95,8 +95,9 @@ TEST_F(StaticMeshTest, OpacityBelowOneBlendsWithTheFactorAloneAndWithoutDepthTes
         bool blended;
         DWORD factor;
     } cases[] = {
-        {1.0f, false, 0},          {0.5f, true, 0x7F7F7F7F}, {0.999f, true, 0xFEFEFEFE}, {0.0f, true, 0},
-        {1.5f, true, 0xFFFFFFFF}, {-0.5f, true, 0},          {nan, true, 0},
+        {1.0f, false, 0}, {0.5f, true, 0x7F7F7F7F}, {0.999f, true, 0xFEFEFEFE},
+        {0.0f, true, 0},  {1.5f, true, 0xFFFFFFFF}, {-0.5f, true, 0},
+        {nan, true, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.alpha);

@@ -33,9 +33,8 @@ protected:
     }
 
     // A tail of `count` copies with one position rate and one rotation rate.
-    static void AddUniformTail(TailMesh& leader, int count, float positionRate, float rotationRate, float ox,
-                               float oy, float oz, float pitch, float yaw, float roll, float scaleFactor,
-                               float alphaFactor)
+    static void AddUniformTail(TailMesh& leader, int count, float positionRate, float rotationRate, float ox, float oy,
+                               float oz, float pitch, float yaw, float roll, float scaleFactor, float alphaFactor)
     {
         leader.AddTail(count, positionRate, ox, positionRate, oy, positionRate, oz, rotationRate, pitch, rotationRate,
                        yaw, rotationRate, roll, scaleFactor, alphaFactor);

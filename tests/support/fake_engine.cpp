@@ -39,8 +39,8 @@ std::string XMeshText(const std::vector<XPiece>& pieces, bool colours)
                 colourList += (v ? ", " : "") + std::to_string(v) + "; 1.0;0.5;0.25;1.0;;";
                 ++v;
             }
-            indices += (f ? ", " : "") + std::string("3;") + std::to_string(v - 3) + "," + std::to_string(v - 2) +
-                       "," + std::to_string(v - 1) + ";";
+            indices += (f ? ", " : "") + std::string("3;") + std::to_string(v - 3) + "," + std::to_string(v - 2) + "," +
+                       std::to_string(v - 1) + ";";
             attributes += (f ? ", " : "") + std::to_string(a);
         }
     std::string text = "xof 0303txt 0032\nMesh Test {\n  " + std::to_string(v) + ";\n  " + vertices + ";\n  " +
@@ -103,8 +103,7 @@ void FakeEngineTest::TearDown()
     g_d3dCaps = m_previousCaps;
     g_pDefaultStateBlock = m_previousDefaults;
     g_pConfig = m_previousConfig;
-    if (chdir(m_previousFolder.c_str()) != 0) {
-    }
+    if (chdir(m_previousFolder.c_str()) != 0) { }
     std::error_code ec;
     std::filesystem::remove_all(m_folder, ec);
 }

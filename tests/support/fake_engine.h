@@ -19,8 +19,8 @@ class Config;
 // with one material.
 struct XPiece {
     int faces;
-    float alpha;          // the material's diffuse alpha
-    std::string texture;  // file name, "" for none
+    float alpha;         // the material's diffuse alpha
+    std::string texture; // file name, "" for none
 };
 
 // A .x text mesh of the pieces, in order (piece i is attribute i); with
