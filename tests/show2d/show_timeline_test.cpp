@@ -461,6 +461,10 @@ TEST_F(ShowTimeline, TrailsCarryExactlyTheirKeysAndEntries) {
     // The swing of posx: -3 at 0 s, 3 at 10 s, back to -3 at 20 s.
     for (const auto& r : {std::pair<float, float>{5, 0}, {10, 3}, {15, 0}, {17.5f, -1.5f}})
         EXPECT_NEAR(FloatAt(pulpos[0], "posx", r.first), r.second, 1e-5) << r.first;
+    // alphaBase rises over the whole entry: the [5, 18] key stays active, so
+    // the later [15, 18] one never takes over.
+    for (float t : {6.0f, 12.0f, 16.0f, 17.9f})
+        EXPECT_NEAR(FloatAt(pulpos[0], "alphaBase", t), (t - 5) / 13, 1e-5) << t;
 }
 
 // The scheduled instances by instance number; the loading bar comes first.
