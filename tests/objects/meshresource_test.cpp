@@ -177,6 +177,29 @@ TEST_F(MeshResourceTest, AMeshWithoutNormalsGetsThemFromItsFacesInSystemMemory)
     m->UnlockVertexBuffer();
 }
 
+TEST_F(MeshResourceTest, AMeshDataObjectOfAnOpenFileLoadsIntoSystemMemoryWithNormals)
+{
+    const std::string text = XMeshText({{1, 1.0f, ""}, {2, 0.5f, ""}});
+    ID3DXFile* file = nullptr;
+    ASSERT_EQ(D3DXFileCreate(&file), S_OK);
+    D3DXF_FILELOADMEMORY memory = {text.data(), text.size()};
+    ID3DXFileEnumObject* objects = nullptr;
+    ASSERT_EQ(file->CreateEnumObject(&memory, D3DXF_FILELOAD_FROMMEMORY, &objects), S_OK);
+    ID3DXFileData* data = nullptr;
+    ASSERT_EQ(objects->GetChild(0, &data), S_OK);
+
+    MeshResource mesh("piece");
+    EXPECT_EQ(mesh.CreateFromXData(dev, data), S_OK);
+    ASSERT_NE(mesh.m_pSysMemMesh, nullptr);
+    EXPECT_EQ(mesh.m_pSysMemMesh->GetFVF(), (DWORD)(D3DFVF_XYZ | D3DFVF_NORMAL));
+    EXPECT_EQ(mesh.m_pSysMemMesh->GetOptions() & D3DXMESH_SYSTEMMEM, (DWORD)D3DXMESH_SYSTEMMEM);
+    ASSERT_EQ(mesh.m_numMaterials, 2u);
+    EXPECT_EQ(mesh.m_materials[1].Diffuse.a, 0.5f);
+    data->Release();
+    objects->Release();
+    file->Release();
+}
+
 TEST_F(MeshResourceTest, ALoadThatFailsAfterReadingTheFileLeavesTheResourceEmpty)
 {
     WriteTexture("red.bmp", 0xFF0000);
