@@ -1,6 +1,8 @@
 // The device: life cycle, states, resources, render targets, clear and present.
 #include "d3d9_device.h"
 #include "d3d9_ffp.h"
+#include "d3d9_testing.h"
+#include "d3d9_validate.h"
 
 #include <SDL.h>
 
@@ -1100,19 +1102,10 @@ HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD V
 
 HRESULT Device::ValidateDevice(DWORD* pNumPasses)
 {
-    if (pNumPasses) *pNumPasses = 1;
-    for (int s = 0; s < kMaxStages; ++s) {
-        DWORD op = m_state.tss[s][D3DTSS_COLOROP];
-        if (op == D3DTOP_DISABLE) break;
-        if (op < D3DTOP_DISABLE || op > D3DTOP_LERP) return D3DERR_UNSUPPORTEDCOLOROPERATION;
-        if (op == D3DTOP_BUMPENVMAP || op == D3DTOP_BUMPENVMAPLUMINANCE || op == D3DTOP_PREMODULATE)
-            return D3DERR_UNSUPPORTEDCOLOROPERATION;
-        DWORD aop = m_state.tss[s][D3DTSS_ALPHAOP];
-        if (aop < D3DTOP_DISABLE || aop > D3DTOP_LERP || aop == D3DTOP_BUMPENVMAP ||
-            aop == D3DTOP_BUMPENVMAPLUMINANCE || aop == D3DTOP_PREMODULATE)
-            return D3DERR_UNSUPPORTEDALPHAOPERATION;
-    }
-    return S_OK;
+    if (!pNumPasses) return D3DERR_INVALIDCALL;
+    *pNumPasses = 1;
+    return ValidateStageSetUp(m_validationCaps ? *m_validationCaps : m_caps,
+                              [this](DWORD s, D3DTEXTURESTAGESTATETYPE t) { return m_state.tss[s][t]; });
 }
 
 HRESULT Device::SetScissorRect(const RECT* r)
@@ -1595,3 +1588,11 @@ void Device::ApplyBlock(const StateMask& m, const DeviceState& v)
 }
 
 } // namespace d3d9gl
+
+bool SetValidationCaps(IDirect3DDevice9* device, const D3DCAPS9* caps)
+{
+    d3d9gl::Device* d = dynamic_cast<d3d9gl::Device*>(device);
+    if (!d) return false;
+    d->SetValidationCaps(caps);
+    return true;
+}

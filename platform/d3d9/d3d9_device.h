@@ -150,6 +150,8 @@ public:
     HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override;
     HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
     HRESULT ValidateDevice(DWORD* pNumPasses) override;
+    // Test seam: validate against these capabilities instead (null: m_caps).
+    void SetValidationCaps(const D3DCAPS9* caps) { m_validationCaps.reset(caps ? new D3DCAPS9(*caps) : nullptr); }
     HRESULT SetPaletteEntries(UINT, const tagPALETTEENTRY*) override { return D3DERR_INVALIDCALL; }
     HRESULT GetPaletteEntries(UINT, tagPALETTEENTRY*) override { return D3DERR_INVALIDCALL; }
     HRESULT SetCurrentTexturePalette(UINT) override { return D3DERR_INVALIDCALL; }
@@ -269,6 +271,8 @@ private:
     D3DPRESENT_PARAMETERS m_pp;
     D3DDEVICE_CREATION_PARAMETERS m_cp;
     D3DCAPS9 m_caps;
+    // What ValidateDevice checks against, when a test set it apart from m_caps.
+    std::unique_ptr<D3DCAPS9> m_validationCaps;
     bool m_destroying = false;
 
     SurfaceImpl* m_backBuffer = nullptr;

@@ -1,5 +1,6 @@
-// Layer-internal test seam: lets a test make Direct3DCreate9 return its own
-// IDirect3D9 (a recording fake).
+// Layer-internal test seams: lets a test make Direct3DCreate9 return its own
+// IDirect3D9 (a recording fake), and make a device's validation stricter
+// than its capabilities.
 #pragma once
 
 #include "d3d9.h"
@@ -9,3 +10,8 @@ typedef IDirect3D9* (*Direct3DCreate9Hook)(UINT sdkVersion);
 // While a hook is set, Direct3DCreate9 returns what the hook returns; null
 // restores the real one.
 void SetDirect3DCreate9Hook(Direct3DCreate9Hook hook);
+
+// ValidateDevice on the GL device answers as a device with these capabilities
+// would, while GetDeviceCaps still reports its own (a driver that promises
+// more than it validates); null restores its own. False for another device.
+bool SetValidationCaps(IDirect3DDevice9* device, const D3DCAPS9* caps);

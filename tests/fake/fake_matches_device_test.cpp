@@ -387,6 +387,28 @@ TEST(FakeMatchesAdapter, FormatChecksGiveTheSameAnswers)
     real->Release();
 }
 
+TEST_F(FakeMatchesDevice, StageSetUpsValidateAlike)
+{
+    ASSERT_TRUE(Both()) << "no real device";
+    // The four-stage bump set-up; then stage 3 on an operation neither has.
+    const DWORD ops[4][3] = {{D3DTOP_DOTPRODUCT3, D3DTA_TEXTURE, D3DTA_TFACTOR},
+                             {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT},
+                             {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT},
+                             {D3DTOP_MODULATE, D3DTA_DIFFUSE, D3DTA_CURRENT}};
+    for (IDirect3DDevice9* dev : {faked, real}) {
+        const char* which = dev == real ? "real" : "fake";
+        for (DWORD s = 0; s < 4; ++s) {
+            dev->SetTextureStageState(s, D3DTSS_COLOROP, ops[s][0]);
+            dev->SetTextureStageState(s, D3DTSS_COLORARG1, ops[s][1]);
+            dev->SetTextureStageState(s, D3DTSS_COLORARG2, ops[s][2]);
+        }
+        DWORD passes = 0;
+        EXPECT_EQ(dev->ValidateDevice(&passes), D3D_OK) << which;
+        dev->SetTextureStageState(3, D3DTSS_COLOROP, D3DTOP_BUMPENVMAPLUMINANCE);
+        EXPECT_EQ(dev->ValidateDevice(&passes), D3DERR_UNSUPPORTEDCOLOROPERATION) << which;
+    }
+}
+
 class FakeMatchesDeviceWithoutStencil : public FakeMatchesDevice {
 protected:
     void SetUp() override

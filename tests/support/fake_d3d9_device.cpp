@@ -2,6 +2,8 @@
 // device and state blocks.
 #include "fake_d3d9.h"
 
+#include <d3d9_validate.h>
+
 #include <windows.h>
 
 #include <algorithm>
@@ -1948,7 +1950,9 @@ HRESULT FakeDevice::ValidateDevice(DWORD* passes)
         return c.result;
     if (!passes)
         return env_->End(c, D3DERR_INVALIDCALL);
-    return D3D_OK;
+    const HRESULT hr = ValidateStageSetUp(
+        env_->Caps(), [this](DWORD s, D3DTEXTURESTAGESTATETYPE t) { return state_.tss[s][t]; });
+    return env_->End(c, hr);
 }
 
 HRESULT FakeDevice::SetPaletteEntries(UINT, const tagPALETTEENTRY*) { return D3DERR_INVALIDCALL; }
