@@ -1,6 +1,8 @@
 // Texture stage operations and arguments, and the texture formats they read.
 #include "device_fixture.h"
 
+#include <cmath>
+
 namespace d3d9test {
 namespace {
 
@@ -132,6 +134,89 @@ TEST_F(DeviceTest, StagesChainThroughCurrentAndStopAtTheFirstDisabledOne)
     EXPECT_TRUE(Near(Pixel(2, 2), 0xFF000000, 2));
     m_dev->SetTexture(0, nullptr);
     t->Release();
+}
+
+// Two texels side by side: `left` at u < 0.5, `right` beyond.
+IDirect3DTexture9* TwoTexels(IDirect3DDevice9* dev, DWORD left, DWORD right)
+{
+    IDirect3DTexture9* t = nullptr;
+    if (FAILED(dev->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr)))
+        return nullptr;
+    D3DLOCKED_RECT lr;
+    t->LockRect(0, &lr, nullptr, 0);
+    ((DWORD*)lr.pBits)[0] = left;
+    ((DWORD*)lr.pBits)[1] = right;
+    t->UnlockRect(0);
+    return t;
+}
+
+// Per-pixel bump lighting over four stages: a normal map dotted with the
+// light in the texture factor, times a base and a detail texture each read
+// through its own coordinate set, times the diffuse colour.
+TEST_F(DeviceTest, FourStageBumpSetUpChainsDotProductAndModulates)
+{
+    MakeDevice();
+    struct Vertex {
+        float x, y, z, rhw;
+        DWORD color;
+        float uv[3][2];
+    };
+    const DWORD fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX3;
+    // Set 0 reads left texels, sets 1 and 2 right ones.
+    const float u[3] = {0.25f, 0.75f, 0.75f};
+    Vertex quad[4];
+    const float corners[4][2] = {{0, 0}, {16, 0}, {0, 16}, {16, 16}};
+    for (int i = 0; i < 4; ++i) {
+        quad[i] = Vertex{corners[i][0], corners[i][1], 0.5f, 1.0f, 0xFF80C0FF, {}};
+        for (int s = 0; s < 3; ++s) {
+            quad[i].uv[s][0] = u[s];
+            quad[i].uv[s][1] = 0.5f;
+        }
+    }
+    // Normal (0.5, 0, 0.5) scaled into bytes, and a light straight along z.
+    IDirect3DTexture9* normals = TwoTexels(m_dev, 0xFF000000, 0xFFC080C0);
+    IDirect3DTexture9* base = TwoTexels(m_dev, 0xFF8040FF, 0xFF000000);
+    IDirect3DTexture9* detail = TwoTexels(m_dev, 0xFF000000, 0xFFFFFF80);
+    ASSERT_TRUE(normals && base && detail);
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF8080FF);
+    m_dev->SetTexture(0, normals);
+    m_dev->SetTexture(1, base);
+    m_dev->SetTexture(2, detail);
+    const DWORD stages[4][6] = {
+        // index, colour op, arg 1, arg 2, alpha op, alpha argument
+        {1, D3DTOP_DOTPRODUCT3, D3DTA_TEXTURE, D3DTA_TFACTOR, D3DTOP_SELECTARG1, D3DTA_TEXTURE},
+        {0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE},
+        {2, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE},
+        {3, D3DTOP_MODULATE, D3DTA_DIFFUSE, D3DTA_CURRENT, D3DTOP_SELECTARG2, D3DTA_CURRENT},
+    };
+    for (DWORD s = 0; s < 4; ++s) {
+        m_dev->SetTextureStageState(s, D3DTSS_TEXCOORDINDEX, stages[s][0]);
+        m_dev->SetTextureStageState(s, D3DTSS_COLOROP, stages[s][1]);
+        m_dev->SetTextureStageState(s, D3DTSS_COLORARG1, stages[s][2]);
+        m_dev->SetTextureStageState(s, D3DTSS_COLORARG2, stages[s][3]);
+        m_dev->SetTextureStageState(s, D3DTSS_ALPHAOP, stages[s][4]);
+        m_dev->SetTextureStageState(s, stages[s][4] == D3DTOP_SELECTARG2 ? D3DTSS_ALPHAARG2 : D3DTSS_ALPHAARG1,
+                                    stages[s][5]);
+    }
+    DWORD passes = 0;
+    EXPECT_EQ(m_dev->ValidateDevice(&passes), D3D_OK);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->SetFVF(fvf);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
+    // 4 ((192 - 127.5)(128 - 127.5) + (128 - 127.5)(128 - 127.5) + (192 - 127.5)(255 - 127.5)) / 255^2 = 0.51,
+    // then times base (0.5, 0.25, 1), detail (1, 1, 0.5) and diffuse (0.5, 0.75, 1).
+    const float dot = 4.0f * ((192 - 127.5f) * (128 - 127.5f) + (128 - 127.5f) * (128 - 127.5f) +
+                              (192 - 127.5f) * (255 - 127.5f)) / (255.0f * 255.0f);
+    auto ch = [dot](float b, float d, float v) { return (DWORD)std::lround(dot * b * d * v * 255.0f); };
+    const DWORD expected = 0xFF000000u | (ch(128 / 255.0f, 1, 128 / 255.0f) << 16) |
+                           (ch(64 / 255.0f, 1, 192 / 255.0f) << 8) | ch(1, 128 / 255.0f, 1);
+    EXPECT_TRUE(Near(Pixel(8, 8), expected, 3));
+    for (DWORD s = 0; s < 3; ++s)
+        m_dev->SetTexture(s, nullptr);
+    normals->Release();
+    base->Release();
+    detail->Release();
 }
 
 struct FormatCase {

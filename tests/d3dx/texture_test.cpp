@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -539,4 +541,72 @@ TEST_F(D3dxTexture, NormalMapOfAFlatFieldPointsUp)
     EXPECT_EQ((n >> 8) & 0xFF, 0x80u);
     src->Release();
     normals->Release();
+}
+
+struct NormalMapCase {
+    const char* name;
+    int shift;      // the ramp's channel in the source, as a bit shift of ARGB
+    bool alongY;    // the ramp rises down the rows instead of along them
+    DWORD channel;  // the height channel asked for
+    DWORD flags;
+    float amplitude;
+    UINT x, y;      // the texel looked at
+    float du, dv;   // the height differences (right - left, below - above) it sees, in samples
+};
+
+void PrintTo(const NormalMapCase& c, std::ostream* os) { *os << c.name; }
+
+class NormalMaps : public D3dxTexture, public ::testing::WithParamInterface<NormalMapCase> {};
+
+// Source heights 0, 60, 120, 180 along the ramp; the normal is
+// (-a du / 2, -a dv / 2, 1) normalised, scaled into 0..255 per channel.
+TEST_P(NormalMaps, CentralDifferencesOfTheChosenChannel)
+{
+    const NormalMapCase& c = GetParam();
+    IDirect3DTexture9* src = nullptr;
+    IDirect3DTexture9* normals = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &src, nullptr), S_OK);
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &normals, nullptr), S_OK);
+    Image ramp(4, 4);
+    for (UINT y = 0; y < 4; ++y)
+        for (UINT x = 0; x < 4; ++x)
+            ramp.at(x, y) = (c.shift == 24 ? 0u : 0xFF000000u) | (((c.alongY ? y : x) * 60u) << c.shift);
+    fillLevel(src, 0, ramp);
+    ASSERT_EQ(D3DXComputeNormalMap(normals, src, nullptr, c.flags, c.channel, c.amplitude), S_OK);
+    const float nx = -c.amplitude * c.du / 255.0f / 2.0f, ny = -c.amplitude * c.dv / 255.0f / 2.0f;
+    const float len = std::sqrt(nx * nx + ny * ny + 1.0f);
+    auto enc = [len](float v) { return (int)std::lround((v / len * 0.5f + 0.5f) * 255.0f); };
+    const uint32_t n = level(normals, 0).at(c.x, c.y);
+    EXPECT_NEAR((int)((n >> 16) & 255), enc(nx), 1) << c.name;
+    EXPECT_NEAR((int)((n >> 8) & 255), enc(ny), 1) << c.name;
+    EXPECT_NEAR((int)(n & 255), enc(1.0f), 1) << c.name;
+    src->Release();
+    normals->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NormalMaps,
+    ::testing::Values(
+        NormalMapCase{"red ramp, amplitude 10", 16, false, D3DX_CHANNEL_RED, 0, 10.0f, 1, 1, 120, 0},
+        NormalMapCase{"amplitude 1 tilts less", 16, false, D3DX_CHANNEL_RED, 0, 1.0f, 2, 2, 120, 0},
+        NormalMapCase{"a ramp down the rows tilts green", 16, true, D3DX_CHANNEL_RED, 0, 10.0f, 1, 2, 0, 120},
+        NormalMapCase{"another channel's ramp is ignored", 8, false, D3DX_CHANNEL_RED, 0, 10.0f, 1, 1, 0, 0},
+        NormalMapCase{"the green channel when asked", 8, false, D3DX_CHANNEL_GREEN, 0, 10.0f, 1, 1, 120, 0},
+        NormalMapCase{"the alpha channel when asked", 24, false, D3DX_CHANNEL_ALPHA, 0, 10.0f, 2, 0, 120, 0},
+        NormalMapCase{"edges wrap by default", 16, false, D3DX_CHANNEL_RED, 0, 10.0f, 0, 1, 60 - 180, 0},
+        NormalMapCase{"mirrored edges repeat the edge texel", 16, false, D3DX_CHANNEL_RED, D3DX_NORMALMAP_MIRROR_U,
+                      10.0f, 3, 1, 180 - 120, 0},
+        NormalMapCase{"mirroring v leaves u wrapping", 16, false, D3DX_CHANNEL_RED, D3DX_NORMALMAP_MIRROR_V, 10.0f,
+                      3, 1, 0 - 120, 0},
+        NormalMapCase{"inverted sign", 16, false, D3DX_CHANNEL_RED, D3DX_NORMALMAP_INVERTSIGN, 10.0f, 1, 1, -120,
+                      0}));
+
+TEST_F(D3dxTexture, NormalMapNeedsTexturesAndAChannel)
+{
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), S_OK);
+    EXPECT_EQ(D3DXComputeNormalMap(nullptr, t, nullptr, 0, D3DX_CHANNEL_RED, 10.0f), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXComputeNormalMap(t, nullptr, nullptr, 0, D3DX_CHANNEL_RED, 10.0f), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXComputeNormalMap(t, t, nullptr, 0, 0, 10.0f), D3DERR_INVALIDCALL);
+    t->Release();
 }

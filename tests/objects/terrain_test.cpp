@@ -21,48 +21,12 @@
 #include "renderer.h"
 #include "scene.h"
 #include "terrain.h"
+#include "terrain_files.h"
 #include "texturecache.h"
 
-namespace {
+using terraintest::WriteBmp;
 
-// A 24-bit BMP of w x h; `pixel` gives 0xRRGGBB for (x, y), top row first.
-void WriteBmp(const std::string& path, int w, int h, const std::function<DWORD(int, int)>& pixel)
-{
-    const int rowBytes = (w * 3 + 3) & ~3;
-    std::string bmp = "BM";
-    auto put32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            bmp.push_back((char)((v >> (8 * i)) & 255));
-    };
-    auto put16 = [&](uint32_t v) {
-        bmp.push_back((char)(v & 255));
-        bmp.push_back((char)((v >> 8) & 255));
-    };
-    put32(54 + rowBytes * h);
-    put32(0);
-    put32(54);
-    put32(40);
-    put32((uint32_t)w);
-    put32((uint32_t)h);
-    put16(1);
-    put16(24);
-    put32(0);
-    put32((uint32_t)(rowBytes * h));
-    put32(2835);
-    put32(2835);
-    put32(0);
-    put32(0);
-    for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x) {
-            const DWORD rgb = pixel(x, y);
-            bmp.push_back((char)(rgb & 255));
-            bmp.push_back((char)((rgb >> 8) & 255));
-            bmp.push_back((char)((rgb >> 16) & 255));
-        }
-        bmp.append((size_t)(rowBytes - w * 3), '\0');
-    }
-    std::ofstream(path, std::ios::binary) << bmp;
-}
+namespace {
 
 // The height map the height cases read (blue is the height; red and green
 // differ so that only blue can give these values).
@@ -77,13 +41,7 @@ class TerrainTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/nimb_terrain_XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_folder = templ;
-        char cwd[4096];
-        m_previousFolder = getcwd(cwd, sizeof cwd) ? cwd : ".";
-        ASSERT_EQ(chdir(m_folder.c_str()), 0);
-        std::filesystem::create_directories("data/textures");
+        ASSERT_TRUE(m_folder.Ok());
 
         m_previousDevice = m_pd3dDevice;
         m_previousCaps = g_d3dCaps;
@@ -115,10 +73,6 @@ protected:
         g_pConfig = m_previousConfig;
         delete m_config;
         m_config = nullptr;
-        if (chdir(m_previousFolder.c_str()) != 0) {
-        }
-        std::error_code ec;
-        std::filesystem::remove_all(m_folder, ec);
     }
 
     // A configuration with validation skipped.
@@ -147,7 +101,7 @@ protected:
     IDirect3DDevice9* dev = nullptr;
 
 private:
-    std::string m_folder, m_previousFolder;
+    terraintest::ScratchFolder m_folder;
     IDirect3DDevice9* m_previousDevice = nullptr;
     D3DCAPS9 m_previousCaps{};
     Config* m_previousConfig = nullptr;
