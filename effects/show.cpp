@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "cubosinercia.h"
 #include "initbarra.h"
 #include "letrascutres.h"
 #include "objetoestela.h"
@@ -143,7 +144,8 @@ void Escenor::BuildShow()
     }
     AddEffect(estela, 2, 4, 7);
 
-    // 8: cubes (entry 7).
+    // 8: the swaying cubes, no keys (entry 7).
+    AddEffect(new CubosInercia(), 3, 5, 6);
 
     // 9: background of the middle part (entry 8).
     e = NewStrip({"mix3.png"});

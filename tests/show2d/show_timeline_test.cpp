@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cubosinercia.h"
 #include "escenor.h"
 #include "initbarra.h"
 #include "letrascutres.h"
@@ -482,10 +483,18 @@ TEST_F(ShowTimeline, InstancesAreCreatedInTheOrderOfTheTable) {
     }
     const std::string strip = "CStaticGfx2D";
     const std::vector<std::string> expected = {
-        strip, strip, strip, strip, "CObjetoEstela", strip, strip, strip, "CPulpo",
+        strip, strip, strip, strip, "CObjetoEstela", "CubosInercia", strip, strip, strip, "CPulpo",
         strip, strip, strip, strip, strip, strip, strip, "CLetrasCutres", "CLetrasCutres"};
     EXPECT_EQ(classes, expected);
     EXPECT_LT(InstanceNumber(m_show->m_pLoadingEffect), InstanceNumber(effects.front()));
+}
+
+TEST_F(ShowTimeline, CubesHaveOneEntryFromThreeToFiveSecondsAndNoKeys) {
+    std::vector<CubosInercia*> cubes = Instances<CubosInercia>(*m_show);
+    ASSERT_EQ(cubes.size(), 1u);
+    EXPECT_TRUE(cubes[0]->m_params.empty());
+    EXPECT_EQ(cubes[0]->m_refCount, 1);
+    EXPECT_EQ(Actual(*m_show, cubes[0]), Expected({Entry(3, 5, 6)}));
 }
 
 // ---- the parameters each class creates, in order, with defaults and bounds
