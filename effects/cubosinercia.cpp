@@ -64,6 +64,16 @@ IDirect3DTexture9* LoadCachedTexture(const char* file)
     return texture;
 }
 
+void ReleaseBufferAndTexture(IDirect3DVertexBuffer9*& buffer, IDirect3DTexture9*& texture)
+{
+    if (buffer)
+        buffer->Release();
+    buffer = nullptr;
+    if (texture)
+        ReleaseTexture(texture);
+    texture = nullptr;
+}
+
 }  // namespace
 
 const PointSpriteVertex aPoints[kPointSprites] = {
@@ -100,12 +110,7 @@ CCube::CCube()
 
 CCube::~CCube()
 {
-    if (m_pVB)
-        m_pVB->Release();
-    m_pVB = nullptr;
-    if (m_pTexture)
-        ReleaseTexture(m_pTexture);
-    m_pTexture = nullptr;
+    ReleaseBufferAndTexture(m_pVB, m_pTexture);
 }
 
 int CCube::Create(IDirect3DDevice9* device, float x, float y, float z, float halfSize, DWORD color)
@@ -231,12 +236,7 @@ CPointSprites::CPointSprites()
 
 CPointSprites::~CPointSprites()
 {
-    if (m_pVB)
-        m_pVB->Release();
-    m_pVB = nullptr;
-    if (m_pTexture)
-        ReleaseTexture(m_pTexture);
-    m_pTexture = nullptr;
+    ReleaseBufferAndTexture(m_pVB, m_pTexture);
 }
 
 int CPointSprites::Create(IDirect3DDevice9* device, float x, float y, float z, float size)
