@@ -11,7 +11,7 @@
 #include "fake_d3d9.h"
 #include "quads.h"
 #include "scene.h"
-#include "show2d_device.h"
+#include "show_device.h"
 
 namespace {
 
@@ -203,7 +203,7 @@ protected:
     }
     void TearDown() override
     {
-        if (TestDevice())
+        if (ShowDevice())
             ResetStates();
     }
 

@@ -12,7 +12,7 @@
 #include "escenor.h"
 #include "initbarra.h"
 #include "letrascutres.h"
-#include "show2d_device.h"
+#include "show_device.h"
 #include "staticgfx2d.h"
 
 namespace {
@@ -59,7 +59,7 @@ protected:
         m_show = nullptr;
         BASS_Free();
         g_sequenceTime = 0.0f;
-        if (TestDevice()) ResetStates();
+        if (ShowDevice()) ResetStates();
     }
 
     // The n-th distinct picture strip of the schedule in creation order.

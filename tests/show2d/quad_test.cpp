@@ -6,7 +6,7 @@
 #include "camera.h"
 #include "quads.h"
 #include "scene.h"
-#include "show2d_device.h"
+#include "show_device.h"
 #include "texturecache.h"
 
 namespace {
@@ -24,7 +24,7 @@ protected:
         WriteTestPicture("test_redblue.bmp", 64, 64, RedBlue);
     }
     void TearDown() override {
-        if (TestDevice()) ResetStates();
+        if (ShowDevice()) ResetStates();
     }
 
     // One frame of the quad alone in a scene, over black.

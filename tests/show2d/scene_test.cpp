@@ -9,7 +9,7 @@
 
 #include "camera.h"
 #include "scene.h"
-#include "show2d_device.h"
+#include "show_device.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ protected:
         g_deleted.clear();
     }
     void TearDown() override {
-        if (TestDevice()) ResetStates();
+        if (ShowDevice()) ResetStates();
     }
 };
 
