@@ -48,10 +48,6 @@ public:
     BYTE* m_heights;                     // N x N samples, row by row; null for an unusable N
 
 private:
-    // Records one texture-stage set-up into m_estado and applies it; false
-    // when the device does not validate it (only asked when validation is on).
-    bool RecordLevel(bool bump, bool detail);
-
     Terrain(const Terrain&) = delete;
     Terrain& operator=(const Terrain&) = delete;
 };

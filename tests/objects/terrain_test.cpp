@@ -18,6 +18,7 @@
 #include "camera.h"
 #include "config.h"
 #include "fake_d3d9.h"
+#include "fake_engine.h"
 #include "renderer.h"
 #include "scene.h"
 #include "terrain.h"
@@ -37,23 +38,11 @@ const BYTE kSamples[4][4] = {
     {255, 0, 10, 20},
 };
 
-class TerrainTest : public ::testing::Test {
+class TerrainTest : public FakeEngineTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_folder.Ok());
-
-        m_previousDevice = m_pd3dDevice;
-        m_previousCaps = g_d3dCaps;
-        m_previousConfig = g_pConfig;
-        g_pConfig = nullptr;
-        m_cachedBefore = g_textureCache.size();
-
-        dev = fake.MakeDevice(800, 600);
-        ASSERT_NE(dev, nullptr);
-        m_pd3dDevice = dev;
-        dev->GetDeviceCaps(&g_d3dCaps);
-
+        FakeEngineTest::SetUp();
         WriteBmp("data/textures/height4.bmp", 4, 4,
                  [](int x, int y) { return 0x123400u | kSamples[y][x]; });
         WriteBmp("data/textures/base.bmp", 8, 8, [](int, int) { return 0x80C040u; });
@@ -62,15 +51,7 @@ protected:
 
     void TearDown() override
     {
-        EXPECT_EQ(g_textureCache.size(), m_cachedBefore) << "a texture was not given back";
-        if (dev)
-            dev->Release();
-        dev = nullptr;
-        EXPECT_EQ(fake.LiveObjects(), 0u) << "a device object was not released";
-        EXPECT_TRUE(fake.Problems().empty()) << fake.Problems().front();
-        m_pd3dDevice = m_previousDevice;
-        g_d3dCaps = m_previousCaps;
-        g_pConfig = m_previousConfig;
+        FakeEngineTest::TearDown();
         delete m_config;
         m_config = nullptr;
     }
@@ -97,16 +78,8 @@ protected:
         return block && block->CarriesStageState(stage, type) ? block->StageState(stage, type) : 0xDEADu;
     }
 
-    FakeD3D9 fake;
-    IDirect3DDevice9* dev = nullptr;
-
 private:
-    terraintest::ScratchFolder m_folder;
-    IDirect3DDevice9* m_previousDevice = nullptr;
-    D3DCAPS9 m_previousCaps{};
-    Config* m_previousConfig = nullptr;
     Config* m_config = nullptr;
-    size_t m_cachedBefore = 0;
 };
 
 // ---- Ground heights ----------------------------------------------------------
