@@ -75,6 +75,13 @@ void RunFolder::WriteModel(const std::string& name, const std::string& text) con
     std::ofstream(path_ + "/data/models/" + name, std::ios::binary) << text;
 }
 
+void RunFolder::LinkRunModel(const std::string& name) const
+{
+    std::error_code ec;
+    std::filesystem::create_symlink(std::string(NIMB_RUN_DIR) + "/data/models/" + name,
+                                    path_ + "/data/models/" + name, ec);
+}
+
 std::string RunFolder::ReadFile(const std::string& relative) const
 {
     std::ifstream in(path_ + "/" + relative, std::ios::binary);

@@ -26,6 +26,8 @@ public:
     bool ok() const { return !path_.empty(); }
     // Writes data/models/<name>.
     void WriteModel(const std::string& name, const std::string& text) const;
+    // Links the run folder's data/models/<name> into data/models.
+    void LinkRunModel(const std::string& name) const;
     std::string ReadFile(const std::string& relative) const;
 
 private:
