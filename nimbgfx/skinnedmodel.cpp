@@ -33,6 +33,17 @@ D3DXMATRIX* AllocMatrices(DWORD count)
     return m;
 }
 
+// A copy of the capabilities, all zero without them.
+D3DCAPS9 CapsOrNone(const D3DCAPS9* caps)
+{
+    D3DCAPS9 copy;
+    if (caps)
+        copy = *caps;
+    else
+        std::memset(&copy, 0, sizeof copy);
+    return copy;
+}
+
 template <class T> void SafeRelease(T*& p)
 {
     if (p) {
@@ -241,12 +252,7 @@ HRESULT SkinnedModel::Load(const char* file, const char* effectFile, const D3DCA
 {
     if (m_pFrameRoot || m_pAnimController || m_pEffect)
         Destroy(caps);
-    D3DCAPS9 copy;
-    if (caps)
-        copy = *caps;
-    else
-        std::memset(&copy, 0, sizeof copy);
-    HierarchyAllocator alloc(this, copy);
+    HierarchyAllocator alloc(this, CapsOrNone(caps));
 
     D3DXFRAME* root = nullptr;
     HRESULT hr = D3DXLoadMeshHierarchyFromX(file, D3DXMESH_MANAGED, device, &alloc, nullptr, &root,
@@ -288,12 +294,7 @@ void SkinnedModel::Release(const D3DCAPS9* caps)
 void SkinnedModel::Destroy(const D3DCAPS9* caps)
 {
     if (m_pFrameRoot) {
-        D3DCAPS9 copy;
-        if (caps)
-            copy = *caps;
-        else
-            std::memset(&copy, 0, sizeof copy);
-        HierarchyAllocator alloc(this, copy);
+        HierarchyAllocator alloc(this, CapsOrNone(caps));
         D3DXFrameDestroy(m_pFrameRoot, &alloc);
         m_pFrameRoot = nullptr;
     }
