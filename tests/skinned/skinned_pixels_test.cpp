@@ -1,6 +1,7 @@
 // Skinned models on the real device: a skeleton split over several draws
 // puts every cell where its bone is, in hardware and in the software path,
-// and a walking player on the ground animates and moves.
+// and a walking player animates and moves, on flat ground and on the show's
+// fogged terrain behind the chasing camera.
 #include "skinned_fixture.h"
 
 #include <algorithm>
@@ -15,7 +16,9 @@
 #include "scene.h"
 #include "skinmesh.h"
 #include "skinnedmodel.h"
+#include "terrain.h"
 #include "texturecache.h"
+#include "utils.h"
 
 using namespace skinned;
 
@@ -286,6 +289,94 @@ TEST_F(PlayerScene, APlayerWalksAndAnimatesOnTheGround)
 
     scene.m_objects.clear();
     delete ground;
+    delete player;
+}
+
+} // namespace
+
+namespace {
+
+// The player on the show's terrain, lit and under fog, followed by the
+// chasing camera: what the player adds to the picture is told apart by
+// drawing the same frame without it.
+TEST_F(PlayerScene, APlayerWalksOnTheFoggedTerrain)
+{
+    m_pd3dDevice->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    m_pd3dDevice->SetRenderState(D3DRS_FOGCOLOR, 0xFF8090A0);
+    m_pd3dDevice->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    m_pd3dDevice->SetRenderState(D3DRS_FOGSTART, FloatToDword(50.0f));
+    m_pd3dDevice->SetRenderState(D3DRS_FOGEND, FloatToDword(300.0f));
+    m_pd3dDevice->SetRenderState(D3DRS_LIGHTING, TRUE);
+    m_pd3dDevice->SetRenderState(D3DRS_AMBIENT, 0xFF404040);
+    D3DLIGHT9 light;
+    InitLight(light, D3DLIGHT_DIRECTIONAL, -1.0f, -1.0f, 1.0f);
+    m_pd3dDevice->SetLight(0, &light);
+    m_pd3dDevice->LightEnable(0, TRUE);
+
+    Scene scene;
+    Terrain* terrain = new Terrain("TerrainHeight.png", "TerrainBase.dds", "TerrainDetail.dds", 128, 1024, 64, true,
+                                   true);
+    ASSERT_NE(terrain->m_pMesh, nullptr);
+    scene.Add(terrain);
+    SkinMesh* player = new SkinMesh(3);
+    for (int lod = 0; lod < 3; ++lod)
+        EXPECT_EQ(player->LoadLod(lod, ("tiny-tex000-lod" + std::to_string(lod) + ".x").c_str()), S_OK);
+    player->m_scale = 0.005f;
+    player->m_yaw = 3.1415927f; // walking toward +z, its back to the camera
+    player->m_position = D3DXVECTOR3(100.0f, terrain->GetHeight(100.0f, 0.0f) + 1.35f, 0.0f);
+    player->m_movimiento = 0.8f;
+    scene.Add(player);
+    Camera camera;
+    camera.Follow(player);
+
+    auto without = [&]() {
+        scene.m_objects.remove(player);
+        std::vector<DWORD> f = Draw(scene, camera, 0.0f);
+        scene.m_objects.push_back(player);
+        return f;
+    };
+    auto figure = [](const std::vector<DWORD>& with, const std::vector<DWORD>& ground) {
+        std::vector<DWORD> diff(with.size(), kSky);
+        for (size_t i = 0; i < with.size(); ++i)
+            if ((with[i] | 0xFF000000) != (ground[i] | 0xFF000000))
+                diff[i] = with[i] | 0xFF000000;
+        return diff;
+    };
+
+    std::vector<DWORD> previous;
+    for (int frame = 0; frame < 4; ++frame) {
+        // A step along +z, the feet kept on the ground.
+        player->m_position.z += 0.2f;
+        player->m_position.y = terrain->GetHeight(player->m_position.x, player->m_position.z) + 1.35f;
+        const std::vector<DWORD> with = Draw(scene, camera, 0.1f);
+        Shot(with, ("terrain" + std::to_string(frame)).c_str());
+        const std::vector<DWORD> shape = figure(with, without());
+        const Figure f(shape);
+        SCOPED_TRACE(frame);
+        ASSERT_GT(f.count, 150) << "the player is not drawn";
+        // The chasing camera keeps the player in the middle of the picture.
+        EXPECT_NEAR(f.cx, kWidth / 2, 12.0);
+        if (!previous.empty()) {
+            int changed = 0;
+            for (size_t i = 0; i < shape.size(); ++i)
+                changed += shape[i] != previous[i];
+            EXPECT_GT(changed, 20) << "the walk did not move the limbs";
+        }
+        previous = shape;
+    }
+    // The terrain itself was drawn, lit and textured: not one flat colour.
+    const std::vector<DWORD> ground = without();
+    int different = 0;
+    for (DWORD c : ground)
+        different += (c | 0xFF000000) != (ground[kWidth * (kHeight - 1)] | 0xFF000000);
+    EXPECT_GT(different, kWidth * kHeight / 10);
+    DWORD fog = FALSE;
+    m_pd3dDevice->GetRenderState(D3DRS_FOGENABLE, &fog);
+    EXPECT_EQ(fog, (DWORD)TRUE);
+    EXPECT_NEAR(player->m_lods[0]->GetTrackPosition(), 4 * 0.1 * 0.8, 1e-5);
+
+    scene.m_objects.clear();
+    delete terrain;
     delete player;
 }
 
