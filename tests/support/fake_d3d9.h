@@ -855,3 +855,10 @@ private:
     D3DCLIPSTATUS9 clipStatus_{};
     UINT palette_ = 0;
 };
+
+// The opening of a fake method: records the call with its arguments as `call`
+// (through the object's `env_`) and returns the failure scripted for it, if any.
+#define FAKE_CALL(call, method, ...)                   \
+    FakeCall& call = env_->Begin(method, __VA_ARGS__); \
+    if (FAILED(call.result))                           \
+    return call.result

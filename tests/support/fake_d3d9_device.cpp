@@ -358,9 +358,7 @@ HRESULT FakeDirect3D9::QueryInterface(REFIID riid, void** pp)
 
 HRESULT FakeDirect3D9::RegisterSoftwareDevice(void*)
 {
-    FakeCall& c = env_->Begin("RegisterSoftwareDevice", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "RegisterSoftwareDevice", {});
     return env_->End(c, D3DERR_NOTAVAILABLE);
 }
 
@@ -372,9 +370,7 @@ UINT FakeDirect3D9::GetAdapterCount()
 
 HRESULT FakeDirect3D9::GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER9* id)
 {
-    FakeCall& c = env_->Begin("GetAdapterIdentifier", {{"Adapter", adapter}, {"Flags", flags}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetAdapterIdentifier", {{"Adapter", adapter}, {"Flags", flags}});
     if (adapter != 0 || !id)
         return env_->End(c, D3DERR_INVALIDCALL);
     std::memset(id, 0, sizeof *id);
@@ -392,9 +388,7 @@ UINT FakeDirect3D9::GetAdapterModeCount(UINT adapter, D3DFORMAT fmt)
 
 HRESULT FakeDirect3D9::EnumAdapterModes(UINT adapter, D3DFORMAT fmt, UINT mode, D3DDISPLAYMODE* out)
 {
-    FakeCall& c = env_->Begin("EnumAdapterModes", {{"Adapter", adapter}, {"Format", (uint64_t)fmt}, {"Mode", mode}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "EnumAdapterModes", {{"Adapter", adapter}, {"Format", (uint64_t)fmt}, {"Mode", mode}});
     if (adapter != 0 || !out || mode != 0 || !env_->displayFormats.count(fmt))
         return env_->End(c, D3DERR_INVALIDCALL);
     *out = env_->displayMode;
@@ -404,9 +398,7 @@ HRESULT FakeDirect3D9::EnumAdapterModes(UINT adapter, D3DFORMAT fmt, UINT mode, 
 
 HRESULT FakeDirect3D9::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* out)
 {
-    FakeCall& c = env_->Begin("GetAdapterDisplayMode", {{"Adapter", adapter}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetAdapterDisplayMode", {{"Adapter", adapter}});
     if (adapter != 0 || !out)
         return env_->End(c, D3DERR_INVALIDCALL);
     *out = env_->displayMode;
@@ -416,13 +408,11 @@ HRESULT FakeDirect3D9::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* out)
 HRESULT FakeDirect3D9::CheckDeviceType(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFmt, D3DFORMAT bbFmt,
                                        BOOL windowed)
 {
-    FakeCall& c = env_->Begin("CheckDeviceType", {{"Adapter", adapter},
-                                                  {"DevType", (uint64_t)type},
-                                                  {"AdapterFormat", (uint64_t)adapterFmt},
-                                                  {"BackBufferFormat", (uint64_t)bbFmt},
-                                                  {"Windowed", (uint64_t)windowed}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CheckDeviceType", {{"Adapter", adapter},
+                                     {"DevType", (uint64_t)type},
+                                     {"AdapterFormat", (uint64_t)adapterFmt},
+                                     {"BackBufferFormat", (uint64_t)bbFmt},
+                                     {"Windowed", (uint64_t)windowed}});
     if (adapter != 0)
         return env_->End(c, D3DERR_INVALIDCALL);
     if (type != D3DDEVTYPE_HAL)
@@ -437,14 +427,12 @@ HRESULT FakeDirect3D9::CheckDeviceType(UINT adapter, D3DDEVTYPE type, D3DFORMAT 
 HRESULT FakeDirect3D9::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFmt, DWORD usage,
                                          D3DRESOURCETYPE rtype, D3DFORMAT fmt)
 {
-    FakeCall& c = env_->Begin("CheckDeviceFormat", {{"Adapter", adapter},
-                                                    {"DeviceType", (uint64_t)type},
-                                                    {"AdapterFormat", (uint64_t)adapterFmt},
-                                                    {"Usage", usage},
-                                                    {"RType", (uint64_t)rtype},
-                                                    {"CheckFormat", (uint64_t)fmt}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CheckDeviceFormat", {{"Adapter", adapter},
+                                       {"DeviceType", (uint64_t)type},
+                                       {"AdapterFormat", (uint64_t)adapterFmt},
+                                       {"Usage", usage},
+                                       {"RType", (uint64_t)rtype},
+                                       {"CheckFormat", (uint64_t)fmt}});
     if (adapter != 0)
         return env_->End(c, D3DERR_INVALIDCALL);
     if (usage & D3DUSAGE_DEPTHSTENCIL)
@@ -459,13 +447,11 @@ HRESULT FakeDirect3D9::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMA
 HRESULT FakeDirect3D9::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT fmt, BOOL windowed,
                                                   D3DMULTISAMPLE_TYPE ms, DWORD* quality)
 {
-    FakeCall& c = env_->Begin("CheckDeviceMultiSampleType", {{"Adapter", adapter},
-                                                             {"DeviceType", (uint64_t)type},
-                                                             {"SurfaceFormat", (uint64_t)fmt},
-                                                             {"Windowed", (uint64_t)windowed},
-                                                             {"MultiSampleType", (uint64_t)ms}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CheckDeviceMultiSampleType", {{"Adapter", adapter},
+                                                {"DeviceType", (uint64_t)type},
+                                                {"SurfaceFormat", (uint64_t)fmt},
+                                                {"Windowed", (uint64_t)windowed},
+                                                {"MultiSampleType", (uint64_t)ms}});
     if (quality)
         *quality = ms == D3DMULTISAMPLE_NONE ? 1 : 0;
     return env_->End(c, ms == D3DMULTISAMPLE_NONE ? D3D_OK : D3DERR_NOTAVAILABLE);
@@ -474,13 +460,11 @@ HRESULT FakeDirect3D9::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type,
 HRESULT FakeDirect3D9::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFmt,
                                               D3DFORMAT rtFmt, D3DFORMAT dsFmt)
 {
-    FakeCall& c = env_->Begin("CheckDepthStencilMatch", {{"Adapter", adapter},
-                                                         {"DeviceType", (uint64_t)type},
-                                                         {"AdapterFormat", (uint64_t)adapterFmt},
-                                                         {"RenderTargetFormat", (uint64_t)rtFmt},
-                                                         {"DepthStencilFormat", (uint64_t)dsFmt}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CheckDepthStencilMatch", {{"Adapter", adapter},
+                                            {"DeviceType", (uint64_t)type},
+                                            {"AdapterFormat", (uint64_t)adapterFmt},
+                                            {"RenderTargetFormat", (uint64_t)rtFmt},
+                                            {"DepthStencilFormat", (uint64_t)dsFmt}});
     return env_->End(c, env_->depthFormats.count(dsFmt) ? D3D_OK : D3DERR_NOTAVAILABLE);
 }
 
@@ -495,9 +479,7 @@ HRESULT FakeDirect3D9::CheckDeviceFormatConversion(UINT adapter, D3DDEVTYPE type
 
 HRESULT FakeDirect3D9::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps)
 {
-    FakeCall& c = env_->Begin("GetDeviceCaps", {{"Adapter", adapter}, {"DeviceType", (uint64_t)type}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetDeviceCaps", {{"Adapter", adapter}, {"DeviceType", (uint64_t)type}});
     if (adapter != 0 || !caps)
         return env_->End(c, D3DERR_INVALIDCALL);
     *caps = env_->Caps();
@@ -516,24 +498,22 @@ HRESULT FakeDirect3D9::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focus, D
 {
     D3DPRESENT_PARAMETERS none{};
     const D3DPRESENT_PARAMETERS& in = pp ? *pp : none;
-    FakeCall& c = env_->Begin("CreateDevice", {{"Adapter", adapter},
-                                               {"DeviceType", (uint64_t)type},
-                                               {"hFocusWindow", P(focus)},
-                                               {"BehaviorFlags", behavior},
-                                               {"Windowed", (uint64_t)in.Windowed},
-                                               {"BackBufferWidth", in.BackBufferWidth},
-                                               {"BackBufferHeight", in.BackBufferHeight},
-                                               {"BackBufferFormat", (uint64_t)in.BackBufferFormat},
-                                               {"BackBufferCount", in.BackBufferCount},
-                                               {"EnableAutoDepthStencil", (uint64_t)in.EnableAutoDepthStencil},
-                                               {"AutoDepthStencilFormat", (uint64_t)in.AutoDepthStencilFormat},
-                                               {"SwapEffect", (uint64_t)in.SwapEffect},
-                                               {"Flags", in.Flags},
-                                               {"PresentationInterval", in.PresentationInterval}});
     if (out)
         *out = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateDevice", {{"Adapter", adapter},
+                                  {"DeviceType", (uint64_t)type},
+                                  {"hFocusWindow", P(focus)},
+                                  {"BehaviorFlags", behavior},
+                                  {"Windowed", (uint64_t)in.Windowed},
+                                  {"BackBufferWidth", in.BackBufferWidth},
+                                  {"BackBufferHeight", in.BackBufferHeight},
+                                  {"BackBufferFormat", (uint64_t)in.BackBufferFormat},
+                                  {"BackBufferCount", in.BackBufferCount},
+                                  {"EnableAutoDepthStencil", (uint64_t)in.EnableAutoDepthStencil},
+                                  {"AutoDepthStencilFormat", (uint64_t)in.AutoDepthStencilFormat},
+                                  {"SwapEffect", (uint64_t)in.SwapEffect},
+                                  {"Flags", in.Flags},
+                                  {"PresentationInterval", in.PresentationInterval}});
     if (!out || !pp || adapter != 0)
         return env_->End(c, D3DERR_INVALIDCALL);
     const DWORD vp = behavior & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
@@ -637,9 +617,7 @@ HRESULT FakeStateBlock::GetDevice(IDirect3DDevice9** pp)
 
 HRESULT FakeStateBlock::Capture()
 {
-    FakeCall& c = env_->Begin("StateBlock::Capture", {{"StateBlock", P(this)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "StateBlock::Capture", {{"StateBlock", P(this)}});
     if (device_->Recording())
         return env_->End(c, D3DERR_INVALIDCALL);
     CopyMasked(mask_, device_->States(), values_);
@@ -648,9 +626,7 @@ HRESULT FakeStateBlock::Capture()
 
 HRESULT FakeStateBlock::Apply()
 {
-    FakeCall& c = env_->Begin("StateBlock::Apply", {{"StateBlock", P(this)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "StateBlock::Apply", {{"StateBlock", P(this)}});
     if (device_->Recording())
         return env_->End(c, D3DERR_INVALIDCALL);
     CopyMasked(mask_, values_, device_->MutableStates());
@@ -977,9 +953,7 @@ HRESULT FakeDevice::EvictManagedResources()
 
 HRESULT FakeDevice::GetDirect3D(IDirect3D9** pp)
 {
-    FakeCall& c = env_->Begin("GetDirect3D", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetDirect3D", {});
     if (!pp)
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = d3d_;
@@ -989,9 +963,7 @@ HRESULT FakeDevice::GetDirect3D(IDirect3D9** pp)
 
 HRESULT FakeDevice::GetDeviceCaps(D3DCAPS9* caps)
 {
-    FakeCall& c = env_->Begin("Device::GetDeviceCaps", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "Device::GetDeviceCaps", {});
     if (!caps)
         return env_->End(c, D3DERR_INVALIDCALL);
     *caps = env_->Caps();
@@ -1001,9 +973,7 @@ HRESULT FakeDevice::GetDeviceCaps(D3DCAPS9* caps)
 
 HRESULT FakeDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* mode)
 {
-    FakeCall& c = env_->Begin("GetDisplayMode", {{"iSwapChain", iSwapChain}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetDisplayMode", {{"iSwapChain", iSwapChain}});
     if (iSwapChain != 0 || !mode)
         return env_->End(c, D3DERR_INVALIDCALL);
     *mode = env_->displayMode;
@@ -1017,9 +987,7 @@ HRESULT FakeDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* mode)
 
 HRESULT FakeDevice::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* p)
 {
-    FakeCall& c = env_->Begin("GetCreationParameters", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetCreationParameters", {});
     if (!p)
         return env_->End(c, D3DERR_INVALIDCALL);
     p->AdapterOrdinal = adapter_;
@@ -1069,9 +1037,7 @@ UINT FakeDevice::GetNumberOfSwapChains()
 
 HRESULT FakeDevice::Reset(D3DPRESENT_PARAMETERS* pp)
 {
-    FakeCall& c = env_->Begin("Reset", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "Reset", {});
     if (!pp)
         return env_->End(c, D3DERR_INVALIDCALL);
     D3DPRESENT_PARAMETERS p = *pp;
@@ -1103,12 +1069,10 @@ HRESULT FakeDevice::Reset(D3DPRESENT_PARAMETERS* pp)
 
 HRESULT FakeDevice::Present(CONST RECT* src, CONST RECT* dst, HWND wnd, const _RGNDATA* dirty)
 {
-    FakeCall& c = env_->Begin("Present", {{"pSourceRect", P(src)},
-                                          {"pDestRect", P(dst)},
-                                          {"hDestWindowOverride", P(wnd)},
-                                          {"pDirtyRegion", P(dirty)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "Present", {{"pSourceRect", P(src)},
+                             {"pDestRect", P(dst)},
+                             {"hDestWindowOverride", P(wnd)},
+                             {"pDirtyRegion", P(dirty)}});
     ++presents_;
     return D3D_OK;
 }
@@ -1116,12 +1080,10 @@ HRESULT FakeDevice::Present(CONST RECT* src, CONST RECT* dst, HWND wnd, const _R
 HRESULT FakeDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE type,
                                   IDirect3DSurface9** pp)
 {
-    FakeCall& c = env_->Begin("GetBackBuffer",
-                              {{"iSwapChain", iSwapChain}, {"iBackBuffer", iBackBuffer}, {"Type", (uint64_t)type}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetBackBuffer",
+                 {{"iSwapChain", iSwapChain}, {"iBackBuffer", iBackBuffer}, {"Type", (uint64_t)type}});
     if (!pp || iSwapChain != 0 || iBackBuffer >= backBuffers_.size())
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = backBuffers_[iBackBuffer];
@@ -1131,9 +1093,7 @@ HRESULT FakeDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFF
 
 HRESULT FakeDevice::GetRasterStatus(UINT iSwapChain, D3DRASTER_STATUS* rs)
 {
-    FakeCall& c = env_->Begin("GetRasterStatus", {{"iSwapChain", iSwapChain}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetRasterStatus", {{"iSwapChain", iSwapChain}});
     if (iSwapChain != 0 || !rs)
         return env_->End(c, D3DERR_INVALIDCALL);
     rs->InVBlank = TRUE;
@@ -1165,16 +1125,14 @@ void FakeDevice::GetGammaRamp(UINT, D3DGAMMARAMP* ramp)
 HRESULT FakeDevice::CreateTexture(UINT w, UINT h, UINT levels, DWORD usage, D3DFORMAT fmt, D3DPOOL pool,
                                   IDirect3DTexture9** pp, HANDLE* shared)
 {
-    FakeCall& c = env_->Begin("CreateTexture", {{"Width", w},
-                                                {"Height", h},
-                                                {"Levels", levels},
-                                                {"Usage", usage},
-                                                {"Format", (uint64_t)fmt},
-                                                {"Pool", (uint64_t)pool}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateTexture", {{"Width", w},
+                                   {"Height", h},
+                                   {"Levels", levels},
+                                   {"Usage", usage},
+                                   {"Format", (uint64_t)fmt},
+                                   {"Pool", (uint64_t)pool}});
     if (!pp || shared || w == 0 || h == 0)
         return env_->End(c, D3DERR_INVALIDCALL);
     const D3DCAPS9& caps = env_->Caps();
@@ -1216,12 +1174,10 @@ HRESULT FakeDevice::CreateCubeTexture(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDi
 HRESULT FakeDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                        IDirect3DVertexBuffer9** pp, HANDLE* shared)
 {
-    FakeCall& c = env_->Begin("CreateVertexBuffer",
-                              {{"Length", length}, {"Usage", usage}, {"FVF", fvf}, {"Pool", (uint64_t)pool}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateVertexBuffer",
+                 {{"Length", length}, {"Usage", usage}, {"FVF", fvf}, {"Pool", (uint64_t)pool}});
     if (!pp || shared || length == 0 || pool == D3DPOOL_SCRATCH)
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = new FakeVertexBuffer(this, length, usage, fvf, pool);
@@ -1231,12 +1187,10 @@ HRESULT FakeDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DP
 HRESULT FakeDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT fmt, D3DPOOL pool,
                                       IDirect3DIndexBuffer9** pp, HANDLE* shared)
 {
-    FakeCall& c = env_->Begin("CreateIndexBuffer",
-                              {{"Length", length}, {"Usage", usage}, {"Format", (uint64_t)fmt}, {"Pool", (uint64_t)pool}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateIndexBuffer",
+                 {{"Length", length}, {"Usage", usage}, {"Format", (uint64_t)fmt}, {"Pool", (uint64_t)pool}});
     if (!pp || shared || length == 0 || pool == D3DPOOL_SCRATCH || (fmt != D3DFMT_INDEX16 && fmt != D3DFMT_INDEX32))
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = new FakeIndexBuffer(this, length, usage, fmt, pool);
@@ -1246,16 +1200,14 @@ HRESULT FakeDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT fmt, D
 HRESULT FakeDevice::CreateRenderTarget(UINT w, UINT h, D3DFORMAT fmt, D3DMULTISAMPLE_TYPE ms, DWORD quality,
                                        BOOL lockable, IDirect3DSurface9** pp, HANDLE* shared)
 {
-    FakeCall& c = env_->Begin("CreateRenderTarget", {{"Width", w},
-                                                     {"Height", h},
-                                                     {"Format", (uint64_t)fmt},
-                                                     {"MultiSample", (uint64_t)ms},
-                                                     {"Quality", quality},
-                                                     {"Lockable", (uint64_t)lockable}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateRenderTarget", {{"Width", w},
+                                        {"Height", h},
+                                        {"Format", (uint64_t)fmt},
+                                        {"MultiSample", (uint64_t)ms},
+                                        {"Quality", quality},
+                                        {"Lockable", (uint64_t)lockable}});
     if (!pp || shared || !w || !h || !env_->renderTargetFormats.count(fmt))
         return env_->End(c, D3DERR_INVALIDCALL);
     if (ms != D3DMULTISAMPLE_NONE)
@@ -1267,16 +1219,14 @@ HRESULT FakeDevice::CreateRenderTarget(UINT w, UINT h, D3DFORMAT fmt, D3DMULTISA
 HRESULT FakeDevice::CreateDepthStencilSurface(UINT w, UINT h, D3DFORMAT fmt, D3DMULTISAMPLE_TYPE ms, DWORD quality,
                                               BOOL discard, IDirect3DSurface9** pp, HANDLE* shared)
 {
-    FakeCall& c = env_->Begin("CreateDepthStencilSurface", {{"Width", w},
-                                                            {"Height", h},
-                                                            {"Format", (uint64_t)fmt},
-                                                            {"MultiSample", (uint64_t)ms},
-                                                            {"Quality", quality},
-                                                            {"Discard", (uint64_t)discard}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateDepthStencilSurface", {{"Width", w},
+                                               {"Height", h},
+                                               {"Format", (uint64_t)fmt},
+                                               {"MultiSample", (uint64_t)ms},
+                                               {"Quality", quality},
+                                               {"Discard", (uint64_t)discard}});
     if (!pp || shared || !w || !h || !FakeIsDepthFormat(fmt))
         return env_->End(c, D3DERR_INVALIDCALL);
     if (!env_->depthFormats.count(fmt) || ms != D3DMULTISAMPLE_NONE)
@@ -1288,12 +1238,10 @@ HRESULT FakeDevice::CreateDepthStencilSurface(UINT w, UINT h, D3DFORMAT fmt, D3D
 HRESULT FakeDevice::CreateOffscreenPlainSurface(UINT w, UINT h, D3DFORMAT fmt, D3DPOOL pool,
                                                 IDirect3DSurface9** pp, HANDLE* shared)
 {
-    FakeCall& c = env_->Begin("CreateOffscreenPlainSurface",
-                              {{"Width", w}, {"Height", h}, {"Format", (uint64_t)fmt}, {"Pool", (uint64_t)pool}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateOffscreenPlainSurface",
+                 {{"Width", w}, {"Height", h}, {"Format", (uint64_t)fmt}, {"Pool", (uint64_t)pool}});
     if (!pp || shared || !w || !h || !IsPixelFormat(fmt) ||
         pool == D3DPOOL_MANAGED)
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1321,9 +1269,7 @@ bool InsideImage(const RECT& r, const FakeImage& img)
 HRESULT FakeDevice::UpdateSurface(IDirect3DSurface9* src, CONST RECT* srcRect, IDirect3DSurface9* dst,
                                   CONST POINT* dstPoint)
 {
-    FakeCall& c = env_->Begin("UpdateSurface", {{"Source", P(src)}, {"Destination", P(dst)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "UpdateSurface", {{"Source", P(src)}, {"Destination", P(dst)}});
     FakeSurface* s = SurfaceOf(src);
     FakeSurface* d = SurfaceOf(dst);
     if (!s || !d || s->Desc().Pool != D3DPOOL_SYSTEMMEM || d->Desc().Pool != D3DPOOL_DEFAULT)
@@ -1338,9 +1284,7 @@ HRESULT FakeDevice::UpdateSurface(IDirect3DSurface9* src, CONST RECT* srcRect, I
 
 HRESULT FakeDevice::UpdateTexture(IDirect3DBaseTexture9* src, IDirect3DBaseTexture9* dst)
 {
-    FakeCall& c = env_->Begin("UpdateTexture", {{"Source", P(src)}, {"Destination", P(dst)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "UpdateTexture", {{"Source", P(src)}, {"Destination", P(dst)}});
     auto* s = dynamic_cast<FakeTexture*>(src);
     auto* d = dynamic_cast<FakeTexture*>(dst);
     if (!s || !d || s->Pool() != D3DPOOL_SYSTEMMEM || d->Pool() != D3DPOOL_DEFAULT || s->Format() != d->Format())
@@ -1354,9 +1298,7 @@ HRESULT FakeDevice::UpdateTexture(IDirect3DBaseTexture9* src, IDirect3DBaseTextu
 
 HRESULT FakeDevice::GetRenderTargetData(IDirect3DSurface9* rt, IDirect3DSurface9* dst)
 {
-    FakeCall& c = env_->Begin("GetRenderTargetData", {{"RenderTarget", P(rt)}, {"Destination", P(dst)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetRenderTargetData", {{"RenderTarget", P(rt)}, {"Destination", P(dst)}});
     FakeSurface* s = SurfaceOf(rt);
     FakeSurface* d = SurfaceOf(dst);
     if (!s || !d || !(s->Desc().Usage & D3DUSAGE_RENDERTARGET) || d->Desc().Pool != D3DPOOL_SYSTEMMEM ||
@@ -1369,9 +1311,7 @@ HRESULT FakeDevice::GetRenderTargetData(IDirect3DSurface9* rt, IDirect3DSurface9
 
 HRESULT FakeDevice::GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* dst)
 {
-    FakeCall& c = env_->Begin("GetFrontBufferData", {{"iSwapChain", iSwapChain}, {"Destination", P(dst)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetFrontBufferData", {{"iSwapChain", iSwapChain}, {"Destination", P(dst)}});
     FakeSurface* d = SurfaceOf(dst);
     if (iSwapChain != 0 || !d || d->Desc().Format != D3DFMT_A8R8G8B8 || backBuffers_.empty())
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1392,9 +1332,7 @@ HRESULT FakeDevice::GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* dst)
 HRESULT FakeDevice::StretchRect(IDirect3DSurface9* src, CONST RECT* srcRect, IDirect3DSurface9* dst,
                                 CONST RECT* dstRect, D3DTEXTUREFILTERTYPE filter)
 {
-    FakeCall& c = env_->Begin("StretchRect", {{"Source", P(src)}, {"Destination", P(dst)}, {"Filter", (uint64_t)filter}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "StretchRect", {{"Source", P(src)}, {"Destination", P(dst)}, {"Filter", (uint64_t)filter}});
     if (inScene_)
         env_->Problem("StretchRect inside BeginScene/EndScene");
     FakeSurface* s = SurfaceOf(src);
@@ -1412,9 +1350,7 @@ HRESULT FakeDevice::StretchRect(IDirect3DSurface9* src, CONST RECT* srcRect, IDi
 
 HRESULT FakeDevice::ColorFill(IDirect3DSurface9* surface, CONST RECT* rect, D3DCOLOR color)
 {
-    FakeCall& c = env_->Begin("ColorFill", {{"Surface", P(surface)}, {"Color", color}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "ColorFill", {{"Surface", P(surface)}, {"Color", color}});
     FakeSurface* s = SurfaceOf(surface);
     if (!s || s->Desc().Pool != D3DPOOL_DEFAULT)
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1429,9 +1365,7 @@ HRESULT FakeDevice::ColorFill(IDirect3DSurface9* surface, CONST RECT* rect, D3DC
 
 HRESULT FakeDevice::SetRenderTarget(DWORD index, IDirect3DSurface9* rt)
 {
-    FakeCall& c = env_->Begin("SetRenderTarget", {{"RenderTargetIndex", index}, {"RenderTarget", P(rt)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetRenderTarget", {{"RenderTargetIndex", index}, {"RenderTarget", P(rt)}});
     if (index >= env_->Caps().NumSimultaneousRTs)
         return env_->End(c, D3DERR_INVALIDCALL);
     FakeSurface* s = SurfaceOf(rt);
@@ -1450,11 +1384,9 @@ HRESULT FakeDevice::SetRenderTarget(DWORD index, IDirect3DSurface9* rt)
 
 HRESULT FakeDevice::GetRenderTarget(DWORD index, IDirect3DSurface9** pp)
 {
-    FakeCall& c = env_->Begin("GetRenderTarget", {{"RenderTargetIndex", index}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetRenderTarget", {{"RenderTargetIndex", index}});
     if (!pp || index >= env_->Caps().NumSimultaneousRTs)
         return env_->End(c, D3DERR_INVALIDCALL);
     if (index != 0 || !renderTarget_)
@@ -1466,9 +1398,7 @@ HRESULT FakeDevice::GetRenderTarget(DWORD index, IDirect3DSurface9** pp)
 
 HRESULT FakeDevice::SetDepthStencilSurface(IDirect3DSurface9* ds)
 {
-    FakeCall& c = env_->Begin("SetDepthStencilSurface", {{"ZStencil", P(ds)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetDepthStencilSurface", {{"ZStencil", P(ds)}});
     FakeSurface* s = SurfaceOf(ds);
     if (ds && (!s || !(s->Desc().Usage & D3DUSAGE_DEPTHSTENCIL)))
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1478,11 +1408,9 @@ HRESULT FakeDevice::SetDepthStencilSurface(IDirect3DSurface9* ds)
 
 HRESULT FakeDevice::GetDepthStencilSurface(IDirect3DSurface9** pp)
 {
-    FakeCall& c = env_->Begin("GetDepthStencilSurface", {});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetDepthStencilSurface", {});
     if (!pp)
         return env_->End(c, D3DERR_INVALIDCALL);
     if (!depthStencil_)
@@ -1494,9 +1422,7 @@ HRESULT FakeDevice::GetDepthStencilSurface(IDirect3DSurface9** pp)
 
 HRESULT FakeDevice::BeginScene()
 {
-    FakeCall& c = env_->Begin("BeginScene", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "BeginScene", {});
     if (inScene_) {
         env_->Problem("BeginScene inside a scene");
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1507,9 +1433,7 @@ HRESULT FakeDevice::BeginScene()
 
 HRESULT FakeDevice::EndScene()
 {
-    FakeCall& c = env_->Begin("EndScene", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "EndScene", {});
     if (!inScene_) {
         env_->Problem("EndScene without BeginScene");
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1520,13 +1444,11 @@ HRESULT FakeDevice::EndScene()
 
 HRESULT FakeDevice::Clear(DWORD count, CONST D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil)
 {
-    FakeCall& c = env_->Begin("Clear", {{"Count", count},
-                                        {"Flags", flags},
-                                        {"Color", color},
-                                        {"Z", F(z)},
-                                        {"Stencil", stencil}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "Clear", {{"Count", count},
+                           {"Flags", flags},
+                           {"Color", color},
+                           {"Z", F(z)},
+                           {"Stencil", stencil}});
     if ((count && !rects) || !(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
         return env_->End(c, D3DERR_INVALIDCALL);
     if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !depthStencil_)
@@ -1555,9 +1477,7 @@ HRESULT FakeDevice::Clear(DWORD count, CONST D3DRECT* rects, DWORD flags, D3DCOL
 
 HRESULT FakeDevice::SetTransform(D3DTRANSFORMSTATETYPE t, CONST D3DMATRIX* m)
 {
-    FakeCall& c = env_->Begin("SetTransform", {{"State", (uint64_t)t}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetTransform", {{"State", (uint64_t)t}});
     int i = TransformIndex(t);
     if (i < 0 || !m)
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1569,9 +1489,7 @@ HRESULT FakeDevice::SetTransform(D3DTRANSFORMSTATETYPE t, CONST D3DMATRIX* m)
 
 HRESULT FakeDevice::GetTransform(D3DTRANSFORMSTATETYPE t, D3DMATRIX* m)
 {
-    FakeCall& c = env_->Begin("GetTransform", {{"State", (uint64_t)t}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetTransform", {{"State", (uint64_t)t}});
     int i = TransformIndex(t);
     if (i < 0 || !m)
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1581,9 +1499,7 @@ HRESULT FakeDevice::GetTransform(D3DTRANSFORMSTATETYPE t, D3DMATRIX* m)
 
 HRESULT FakeDevice::MultiplyTransform(D3DTRANSFORMSTATETYPE t, CONST D3DMATRIX* m)
 {
-    FakeCall& c = env_->Begin("MultiplyTransform", {{"State", (uint64_t)t}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "MultiplyTransform", {{"State", (uint64_t)t}});
     int i = TransformIndex(t);
     if (i < 0 || !m)
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1606,10 +1522,8 @@ HRESULT FakeDevice::MultiplyTransform(D3DTRANSFORMSTATETYPE t, CONST D3DMATRIX* 
 HRESULT FakeDevice::SetViewport(CONST D3DVIEWPORT9* vp)
 {
     D3DVIEWPORT9 v = vp ? *vp : D3DVIEWPORT9{};
-    FakeCall& c = env_->Begin("SetViewport", {{"X", v.X}, {"Y", v.Y}, {"Width", v.Width}, {"Height", v.Height},
-                                              {"MinZ", F(v.MinZ)}, {"MaxZ", F(v.MaxZ)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetViewport", {{"X", v.X}, {"Y", v.Y}, {"Width", v.Width}, {"Height", v.Height},
+                                 {"MinZ", F(v.MinZ)}, {"MaxZ", F(v.MaxZ)}});
     if (!vp)
         return env_->End(c, D3DERR_INVALIDCALL);
     if (renderTarget_ && ((uint64_t)vp->X + vp->Width > renderTarget_->Desc().Width ||
@@ -1625,9 +1539,7 @@ HRESULT FakeDevice::SetViewport(CONST D3DVIEWPORT9* vp)
 
 HRESULT FakeDevice::GetViewport(D3DVIEWPORT9* vp)
 {
-    FakeCall& c = env_->Begin("GetViewport", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetViewport", {});
     if (!vp)
         return env_->End(c, D3DERR_INVALIDCALL);
     *vp = state_.viewport;
@@ -1636,9 +1548,7 @@ HRESULT FakeDevice::GetViewport(D3DVIEWPORT9* vp)
 
 HRESULT FakeDevice::SetMaterial(CONST D3DMATERIAL9* m)
 {
-    FakeCall& c = env_->Begin("SetMaterial", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetMaterial", {});
     if (!m)
         return env_->End(c, D3DERR_INVALIDCALL);
     Target().material = *m;
@@ -1649,9 +1559,7 @@ HRESULT FakeDevice::SetMaterial(CONST D3DMATERIAL9* m)
 
 HRESULT FakeDevice::GetMaterial(D3DMATERIAL9* m)
 {
-    FakeCall& c = env_->Begin("GetMaterial", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetMaterial", {});
     if (!m)
         return env_->End(c, D3DERR_INVALIDCALL);
     *m = state_.material;
@@ -1660,9 +1568,7 @@ HRESULT FakeDevice::GetMaterial(D3DMATERIAL9* m)
 
 HRESULT FakeDevice::SetLight(DWORD index, CONST D3DLIGHT9* light)
 {
-    FakeCall& c = env_->Begin("SetLight", {{"Index", index}, {"Type", light ? (uint64_t)light->Type : 0}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetLight", {{"Index", index}, {"Type", light ? (uint64_t)light->Type : 0}});
     if (!light || light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL)
         return env_->End(c, D3DERR_INVALIDCALL);
     FakeStates& t = Target();
@@ -1684,9 +1590,7 @@ HRESULT FakeDevice::SetLight(DWORD index, CONST D3DLIGHT9* light)
 
 HRESULT FakeDevice::GetLight(DWORD index, D3DLIGHT9* light)
 {
-    FakeCall& c = env_->Begin("GetLight", {{"Index", (uint64_t)index}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetLight", {{"Index", (uint64_t)index}});
     auto it = state_.lights.find(index);
     if (!light || it == state_.lights.end())
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1696,9 +1600,7 @@ HRESULT FakeDevice::GetLight(DWORD index, D3DLIGHT9* light)
 
 HRESULT FakeDevice::LightEnable(DWORD index, BOOL enable)
 {
-    FakeCall& c = env_->Begin("LightEnable", {{"Index", index}, {"Enable", (uint64_t)enable}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "LightEnable", {{"Index", index}, {"Enable", (uint64_t)enable}});
     FakeStates& t = Target();
     auto it = t.lights.find(index);
     if (it == t.lights.end()) {
@@ -1722,9 +1624,7 @@ HRESULT FakeDevice::LightEnable(DWORD index, BOOL enable)
 
 HRESULT FakeDevice::GetLightEnable(DWORD index, BOOL* enable)
 {
-    FakeCall& c = env_->Begin("GetLightEnable", {{"Index", (uint64_t)index}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetLightEnable", {{"Index", (uint64_t)index}});
     auto it = state_.lights.find(index);
     if (!enable || it == state_.lights.end())
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1735,9 +1635,7 @@ HRESULT FakeDevice::GetLightEnable(DWORD index, BOOL* enable)
 
 HRESULT FakeDevice::SetClipPlane(DWORD index, CONST float* plane)
 {
-    FakeCall& c = env_->Begin("SetClipPlane", {{"Index", index}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetClipPlane", {{"Index", index}});
     if (!plane || index >= FakeStates::kClipPlanes)
         return env_->End(c, D3DERR_INVALIDCALL);
     std::copy(plane, plane + 4, Target().clipPlanes[index].begin());
@@ -1748,9 +1646,7 @@ HRESULT FakeDevice::SetClipPlane(DWORD index, CONST float* plane)
 
 HRESULT FakeDevice::GetClipPlane(DWORD index, float* plane)
 {
-    FakeCall& c = env_->Begin("GetClipPlane", {{"Index", (uint64_t)index}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetClipPlane", {{"Index", (uint64_t)index}});
     if (!plane || index >= FakeStates::kClipPlanes)
         return env_->End(c, D3DERR_INVALIDCALL);
     std::copy(state_.clipPlanes[index].begin(), state_.clipPlanes[index].end(), plane);
@@ -1759,9 +1655,7 @@ HRESULT FakeDevice::GetClipPlane(DWORD index, float* plane)
 
 HRESULT FakeDevice::SetRenderState(D3DRENDERSTATETYPE s, DWORD value)
 {
-    FakeCall& c = env_->Begin("SetRenderState", {{"State", (uint64_t)s}, {"Value", value}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetRenderState", {{"State", (uint64_t)s}, {"Value", value}});
     if ((DWORD)s >= FakeStates::kRenderStates || !IsRenderState(s)) {
         env_->Problem("SetRenderState of an unknown state " + std::to_string((DWORD)s));
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1774,9 +1668,7 @@ HRESULT FakeDevice::SetRenderState(D3DRENDERSTATETYPE s, DWORD value)
 
 HRESULT FakeDevice::GetRenderState(D3DRENDERSTATETYPE s, DWORD* value)
 {
-    FakeCall& c = env_->Begin("GetRenderState", {{"State", (uint64_t)s}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetRenderState", {{"State", (uint64_t)s}});
     if (!value || (DWORD)s >= FakeStates::kRenderStates || !IsRenderState(s))
         return env_->End(c, D3DERR_INVALIDCALL);
     *value = state_.rs[s];
@@ -1787,11 +1679,9 @@ HRESULT FakeDevice::GetRenderState(D3DRENDERSTATETYPE s, DWORD* value)
 
 HRESULT FakeDevice::CreateStateBlock(D3DSTATEBLOCKTYPE type, IDirect3DStateBlock9** pp)
 {
-    FakeCall& c = env_->Begin("CreateStateBlock", {{"Type", (uint64_t)type}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateStateBlock", {{"Type", (uint64_t)type}});
     if (!pp || (type != D3DSBT_ALL && type != D3DSBT_PIXELSTATE && type != D3DSBT_VERTEXSTATE) || recording_)
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = new FakeStateBlock(this, type);
@@ -1800,9 +1690,7 @@ HRESULT FakeDevice::CreateStateBlock(D3DSTATEBLOCKTYPE type, IDirect3DStateBlock
 
 HRESULT FakeDevice::BeginStateBlock()
 {
-    FakeCall& c = env_->Begin("BeginStateBlock", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "BeginStateBlock", {});
     if (recording_) {
         env_->Problem("BeginStateBlock while recording");
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1813,11 +1701,9 @@ HRESULT FakeDevice::BeginStateBlock()
 
 HRESULT FakeDevice::EndStateBlock(IDirect3DStateBlock9** pp)
 {
-    FakeCall& c = env_->Begin("EndStateBlock", {});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "EndStateBlock", {});
     if (!pp || !recording_) {
         if (!recording_)
             env_->Problem("EndStateBlock without BeginStateBlock");
@@ -1831,9 +1717,7 @@ HRESULT FakeDevice::EndStateBlock(IDirect3DStateBlock9** pp)
 
 HRESULT FakeDevice::SetClipStatus(CONST D3DCLIPSTATUS9* cs)
 {
-    FakeCall& c = env_->Begin("SetClipStatus", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetClipStatus", {});
     if (!cs)
         return env_->End(c, D3DERR_INVALIDCALL);
     clipStatus_ = *cs;
@@ -1842,9 +1726,7 @@ HRESULT FakeDevice::SetClipStatus(CONST D3DCLIPSTATUS9* cs)
 
 HRESULT FakeDevice::GetClipStatus(D3DCLIPSTATUS9* cs)
 {
-    FakeCall& c = env_->Begin("GetClipStatus", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetClipStatus", {});
     if (!cs)
         return env_->End(c, D3DERR_INVALIDCALL);
     *cs = clipStatus_;
@@ -1855,9 +1737,7 @@ HRESULT FakeDevice::GetClipStatus(D3DCLIPSTATUS9* cs)
 
 HRESULT FakeDevice::GetTexture(DWORD stage, IDirect3DBaseTexture9** pp)
 {
-    FakeCall& c = env_->Begin("GetTexture", {{"Stage", (uint64_t)stage}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetTexture", {{"Stage", (uint64_t)stage}});
     int i = FakeSamplerIndex(stage);
     if (!pp || i < 0)
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1869,9 +1749,7 @@ HRESULT FakeDevice::GetTexture(DWORD stage, IDirect3DBaseTexture9** pp)
 
 HRESULT FakeDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* tex)
 {
-    FakeCall& c = env_->Begin("SetTexture", {{"Stage", stage}, {"Texture", P(tex)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetTexture", {{"Stage", stage}, {"Texture", P(tex)}});
     int i = FakeSamplerIndex(stage);
     if (i < 0)
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1889,9 +1767,7 @@ HRESULT FakeDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* tex)
 
 HRESULT FakeDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE t, DWORD* value)
 {
-    FakeCall& c = env_->Begin("GetTextureStageState", {{"Stage", (uint64_t)stage}, {"Type", (uint64_t)t}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetTextureStageState", {{"Stage", (uint64_t)stage}, {"Type", (uint64_t)t}});
     if (!value || stage >= FakeStates::kStages || (DWORD)t >= FakeStates::kStageStates || !IsStageState(t))
         return env_->End(c, D3DERR_INVALIDCALL);
     *value = state_.tss[stage][t];
@@ -1900,9 +1776,7 @@ HRESULT FakeDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE t
 
 HRESULT FakeDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE t, DWORD value)
 {
-    FakeCall& c = env_->Begin("SetTextureStageState", {{"Stage", stage}, {"Type", (uint64_t)t}, {"Value", value}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetTextureStageState", {{"Stage", stage}, {"Type", (uint64_t)t}, {"Value", value}});
     if (stage >= FakeStates::kStages || (DWORD)t >= FakeStates::kStageStates || !IsStageState(t)) {
         env_->Problem("SetTextureStageState of an unknown stage or state");
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1915,9 +1789,7 @@ HRESULT FakeDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE t
 
 HRESULT FakeDevice::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE t, DWORD* value)
 {
-    FakeCall& c = env_->Begin("GetSamplerState", {{"Sampler", (uint64_t)sampler}, {"Type", (uint64_t)t}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetSamplerState", {{"Sampler", (uint64_t)sampler}, {"Type", (uint64_t)t}});
     int i = FakeSamplerIndex(sampler);
     if (!value || i < 0 || (DWORD)t == 0 || (DWORD)t >= FakeStates::kSamplerStates)
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -1927,9 +1799,7 @@ HRESULT FakeDevice::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE t, DWORD*
 
 HRESULT FakeDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE t, DWORD value)
 {
-    FakeCall& c = env_->Begin("SetSamplerState", {{"Sampler", sampler}, {"Type", (uint64_t)t}, {"Value", value}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetSamplerState", {{"Sampler", sampler}, {"Type", (uint64_t)t}, {"Value", value}});
     int i = FakeSamplerIndex(sampler);
     if (i < 0 || (DWORD)t == 0 || (DWORD)t >= FakeStates::kSamplerStates) {
         env_->Problem("SetSamplerState of an unknown sampler or state");
@@ -1960,18 +1830,14 @@ HRESULT FakeDevice::GetPaletteEntries(UINT, tagPALETTEENTRY*) { return D3DERR_IN
 
 HRESULT FakeDevice::SetCurrentTexturePalette(UINT n)
 {
-    FakeCall& c = env_->Begin("SetCurrentTexturePalette", {{"N", (uint64_t)n}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetCurrentTexturePalette", {{"N", (uint64_t)n}});
     palette_ = n;
     return D3D_OK;
 }
 
 HRESULT FakeDevice::GetCurrentTexturePalette(UINT* n)
 {
-    FakeCall& c = env_->Begin("GetCurrentTexturePalette", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetCurrentTexturePalette", {});
     if (!n)
         return env_->End(c, D3DERR_INVALIDCALL);
     *n = palette_;
@@ -1980,9 +1846,7 @@ HRESULT FakeDevice::GetCurrentTexturePalette(UINT* n)
 
 HRESULT FakeDevice::SetScissorRect(CONST RECT* r)
 {
-    FakeCall& c = env_->Begin("SetScissorRect", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetScissorRect", {});
     if (!r)
         return env_->End(c, D3DERR_INVALIDCALL);
     Target().scissor = *r;
@@ -1993,9 +1857,7 @@ HRESULT FakeDevice::SetScissorRect(CONST RECT* r)
 
 HRESULT FakeDevice::GetScissorRect(RECT* r)
 {
-    FakeCall& c = env_->Begin("GetScissorRect", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetScissorRect", {});
     if (!r)
         return env_->End(c, D3DERR_INVALIDCALL);
     *r = state_.scissor;
@@ -2004,9 +1866,7 @@ HRESULT FakeDevice::GetScissorRect(RECT* r)
 
 HRESULT FakeDevice::SetSoftwareVertexProcessing(BOOL software)
 {
-    FakeCall& c = env_->Begin("SetSoftwareVertexProcessing", {{"bSoftware", (uint64_t)software}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetSoftwareVertexProcessing", {{"bSoftware", (uint64_t)software}});
     if (behavior_ & D3DCREATE_MIXED_VERTEXPROCESSING) {
         softwareVP_ = software ? TRUE : FALSE;
         return D3D_OK;
@@ -2023,9 +1883,7 @@ BOOL FakeDevice::GetSoftwareVertexProcessing()
 
 HRESULT FakeDevice::SetNPatchMode(float n)
 {
-    FakeCall& c = env_->Begin("SetNPatchMode", {{"nSegments", F(n)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetNPatchMode", {{"nSegments", F(n)}});
     Target().nPatchMode = n;
     if (auto* mask = RecordMask())
         mask->nPatchMode = true;
@@ -2083,10 +1941,8 @@ void FakeDevice::RecordDraw(const FakeCall& call, D3DPRIMITIVETYPE type, UINT co
 
 HRESULT FakeDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start, UINT count)
 {
-    FakeCall& c = env_->Begin("DrawPrimitive",
-                              {{"PrimitiveType", (uint64_t)type}, {"StartVertex", start}, {"PrimitiveCount", count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "DrawPrimitive",
+                 {{"PrimitiveType", (uint64_t)type}, {"StartVertex", start}, {"PrimitiveCount", count}});
     if (HRESULT hr = CheckDraw(c, type, count); FAILED(hr))
         return env_->End(c, hr);
     const auto& s0 = state_.streams[0];
@@ -2108,14 +1964,12 @@ HRESULT FakeDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start, UINT count)
 HRESULT FakeDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT minIndex, UINT numVertices,
                                          UINT startIndex, UINT count)
 {
-    FakeCall& c = env_->Begin("DrawIndexedPrimitive", {{"PrimitiveType", (uint64_t)type},
-                                                       {"BaseVertexIndex", (uint64_t)(uint32_t)base},
-                                                       {"MinVertexIndex", minIndex},
-                                                       {"NumVertices", numVertices},
-                                                       {"StartIndex", startIndex},
-                                                       {"PrimitiveCount", count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "DrawIndexedPrimitive", {{"PrimitiveType", (uint64_t)type},
+                                          {"BaseVertexIndex", (uint64_t)(uint32_t)base},
+                                          {"MinVertexIndex", minIndex},
+                                          {"NumVertices", numVertices},
+                                          {"StartIndex", startIndex},
+                                          {"PrimitiveCount", count}});
     if (HRESULT hr = CheckDraw(c, type, count); FAILED(hr))
         return env_->End(c, hr);
     const auto& s0 = state_.streams[0];
@@ -2151,10 +2005,8 @@ HRESULT FakeDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT m
 
 HRESULT FakeDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, CONST void* data, UINT stride)
 {
-    FakeCall& c = env_->Begin("DrawPrimitiveUP",
-                              {{"PrimitiveType", (uint64_t)type}, {"PrimitiveCount", count}, {"Stride", stride}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "DrawPrimitiveUP",
+                 {{"PrimitiveType", (uint64_t)type}, {"PrimitiveCount", count}, {"Stride", stride}});
     if (HRESULT hr = CheckDraw(c, type, count); FAILED(hr))
         return env_->End(c, hr);
     if (!data || !stride)
@@ -2169,14 +2021,12 @@ HRESULT FakeDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, CONST voi
 HRESULT FakeDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT count,
                                            CONST void* indices, D3DFORMAT indexFormat, CONST void* data, UINT stride)
 {
-    FakeCall& c = env_->Begin("DrawIndexedPrimitiveUP", {{"PrimitiveType", (uint64_t)type},
-                                                         {"MinVertexIndex", minIndex},
-                                                         {"NumVertices", numVertices},
-                                                         {"PrimitiveCount", count},
-                                                         {"IndexDataFormat", (uint64_t)indexFormat},
-                                                         {"Stride", stride}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "DrawIndexedPrimitiveUP", {{"PrimitiveType", (uint64_t)type},
+                                            {"MinVertexIndex", minIndex},
+                                            {"NumVertices", numVertices},
+                                            {"PrimitiveCount", count},
+                                            {"IndexDataFormat", (uint64_t)indexFormat},
+                                            {"Stride", stride}});
     if (HRESULT hr = CheckDraw(c, type, count); FAILED(hr))
         return env_->End(c, hr);
     if (!indices || !data || !stride || (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32))
@@ -2206,11 +2056,9 @@ HRESULT FakeDevice::ProcessVertices(UINT, UINT, UINT, IDirect3DVertexBuffer9*, I
 
 HRESULT FakeDevice::CreateVertexDeclaration(CONST D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** pp)
 {
-    FakeCall& c = env_->Begin("CreateVertexDeclaration", {});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateVertexDeclaration", {});
     if (!elements || !pp)
         return env_->End(c, D3DERR_INVALIDCALL);
     UINT n = 0;
@@ -2224,9 +2072,7 @@ HRESULT FakeDevice::CreateVertexDeclaration(CONST D3DVERTEXELEMENT9* elements, I
 
 HRESULT FakeDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl)
 {
-    FakeCall& c = env_->Begin("SetVertexDeclaration", {{"Decl", P(decl)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetVertexDeclaration", {{"Decl", P(decl)}});
     FakeStates& t = Target();
     Rebind(t.declaration, decl);
     t.fvf = 0;
@@ -2237,9 +2083,7 @@ HRESULT FakeDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl)
 
 HRESULT FakeDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** pp)
 {
-    FakeCall& c = env_->Begin("GetVertexDeclaration", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetVertexDeclaration", {});
     if (!pp)
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = state_.declaration;
@@ -2250,9 +2094,7 @@ HRESULT FakeDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** pp)
 
 HRESULT FakeDevice::SetFVF(DWORD fvf)
 {
-    FakeCall& c = env_->Begin("SetFVF", {{"FVF", fvf}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetFVF", {{"FVF", fvf}});
     FakeStates& t = Target();
     t.fvf = fvf;
     Rebind<IDirect3DVertexDeclaration9>(t.declaration, nullptr);
@@ -2263,9 +2105,7 @@ HRESULT FakeDevice::SetFVF(DWORD fvf)
 
 HRESULT FakeDevice::GetFVF(DWORD* fvf)
 {
-    FakeCall& c = env_->Begin("GetFVF", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetFVF", {});
     if (!fvf)
         return env_->End(c, D3DERR_INVALIDCALL);
     *fvf = state_.fvf;
@@ -2274,11 +2114,9 @@ HRESULT FakeDevice::GetFVF(DWORD* fvf)
 
 HRESULT FakeDevice::CreateVertexShader(CONST DWORD* function, IDirect3DVertexShader9** pp)
 {
-    FakeCall& c = env_->Begin("CreateVertexShader", {{"Version", function ? function[0] : 0}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateVertexShader", {{"Version", function ? function[0] : 0}});
     if (!function || !pp || (function[0] & 0xFFFF0000u) != 0xFFFE0000u)
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = new FakeVertexShader(this, function);
@@ -2287,9 +2125,7 @@ HRESULT FakeDevice::CreateVertexShader(CONST DWORD* function, IDirect3DVertexSha
 
 HRESULT FakeDevice::SetVertexShader(IDirect3DVertexShader9* shader)
 {
-    FakeCall& c = env_->Begin("SetVertexShader", {{"Shader", P(shader)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetVertexShader", {{"Shader", P(shader)}});
     Rebind(Target().vertexShader, shader);
     if (auto* mask = RecordMask())
         mask->vertexShader = true;
@@ -2298,9 +2134,7 @@ HRESULT FakeDevice::SetVertexShader(IDirect3DVertexShader9* shader)
 
 HRESULT FakeDevice::GetVertexShader(IDirect3DVertexShader9** pp)
 {
-    FakeCall& c = env_->Begin("GetVertexShader", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetVertexShader", {});
     if (!pp)
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = state_.vertexShader;
@@ -2361,58 +2195,44 @@ HRESULT GetBools(const std::array<BOOL, N>& regs, UINT start, BOOL* data, UINT c
 
 HRESULT FakeDevice::SetVertexShaderConstantF(UINT start, CONST float* data, UINT count)
 {
-    FakeCall& c = env_->Begin("SetVertexShaderConstantF", {{"StartRegister", start}, {"Count", count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetVertexShaderConstantF", {{"StartRegister", start}, {"Count", count}});
     return env_->End(c, SetConstants(Target().vsF, RecordMask() ? &RecordMask()->vsF : nullptr, start, data, count));
 }
 
 HRESULT FakeDevice::GetVertexShaderConstantF(UINT start, float* data, UINT count)
 {
-    FakeCall& c = env_->Begin("GetVertexShaderConstantF", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetVertexShaderConstantF", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
     return GetConstants(state_.vsF, start, data, count);
 }
 
 HRESULT FakeDevice::SetVertexShaderConstantI(UINT start, CONST int* data, UINT count)
 {
-    FakeCall& c = env_->Begin("SetVertexShaderConstantI", {{"StartRegister", start}, {"Count", count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetVertexShaderConstantI", {{"StartRegister", start}, {"Count", count}});
     return env_->End(c, SetConstants(Target().vsI, RecordMask() ? &RecordMask()->vsI : nullptr, start, data, count));
 }
 
 HRESULT FakeDevice::GetVertexShaderConstantI(UINT start, int* data, UINT count)
 {
-    FakeCall& c = env_->Begin("GetVertexShaderConstantI", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetVertexShaderConstantI", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
     return GetConstants(state_.vsI, start, data, count);
 }
 
 HRESULT FakeDevice::SetVertexShaderConstantB(UINT start, CONST BOOL* data, UINT count)
 {
-    FakeCall& c = env_->Begin("SetVertexShaderConstantB", {{"StartRegister", start}, {"Count", count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetVertexShaderConstantB", {{"StartRegister", start}, {"Count", count}});
     return env_->End(c, SetBools(Target().vsB, RecordMask() ? &RecordMask()->vsB : nullptr, start, data, count));
 }
 
 HRESULT FakeDevice::GetVertexShaderConstantB(UINT start, BOOL* data, UINT count)
 {
-    FakeCall& c = env_->Begin("GetVertexShaderConstantB", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetVertexShaderConstantB", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
     return GetBools(state_.vsB, start, data, count);
 }
 
 HRESULT FakeDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* vb, UINT offset, UINT stride)
 {
-    FakeCall& c = env_->Begin("SetStreamSource",
-                              {{"StreamNumber", stream}, {"StreamData", P(vb)}, {"Offset", offset}, {"Stride", stride}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetStreamSource",
+                 {{"StreamNumber", stream}, {"StreamData", P(vb)}, {"Offset", offset}, {"Stride", stride}});
     if (stream >= FakeStates::kStreams)
         return env_->End(c, D3DERR_INVALIDCALL);
     auto& s = Target().streams[stream];
@@ -2426,9 +2246,7 @@ HRESULT FakeDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* vb, UIN
 
 HRESULT FakeDevice::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** pp, UINT* offset, UINT* stride)
 {
-    FakeCall& c = env_->Begin("GetStreamSource", {{"StreamNumber", (uint64_t)stream}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetStreamSource", {{"StreamNumber", (uint64_t)stream}});
     if (stream >= FakeStates::kStreams || !pp || !offset || !stride)
         return env_->End(c, D3DERR_INVALIDCALL);
     const auto& s = state_.streams[stream];
@@ -2442,9 +2260,7 @@ HRESULT FakeDevice::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** pp, UI
 
 HRESULT FakeDevice::SetStreamSourceFreq(UINT stream, UINT setting)
 {
-    FakeCall& c = env_->Begin("SetStreamSourceFreq", {{"StreamNumber", stream}, {"Setting", setting}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetStreamSourceFreq", {{"StreamNumber", stream}, {"Setting", setting}});
     if (stream >= FakeStates::kStreams)
         return env_->End(c, D3DERR_INVALIDCALL);
     Target().streams[stream].frequency = setting;
@@ -2455,9 +2271,7 @@ HRESULT FakeDevice::SetStreamSourceFreq(UINT stream, UINT setting)
 
 HRESULT FakeDevice::GetStreamSourceFreq(UINT stream, UINT* setting)
 {
-    FakeCall& c = env_->Begin("GetStreamSourceFreq", {{"StreamNumber", (uint64_t)stream}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetStreamSourceFreq", {{"StreamNumber", (uint64_t)stream}});
     if (stream >= FakeStates::kStreams || !setting)
         return env_->End(c, D3DERR_INVALIDCALL);
     *setting = state_.streams[stream].frequency;
@@ -2466,9 +2280,7 @@ HRESULT FakeDevice::GetStreamSourceFreq(UINT stream, UINT* setting)
 
 HRESULT FakeDevice::SetIndices(IDirect3DIndexBuffer9* ib)
 {
-    FakeCall& c = env_->Begin("SetIndices", {{"IndexData", P(ib)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetIndices", {{"IndexData", P(ib)}});
     Rebind(Target().indices, ib);
     if (auto* mask = RecordMask())
         mask->indices = true;
@@ -2477,9 +2289,7 @@ HRESULT FakeDevice::SetIndices(IDirect3DIndexBuffer9* ib)
 
 HRESULT FakeDevice::GetIndices(IDirect3DIndexBuffer9** pp)
 {
-    FakeCall& c = env_->Begin("GetIndices", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetIndices", {});
     if (!pp)
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = state_.indices;
@@ -2490,11 +2300,9 @@ HRESULT FakeDevice::GetIndices(IDirect3DIndexBuffer9** pp)
 
 HRESULT FakeDevice::CreatePixelShader(CONST DWORD* function, IDirect3DPixelShader9** pp)
 {
-    FakeCall& c = env_->Begin("CreatePixelShader", {{"Version", function ? function[0] : 0}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreatePixelShader", {{"Version", function ? function[0] : 0}});
     if (!function || !pp || (function[0] & 0xFFFF0000u) != 0xFFFF0000u)
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = new FakePixelShader(this, function);
@@ -2503,9 +2311,7 @@ HRESULT FakeDevice::CreatePixelShader(CONST DWORD* function, IDirect3DPixelShade
 
 HRESULT FakeDevice::SetPixelShader(IDirect3DPixelShader9* shader)
 {
-    FakeCall& c = env_->Begin("SetPixelShader", {{"Shader", P(shader)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetPixelShader", {{"Shader", P(shader)}});
     Rebind(Target().pixelShader, shader);
     if (auto* mask = RecordMask())
         mask->pixelShader = true;
@@ -2514,9 +2320,7 @@ HRESULT FakeDevice::SetPixelShader(IDirect3DPixelShader9* shader)
 
 HRESULT FakeDevice::GetPixelShader(IDirect3DPixelShader9** pp)
 {
-    FakeCall& c = env_->Begin("GetPixelShader", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetPixelShader", {});
     if (!pp)
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = state_.pixelShader;
@@ -2527,82 +2331,62 @@ HRESULT FakeDevice::GetPixelShader(IDirect3DPixelShader9** pp)
 
 HRESULT FakeDevice::SetPixelShaderConstantF(UINT start, CONST float* data, UINT count)
 {
-    FakeCall& c = env_->Begin("SetPixelShaderConstantF", {{"StartRegister", start}, {"Count", count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetPixelShaderConstantF", {{"StartRegister", start}, {"Count", count}});
     return env_->End(c, SetConstants(Target().psF, RecordMask() ? &RecordMask()->psF : nullptr, start, data, count));
 }
 
 HRESULT FakeDevice::GetPixelShaderConstantF(UINT start, float* data, UINT count)
 {
-    FakeCall& c = env_->Begin("GetPixelShaderConstantF", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetPixelShaderConstantF", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
     return GetConstants(state_.psF, start, data, count);
 }
 
 HRESULT FakeDevice::SetPixelShaderConstantI(UINT start, CONST int* data, UINT count)
 {
-    FakeCall& c = env_->Begin("SetPixelShaderConstantI", {{"StartRegister", start}, {"Count", count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetPixelShaderConstantI", {{"StartRegister", start}, {"Count", count}});
     return env_->End(c, SetConstants(Target().psI, RecordMask() ? &RecordMask()->psI : nullptr, start, data, count));
 }
 
 HRESULT FakeDevice::GetPixelShaderConstantI(UINT start, int* data, UINT count)
 {
-    FakeCall& c = env_->Begin("GetPixelShaderConstantI", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetPixelShaderConstantI", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
     return GetConstants(state_.psI, start, data, count);
 }
 
 HRESULT FakeDevice::SetPixelShaderConstantB(UINT start, CONST BOOL* data, UINT count)
 {
-    FakeCall& c = env_->Begin("SetPixelShaderConstantB", {{"StartRegister", start}, {"Count", count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "SetPixelShaderConstantB", {{"StartRegister", start}, {"Count", count}});
     return env_->End(c, SetBools(Target().psB, RecordMask() ? &RecordMask()->psB : nullptr, start, data, count));
 }
 
 HRESULT FakeDevice::GetPixelShaderConstantB(UINT start, BOOL* data, UINT count)
 {
-    FakeCall& c = env_->Begin("GetPixelShaderConstantB", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetPixelShaderConstantB", {{"StartRegister", (uint64_t)start}, {"Count", (uint64_t)count}});
     return GetBools(state_.psB, start, data, count);
 }
 
 HRESULT FakeDevice::DrawRectPatch(UINT, CONST float*, CONST D3DRECTPATCH_INFO*)
 {
-    FakeCall& c = env_->Begin("DrawRectPatch", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "DrawRectPatch", {});
     return env_->End(c, D3DERR_NOTAVAILABLE);
 }
 
 HRESULT FakeDevice::DrawTriPatch(UINT, CONST float*, CONST D3DTRIPATCH_INFO*)
 {
-    FakeCall& c = env_->Begin("DrawTriPatch", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "DrawTriPatch", {});
     return env_->End(c, D3DERR_NOTAVAILABLE);
 }
 
 HRESULT FakeDevice::DeletePatch(UINT)
 {
-    FakeCall& c = env_->Begin("DeletePatch", {});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "DeletePatch", {});
     return env_->End(c, D3DERR_NOTAVAILABLE);
 }
 
 HRESULT FakeDevice::CreateQuery(D3DQUERYTYPE type, IDirect3DQuery9** pp)
 {
-    FakeCall& c = env_->Begin("CreateQuery", {{"Type", (uint64_t)type}});
     if (pp)
         *pp = nullptr;
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "CreateQuery", {{"Type", (uint64_t)type}});
     return env_->End(c, D3DERR_NOTAVAILABLE);
 }

@@ -228,9 +228,7 @@ HRESULT FakeSurface::GetDesc(D3DSURFACE_DESC* pDesc)
 
 HRESULT FakeSurface::LockRect(D3DLOCKED_RECT* out, CONST RECT* rect, DWORD flags)
 {
-    FakeCall& c = env_->Begin("Surface::LockRect", {{"Surface", P(this)}, {"Flags", flags}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "Surface::LockRect", {{"Surface", P(this)}, {"Flags", flags}});
     if (container_) {
         if (container_->Pool() == D3DPOOL_DEFAULT && !(container_->Usage() & D3DUSAGE_DYNAMIC)) {
             env_->Problem("LockRect of a level of a default-pool texture that is not dynamic");
@@ -245,9 +243,7 @@ HRESULT FakeSurface::LockRect(D3DLOCKED_RECT* out, CONST RECT* rect, DWORD flags
 
 HRESULT FakeSurface::UnlockRect()
 {
-    FakeCall& c = env_->Begin("Surface::UnlockRect", {{"Surface", P(this)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "Surface::UnlockRect", {{"Surface", P(this)}});
     if (!locked_) {
         env_->Problem("UnlockRect of a surface that is not locked");
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -378,9 +374,7 @@ HRESULT FakeTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* pDesc)
 
 HRESULT FakeTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** pp)
 {
-    FakeCall& c = env_->Begin("GetSurfaceLevel", {{"Texture", P(this)}, {"Level", level}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "GetSurfaceLevel", {{"Texture", P(this)}, {"Level", level}});
     if (!pp || level >= Levels())
         return env_->End(c, D3DERR_INVALIDCALL);
     *pp = surfaces_[level];
@@ -390,9 +384,7 @@ HRESULT FakeTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** pp)
 
 HRESULT FakeTexture::LockRect(UINT level, D3DLOCKED_RECT* out, CONST RECT* rect, DWORD flags)
 {
-    FakeCall& c = env_->Begin("LockRect", {{"Texture", P(this)}, {"Level", level}, {"Flags", flags}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "LockRect", {{"Texture", P(this)}, {"Level", level}, {"Flags", flags}});
     if (level >= Levels())
         return env_->End(c, D3DERR_INVALIDCALL);
     if (pool_ == D3DPOOL_DEFAULT && !(usage_ & D3DUSAGE_DYNAMIC)) {
@@ -405,9 +397,7 @@ HRESULT FakeTexture::LockRect(UINT level, D3DLOCKED_RECT* out, CONST RECT* rect,
 
 HRESULT FakeTexture::UnlockRect(UINT level)
 {
-    FakeCall& c = env_->Begin("UnlockRect", {{"Texture", P(this)}, {"Level", level}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "UnlockRect", {{"Texture", P(this)}, {"Level", level}});
     if (level >= Levels() || !surfaces_[level]->locked_) {
         env_->Problem("UnlockRect of a texture level that is not locked");
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -483,18 +473,14 @@ D3DRESOURCETYPE FakeVertexBuffer::GetType() { return D3DRTYPE_VERTEXBUFFER; }
 
 HRESULT FakeVertexBuffer::Lock(UINT offset, UINT size, void** pp, DWORD flags)
 {
-    FakeCall& c = env_->Begin("VertexBuffer::Lock",
-                              {{"Buffer", P(this)}, {"Offset", offset}, {"Size", size}, {"Flags", flags}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "VertexBuffer::Lock",
+                 {{"Buffer", P(this)}, {"Offset", offset}, {"Size", size}, {"Flags", flags}});
     return env_->End(c, LockBuffer(env_, bytes_, locks_, offset, size, pp, "vertex buffer"));
 }
 
 HRESULT FakeVertexBuffer::Unlock()
 {
-    FakeCall& c = env_->Begin("VertexBuffer::Unlock", {{"Buffer", P(this)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "VertexBuffer::Unlock", {{"Buffer", P(this)}});
     if (locks_ == 0) {
         env_->Problem("Unlock of a vertex buffer that is not locked");
         return env_->End(c, D3DERR_INVALIDCALL);
@@ -549,18 +535,14 @@ D3DRESOURCETYPE FakeIndexBuffer::GetType() { return D3DRTYPE_INDEXBUFFER; }
 
 HRESULT FakeIndexBuffer::Lock(UINT offset, UINT size, void** pp, DWORD flags)
 {
-    FakeCall& c = env_->Begin("IndexBuffer::Lock",
-                              {{"Buffer", P(this)}, {"Offset", offset}, {"Size", size}, {"Flags", flags}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "IndexBuffer::Lock",
+                 {{"Buffer", P(this)}, {"Offset", offset}, {"Size", size}, {"Flags", flags}});
     return env_->End(c, LockBuffer(env_, bytes_, locks_, offset, size, pp, "index buffer"));
 }
 
 HRESULT FakeIndexBuffer::Unlock()
 {
-    FakeCall& c = env_->Begin("IndexBuffer::Unlock", {{"Buffer", P(this)}});
-    if (FAILED(c.result))
-        return c.result;
+    FAKE_CALL(c, "IndexBuffer::Unlock", {{"Buffer", P(this)}});
     if (locks_ == 0) {
         env_->Problem("Unlock of an index buffer that is not locked");
         return env_->End(c, D3DERR_INVALIDCALL);
