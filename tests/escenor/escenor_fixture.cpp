@@ -59,47 +59,10 @@ int FakeEffect::Render(float t)
     return 0;
 }
 
-std::string ReadWholeFile(const std::string& path)
-{
-    std::string s;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return s;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        s.append(buffer, got);
-    std::fclose(f);
-    return s;
-}
-
-bool ScratchFolder::Enter(const char* prefix)
-{
-    std::string pattern = std::string("/tmp/") + prefix + "_XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    char cwd[4096];
-    if (!mkdtemp(name.data()) || !getcwd(cwd, sizeof cwd))
-        return false;
-    m_dir = name.data();
-    m_oldCwd = cwd;
-    return chdir(m_dir.c_str()) == 0;
-}
-
-bool ScratchFolder::Leave()
-{
-    if (m_dir.empty())
-        return true;
-    bool ok = chdir(m_oldCwd.c_str()) == 0;
-    ok = std::system(("rm -rf '" + m_dir + "'").c_str()) == 0 && ok;
-    m_dir.clear();
-    return ok;
-}
-
 void EscenorTest::SetUp()
 {
-    ASSERT_TRUE(m_folder.Enter("escenor_test"));
-    m_dir = m_folder.m_dir;
+    m_dir = m_folder.path();
+    ASSERT_FALSE(m_dir.empty());
     // The show's music lives in the run folder's data.
     ASSERT_EQ(symlink(NIMB_RUN_DIR "/data", "data"), 0);
 
@@ -120,7 +83,6 @@ void EscenorTest::TearDown()
     BASS_Free();
     PlatformRealClocks();
     TimerResetState();
-    ASSERT_TRUE(m_folder.Leave());
 }
 
 void EscenorTest::Make(std::function<void(Escenor&)> build, bool init)
@@ -147,5 +109,5 @@ std::vector<std::string> EscenorTest::Take()
 
 std::string EscenorTest::ReadLog()
 {
-    return ReadWholeFile("debug.txt");
+    return ScratchFolder::Read("debug.txt");
 }

@@ -9,22 +9,7 @@
 #include <vector>
 
 #include "escenor.h"
-
-// The whole content of a file ("" when it cannot be read).
-std::string ReadWholeFile(const std::string& path);
-
-// A fresh folder below /tmp that is the working folder from Enter to Leave,
-// which removes it.
-class ScratchFolder {
-public:
-    // False when the folder cannot be made or entered.
-    bool Enter(const char* prefix);
-    bool Leave();
-    std::string m_dir;
-
-private:
-    std::string m_oldCwd;
-};
+#include "scratch_folder.h"
 
 // Everything the fake effects did, in order: "<id>:init", "<id>:start",
 // "<id>:render <t> <delta>", "<id>:delete".
@@ -56,6 +41,6 @@ protected:
     std::string ReadLog();
 
     Escenor* m_escenor = nullptr;
-    ScratchFolder m_folder;
+    ScratchFolder m_folder{"escenor_test"};
     std::string m_dir;
 };

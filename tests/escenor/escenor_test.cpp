@@ -127,7 +127,7 @@ TEST_F(EscenorTest, EntryWithoutEndGetsSecondsForEver)
 // "line" right after an "Inicializando" line, "hecho" after that word.
 std::string LogTail()
 {
-    std::string log = ReadWholeFile("debug.txt");
+    std::string log = ScratchFolder::Read("debug.txt");
     if (log.empty())
         return "-";
     if (log.size() >= 2 && log.compare(log.size() - 2, 2, "\"\n") == 0)
@@ -267,7 +267,7 @@ TEST_F(EscenorTest, MissingMusicStopsTheProgram)
     SetShowBuilderForTesting([](Escenor* e) { e->AddEffect(new FakeEffect("A"), 0, 1, 1); });
     std::string out = m_dir + "/stdout.txt";
     EXPECT_EXIT(InitWithoutMusic(out), ::testing::ExitedWithCode(255), "");
-    EXPECT_EQ(ReadWholeFile(out), "File ./data/music/brunkunch.it not Found\n");
+    EXPECT_EQ(ScratchFolder::Read(out), "File ./data/music/brunkunch.it not Found\n");
 }
 
 } // namespace

@@ -138,11 +138,13 @@ TEST(ShowModule, RowsOfAnEighthSecondAndTheTurnAtFiveSeconds)
 // The generator writes the same bytes on every run.
 TEST(ShowModule, GeneratorIsDeterministic)
 {
-    ScratchFolder folder;
-    ASSERT_TRUE(folder.Enter("make_music_test"));
-    ASSERT_EQ(std::system("'" NIMB_BINARY_DIR "/tools/make_music' ."), 0);
-    std::string again = ReadWholeFile("data/music/brunkunch.it");
-    EXPECT_TRUE(folder.Leave());
+    std::string again;
+    {
+        ScratchFolder folder("make_music_test");
+        ASSERT_FALSE(folder.path().empty());
+        ASSERT_EQ(std::system("'" NIMB_BINARY_DIR "/tools/make_music' ."), 0);
+        again = ScratchFolder::Read("data/music/brunkunch.it");
+    }
     std::vector<unsigned char> show = ShowModule();
     EXPECT_EQ(again, std::string(show.begin(), show.end()));
 }
@@ -254,7 +256,7 @@ TEST_F(MusicTest, WavStreamPlaysItsSamplesOnce)
 
 std::vector<int16_t> ReadSamples(const std::string& path)
 {
-    std::string bytes = ReadWholeFile(path);
+    std::string bytes = ScratchFolder::Read(path);
     std::vector<int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_d3d9.h"
+#include "test_window.h"
 
 #include <windows.h>
 #include <d3d9.h>
@@ -20,16 +21,7 @@ class FakeMatchesDevice : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "FakeMatchesDevice";
-        RegisterClassA(&wc);
-        RECT outer = {0, 0, kWidth, kHeight};
-        AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
-        hwnd = CreateWindowExA(0, wc.lpszClassName, "FakeMatchesDevice", WS_OVERLAPPEDWINDOW, 0, 0,
-                               outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, wc.hInstance,
-                               nullptr);
+        hwnd = TestWindow(kWidth, kHeight);
         ASSERT_NE(hwnd, nullptr);
         real = Make(depthFormat);
     }
@@ -43,7 +35,6 @@ protected:
         }
         if (hwnd)
             DestroyWindow(hwnd);
-        UnregisterClassA("FakeMatchesDevice", GetModuleHandleA(nullptr));
     }
 
     // A device from whatever Direct3DCreate9 gives now.

@@ -7,28 +7,6 @@
 
 namespace d3d9test {
 
-namespace {
-LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
-} // namespace
-
-HWND TestWindow(int width, int height)
-{
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc;
-        std::memset(&wc, 0, sizeof(wc));
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "d3d9 test";
-        RegisterClassA(&wc);
-        registered = true;
-    }
-    RECT r = {0, 0, width, height};
-    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-    return CreateWindowExA(0, "d3d9 test", "d3d9 test", WS_OVERLAPPEDWINDOW, 0, 0, r.right - r.left,
-                           r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
 // llvmpipe rasterises on the test's own thread. Its worker threads belong to
 // the driver's screen, which lives until the process ends, and they made
 // LeakSanitizer's exit-time scan crash now and then. Set before any test can

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_window.h"
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -34,8 +36,6 @@ inline DWORD Bits(float f)
     std::memcpy(&d, &f, 4);
     return d;
 }
-
-HWND TestWindow(int width, int height);
 
 class DeviceTest : public ::testing::Test {
 protected:

@@ -7,8 +7,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "config.h"
+#include "scratch_folder.h"
+#include "test_window.h"
 #include "utils.h"
 
 namespace {
@@ -16,12 +19,9 @@ namespace {
 class DeviceEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        char templ[] = "/tmp/show_test_XXXXXX";
-        if (!mkdtemp(templ)) return;
-        m_folder = templ;
-        char cwd[4096];
-        m_oldCwd = getcwd(cwd, sizeof cwd) ? cwd : ".";
-        if (chdir(m_folder.c_str()) != 0) return;
+        m_scratch.reset(new ScratchFolder("show_test"));
+        m_folder = m_scratch->path();
+        if (m_folder.empty()) return;
 
         // The show's pictures and models; the tests add their own beside them.
         for (const char* folder : {"data/textures", "data/models"}) {
@@ -36,17 +36,7 @@ public:
                                        "  <mipmapping>false</mipmapping>\n</main>\n";
         g_pConfig = new Config();
 
-        WNDCLASSA wc;
-        std::memset(&wc, 0, sizeof(wc));
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "ShowTest";
-        RegisterClassA(&wc);
-        RECT r = {0, 0, kScreenW, kScreenH};
-        AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-        m_hwnd = CreateWindowExA(0, "ShowTest", "ShowTest", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                 r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
+        m_hwnd = TestWindow(kScreenW, kScreenH, true);
         if (!m_hwnd) return;
         m_gfx = new NimbGfx();
         m_gfx->m_hWnd = m_hwnd;
@@ -64,14 +54,12 @@ public:
         m_hwnd = nullptr;
         delete g_pConfig;
         g_pConfig = nullptr;
-        if (!m_oldCwd.empty() && chdir(m_oldCwd.c_str()) != 0) {
-        }
-        std::error_code ec;
-        if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
+        m_scratch.reset();
     }
 
     bool m_ok = false;
-    std::string m_folder, m_oldCwd;
+    std::unique_ptr<ScratchFolder> m_scratch;
+    std::string m_folder;
     HWND m_hwnd = nullptr;
     NimbGfx* m_gfx = nullptr;
 };

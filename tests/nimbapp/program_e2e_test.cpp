@@ -1,6 +1,6 @@
 // The real program as a user runs it: under Xvfb in a temporary run folder,
 // closed with Esc sent by xdotool; and the ways it refuses to start.
-#include "temp_folder.h"
+#include "scratch_folder.h"
 #include "xvfb.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@ TEST(Program, EscapeUnderXvfbEndsItWithStatusZero)
         GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps installs them)";
     Xvfb x;
     ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
-    TempFolder run;
+    ScratchFolder run;
     std::filesystem::copy_file(std::string(NIMB_SOURCE_DIR) + "/run/config.xml", "config.xml");
     std::error_code ec;
     std::filesystem::create_directory_symlink(std::string(NIMB_RUN_DIR) + "/data", "data", ec);
@@ -34,28 +34,28 @@ TEST(Program, EscapeUnderXvfbEndsItWithStatusZero)
         "wait $P; S=$?; [ -n \"$W\" ] || S=200; exit $S";
     int status = ShellStatus(cmd);
     EXPECT_EQ(status, 0) << (status == 200 ? "no window appeared; " : "") << "stderr: "
-                         << TempFolder::read("err.txt");
+                         << ScratchFolder::Read("err.txt");
 }
 
 TEST(Program, WithoutConfigOpensNoWindowAndFails)
 {
-    TempFolder run;
+    ScratchFolder run;
     std::string cmd = "export SDL_VIDEODRIVER=offscreen; timeout -s KILL 60 " + quoted(NIMB_PROGRAM) +
                       " >out.txt 2>err.txt";
     int status = ShellStatus(cmd);
     EXPECT_NE(status, 0);
     EXPECT_NE(status, 137) << "it did not end by itself";
-    EXPECT_NE(TempFolder::read("err.txt").find("Could not load test file 'config.xml'."), std::string::npos);
+    EXPECT_NE(ScratchFolder::Read("err.txt").find("Could not load test file 'config.xml'."), std::string::npos);
 }
 
 TEST(Program, WindowThatCannotBeCreatedEndsWithAnError)
 {
-    TempFolder run;
+    ScratchFolder run;
     std::filesystem::copy_file(std::string(NIMB_SOURCE_DIR) + "/run/config.xml", "config.xml");
     std::string cmd = "export SDL_VIDEODRIVER=no_such_driver; timeout -s KILL 60 " + quoted(NIMB_PROGRAM) +
                       " >out.txt 2>err.txt";
     EXPECT_EQ(ShellStatus(cmd), 1);
-    EXPECT_NE(TempFolder::read("err.txt").find("could not be created"), std::string::npos);
+    EXPECT_NE(ScratchFolder::Read("err.txt").find("could not be created"), std::string::npos);
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 
 #include "bitmapfont.h"
 #include "bmp_file.h"
-#include "test_device.h"
+#include "renderer_device.h"
 
 namespace {
 

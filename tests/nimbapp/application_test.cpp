@@ -8,7 +8,7 @@
 #include <mscrt.h>
 
 #include "sdl_events.h"
-#include "temp_folder.h"
+#include "scratch_folder.h"
 #include "windows/win_internal.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +31,7 @@ public:
     }
     void start(bool windowed)
     {
-        TempFolder::write("config.xml", std::string("<main><windowed>") + (windowed ? "true" : "false") +
+        ScratchFolder::Write("config.xml", std::string("<main><windowed>") + (windowed ? "true" : "false") +
                                             "</windowed></main>");
         PlatformResetMessageQueue();
         g_takeScreenshot = false;
@@ -50,7 +50,7 @@ public:
     }
     LRESULT send(UINT m, WPARAM w, LPARAM l = 0) { return app_->WndProc(hwnd_, m, w, l); }
 
-    TempFolder dir_;
+    ScratchFolder dir_;
     Application* app_ = nullptr;
     HWND hwnd_ = nullptr;
     int frames_ = 0;

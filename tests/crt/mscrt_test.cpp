@@ -1,45 +1,14 @@
-// The log writer and the C runtime helpers.
-#include "debuglog.h"
-
+// The C runtime helpers: the MSVC random generator, clock() and paths
+// written with backslashes and another case.
 #include <mscrt.h>
 
-#include "temp_folder.h"
+#include "scratch_folder.h"
 
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
-#include <string>
-
-TEST(DebugLog, AppendsAcrossCallsAndRunsWithoutAddingAnything)
-{
-    TempFolder dir;
-    TempFolder::write("debug.txt", "earlier run\n");
-    DebugLog("Inicializando efecto: \"%s\"\n", "Barra #0");
-    DebugLog("hecho");
-    DebugLog("%d%% %s", 50, "100%");
-    EXPECT_EQ(TempFolder::read("debug.txt"), "earlier run\nInicializando efecto: \"Barra #0\"\nhecho50% 100%");
-}
-
-TEST(DebugLog, LongTextIsWrittenWhole)
-{
-    TempFolder dir;
-    std::string big(10000, 'z');
-    DebugLog("%s|", big.c_str());
-    EXPECT_EQ(TempFolder::read("debug.txt"), big + "|");
-}
-
-TEST(DebugLog, UnopenableLogIsIgnored)
-{
-    TempFolder dir;
-    mkdir("debug.txt", 0700);
-    DebugLog("lost %d\n", 1);
-    ReportError("Could not load test file 'config.xml'. Error='%s'. Exiting.\n", "x");
-    ReportWarning("Fichero \"%s\" no encontrado", "a.png");
-    struct stat st;
-    ASSERT_EQ(stat("debug.txt", &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-}
+#include <cstdio>
 
 TEST(MsCrt, RandIsTheMsvcGenerator)
 {
@@ -61,10 +30,10 @@ TEST(MsCrt, ClockCountsMillisecondsFromStart)
 
 TEST(MsCrt, OpenMapsBackslashesAndMatchesCaseInsensitively)
 {
-    TempFolder dir;
+    ScratchFolder dir;
     mkdir("Data", 0700);
     mkdir("Data/Textures", 0700);
-    TempFolder::write("Data/Textures/Fondo.PNG", "png");
+    ScratchFolder::Write("Data/Textures/Fondo.PNG", "png");
     struct Case {
         const char* path;
         bool found;

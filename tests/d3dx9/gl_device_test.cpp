@@ -4,77 +4,29 @@
 #include <d3dx9.h>
 
 #include "d3dx9/d3dx9_image.h"
+#include "device_fixture.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
-
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <string>
 
 namespace {
 
-LRESULT CALLBACK TestProc(HWND h, UINT m, WPARAM w, LPARAM l)
-{
-    return DefWindowProcA(h, m, w, l);
-}
+using Vertex = d3d9test::RhwVertex;
 
-struct Vertex {
-    float x, y, z, rhw;
-    DWORD color;
-    float u, v;
-};
-
-class D3dxOnGl : public ::testing::Test {
+class D3dxOnGl : public d3d9test::DeviceTest {
 protected:
-    static const int kSize = 64;
+    static const int kSize = kWidth;
 
     void SetUp() override
     {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc;
-            std::memset(&wc, 0, sizeof(wc));
-            wc.lpfnWndProc = TestProc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "d3dx test";
-            RegisterClassA(&wc);
-            registered = true;
-        }
-        RECT r = {0, 0, kSize, kSize};
-        AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-        hwnd = CreateWindowExA(0, "d3dx test", "d3dx test", WS_OVERLAPPEDWINDOW, 0, 0, r.right - r.left,
-                               r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(hwnd, nullptr);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp;
-        std::memset(&pp, 0, sizeof(pp));
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.BackBufferWidth = kSize;
-        pp.BackBufferHeight = kSize;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.hDeviceWindow = hwnd;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), S_OK);
-        char tmpl[] = "/tmp/nimb_d3dx_gl_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
-
-    void TearDown() override
-    {
-        if (dev) {
-            EXPECT_EQ(dev->Release(), 0u) << "a texture or surface was left alive";
-        }
-        if (d3d)
-            d3d->Release();
-        if (hwnd)
-            DestroyWindow(hwnd);
-        std::string cmd = "rm -rf '" + dir + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        DeviceTest::SetUp();
+        MakeDevice(D3DFMT_UNKNOWN);
+        dev = m_dev;
+        dir = m_folder.path();
+        ASSERT_FALSE(dir.empty());
     }
 
     // Saves the back buffer through D3DX and decodes the BMP.
@@ -106,15 +58,14 @@ protected:
         dev->SetRenderState(D3DRS_ALPHABLENDENABLE, blend);
         dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
         dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-        dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        dev->SetFVF(d3d9test::kRhwFvf);
         dev->BeginScene();
         EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex)), S_OK);
         dev->EndScene();
         dev->SetTexture(0, nullptr);
     }
 
-    HWND hwnd = nullptr;
-    IDirect3D9* d3d = nullptr;
+    ScratchFolder m_folder{"nimb_d3dx_gl"};
     IDirect3DDevice9* dev = nullptr;
     std::string dir;
 };

@@ -1,7 +1,7 @@
 // The settings file: every key's rule, defaults and bad files.
 #include "config.h"
 
-#include "temp_folder.h"
+#include "scratch_folder.h"
 
 #include <tinyxml.h>
 
@@ -31,8 +31,8 @@ class ConfigKeys : public ::testing::TestWithParam<KeyCase> {
 
 TEST_P(ConfigKeys, Reads)
 {
-    TempFolder dir;
-    TempFolder::write("config.xml", mainWith(GetParam().body));
+    ScratchFolder dir;
+    ScratchFolder::Write("config.xml", mainWith(GetParam().body));
     Config c;
     EXPECT_TRUE(GetParam().holds(c)) << GetParam().body;
 }
@@ -105,8 +105,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ConfigKeys, ::testing::ValuesIn(kCases),
 
 TEST(ConfigFile, RootOtherThanMainKeepsEveryDefault)
 {
-    TempFolder dir;
-    TempFolder::write("config.xml", "<?xml version=\"1.0\" ?><settings><resx>800</resx></settings>");
+    ScratchFolder dir;
+    ScratchFolder::Write("config.xml", "<?xml version=\"1.0\" ?><settings><resx>800</resx></settings>");
     Config c;
     EXPECT_TRUE(defaults(c));
 }
@@ -125,8 +125,8 @@ TEST(ConfigFile, ShippedConfigNamesOnlyKeysAndLoads)
     for (TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement())
         EXPECT_TRUE(keys.count(e->Value())) << e->Value();
 
-    TempFolder dir;
-    TempFolder::write("config.xml", TempFolder::read(shipped));
+    ScratchFolder dir;
+    ScratchFolder::Write("config.xml", ScratchFolder::Read(shipped));
     Config c;
     EXPECT_EQ(c.m_resx, 800);
     EXPECT_EQ(c.m_resy, 600);
@@ -135,14 +135,14 @@ TEST(ConfigFile, ShippedConfigNamesOnlyKeysAndLoads)
 
 TEST(ConfigFile, RewriteKeepsTheSettings)
 {
-    TempFolder dir;
-    TempFolder::write("config.xml", mainWith("<resx>  1024 </resx>\n\n\n<windowed>false</windowed>"));
+    ScratchFolder dir;
+    ScratchFolder::Write("config.xml", mainWith("<resx>  1024 </resx>\n\n\n<windowed>false</windowed>"));
     Config before;
     before.Rewrite("config.xml");
     Config after;
     EXPECT_EQ(after.m_resx, 1024);
     EXPECT_FALSE(after.m_windowed);
-    EXPECT_NE(TempFolder::read("config.xml").find("<resx>1024</resx>"), std::string::npos);
+    EXPECT_NE(ScratchFolder::Read("config.xml").find("<resx>1024</resx>"), std::string::npos);
 }
 
 TEST(ConfigParseInt, FollowsAtoi)
@@ -169,7 +169,7 @@ class ConfigBadFiles : public ::testing::TestWithParam<BadFile> {
 TEST_P(ConfigBadFiles, EndTheProgram)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    TempFolder dir;
+    ScratchFolder dir;
     GetParam().make();
     std::string expected = std::string("Could not load test file 'config\\.xml'\\. Error='") + GetParam().error;
     EXPECT_EXIT({ Config c; }, ::testing::ExitedWithCode(1), expected);
@@ -178,8 +178,8 @@ TEST_P(ConfigBadFiles, EndTheProgram)
 const BadFile kBadFiles[] = {
     {"Missing", [] {}, "Failed to open file"},
     {"Directory", [] { std::filesystem::create_directory("config.xml"); }, "Failed to open file"},
-    {"Empty", [] { TempFolder::write("config.xml", ""); }, "Error document empty"},
-    {"Malformed", [] { TempFolder::write("config.xml", "<main><resx>800</main>"); }, "Error"},
+    {"Empty", [] { ScratchFolder::Write("config.xml", ""); }, "Error document empty"},
+    {"Malformed", [] { ScratchFolder::Write("config.xml", "<main><resx>800</main>"); }, "Error"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, ConfigBadFiles, ::testing::ValuesIn(kBadFiles),

@@ -15,7 +15,7 @@
 #include "escenor_testing.h"
 #include "fake_d3d9.h"
 #include "renderer.h"
-#include "renderer_test_util.h"
+#include "app_globals.h"
 #include "texturecache.h"
 #include <mscrt.h>
 

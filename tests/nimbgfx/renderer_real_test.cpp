@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bmp_file.h"
-#include "test_device.h"
+#include "renderer_device.h"
 
 namespace {
 

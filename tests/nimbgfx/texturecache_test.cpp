@@ -12,7 +12,7 @@
 
 #include <d3dx9.h>
 
-#include "test_device.h"
+#include "renderer_device.h"
 #include "texturecache.h"
 
 namespace {

@@ -9,7 +9,8 @@
 
 #include "fake_d3d9.h"
 #include "renderer.h"
-#include "renderer_test_util.h"
+#include "test_window.h"
+#include "app_globals.h"
 
 enum class DeviceKind { Fake, Real };
 
@@ -32,17 +33,7 @@ public:
             fake_->clientHeight = kClientHeight;
             hwnd_ = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
         } else {
-            WNDCLASSA wc;
-            std::memset(&wc, 0, sizeof(wc));
-            wc.lpfnWndProc = DefWindowProcA;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "NimbRendererTest";
-            RegisterClassA(&wc);
-            RECT r = {0, 0, kClientWidth, kClientHeight};
-            AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-            hwnd_ = CreateWindowExA(0, "NimbRendererTest", "NimbRendererTest", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                    0, 0, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
+            hwnd_ = TestWindow(kClientWidth, kClientHeight, true);
         }
         gfx_ = new NimbGfx();
         gfx_->m_hWnd = hwnd_;

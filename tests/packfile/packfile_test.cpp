@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "escenor_fixture.h"
+#include "scratch_folder.h"
 #include "packfile.h"
 
 namespace {
@@ -51,10 +51,9 @@ class PackFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_folder.Enter("packfile_test"));
-        m_dir = m_folder.m_dir;
+        m_dir = m_folder.path();
+        ASSERT_FALSE(m_dir.empty());
     }
-    void TearDown() override { ASSERT_TRUE(m_folder.Leave()); }
     void Write(const std::string& name, const Bytes& bytes)
     {
         FILE* f = std::fopen(name.c_str(), "wb");
@@ -74,7 +73,7 @@ protected:
         delete[] data;
         return s;
     }
-    ScratchFolder m_folder;
+    ScratchFolder m_folder{"packfile_test"};
     std::string m_dir;
 };
 
@@ -259,7 +258,7 @@ TEST_F(PackFileTest, MissingFileStopsTheProgram)
     for (const char* name : names) {
         std::string out = m_dir + "/stdout.txt";
         EXPECT_EXIT(LoadWithStdoutTo(name, out.c_str()), ::testing::ExitedWithCode(255), "") << name;
-        EXPECT_EQ(ReadWholeFile(out), std::string("File ") + name + " not Found\n");
+        EXPECT_EQ(ScratchFolder::Read(out), std::string("File ") + name + " not Found\n");
     }
 }
 

@@ -7,7 +7,7 @@
 
 #include "fake_d3d9.h"
 #include "renderer.h"
-#include "renderer_test_util.h"
+#include "app_globals.h"
 #include "utils.h"
 
 namespace {
