@@ -13,6 +13,15 @@ namespace d3dx {
 
 // Largest side accepted from a file; larger pictures are refused as invalid.
 constexpr UINT kMaxImageSide = 16384;
+// Most decoded bytes (32-bit pixels, all levels) one file may cost.
+constexpr size_t kMaxDecodedBytes = (size_t)256 << 20;
+
+// What decoding one file may cost. Pictures beyond it are refused before
+// anything of their size is allocated.
+struct DecodeLimits {
+    UINT maxSide = kMaxImageSide;       // either side, in pixels
+    size_t maxBytes = kMaxDecodedBytes; // the decoded 32-bit pixels of all levels
+};
 
 struct Image {
     UINT width = 0, height = 0;
@@ -32,9 +41,13 @@ struct DecodedFile {
     D3DXIMAGE_FILEFORMAT fileFormat = D3DXIFF_BMP;
 };
 
-// Decodes BMP, PNG, JPEG or DDS (told apart by content). S_OK, or
-// D3DXERR_INVALIDDATA for unknown, truncated or corrupt data.
-HRESULT DecodeImage(const void* data, size_t size, DecodedFile& out);
+// Decodes BMP, PNG, JPEG or DDS (told apart by content). S_OK;
+// D3DXERR_INVALIDDATA for unknown, truncated or corrupt data and for a
+// picture beyond the limits; E_OUTOFMEMORY when memory cannot be had.
+HRESULT DecodeImage(const void* data, size_t size, DecodedFile& out, const DecodeLimits& limits = DecodeLimits());
+// As DecodeImage, but reads no more than the description needs: the levels
+// carry their sizes and, except for BMP files, no pixels.
+HRESULT DecodeImageInfo(const void* data, size_t size, DecodedFile& out);
 
 // Encoders. `alpha` selects a format that keeps the alpha channel.
 bool EncodeBmp(const Image& image, bool alpha, std::vector<uint8_t>& out);
@@ -47,6 +60,9 @@ bool EncodeDds(const Image& image, bool alpha, std::vector<uint8_t>& out);
 bool CanWrite(D3DFORMAT format);
 // True for formats it can read (CanWrite ones and the DXT blocks).
 bool CanRead(D3DFORMAT format);
+// The writable format whose number is `code` (a DDS file may store one in
+// place of a FourCC), or D3DFMT_UNKNOWN.
+D3DFORMAT WritableFormatFromCode(uint32_t code);
 bool HasAlpha(D3DFORMAT format);
 bool IsBlockCompressed(D3DFORMAT format);
 UINT BitsPerPixel(D3DFORMAT format);

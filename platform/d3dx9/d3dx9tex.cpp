@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 using namespace d3dx;
 
@@ -337,6 +338,19 @@ HRESULT fillFromFile(IDirect3DTexture9* tex, const DecodedFile& file, DWORD filt
     return writeTextureLevels(tex, levels);
 }
 
+// A picture loaded into a texture has no side beyond the device's largest.
+DecodeLimits limitsFor(IDirect3DDevice9* device)
+{
+    DecodeLimits limits;
+    D3DCAPS9 caps;
+    if (SUCCEEDED(device->GetDeviceCaps(&caps))) {
+        UINT largest = std::max(caps.MaxTextureWidth, caps.MaxTextureHeight);
+        if (largest > 0)
+            limits.maxSide = std::min(largest, kMaxImageSide);
+    }
+    return limits;
+}
+
 void fillInfo(const DecodedFile& file, D3DXIMAGE_INFO* info)
 {
     if (!info)
@@ -442,25 +456,29 @@ HRESULT loadIntoSurface(IDirect3DSurface9* dest, const RECT* destRect, Image img
 // ---- Information ----------------------------------------------------------------
 
 HRESULT D3DXGetImageInfoFromFileInMemory(LPCVOID srcData, UINT srcDataSize, D3DXIMAGE_INFO* srcInfo)
-{
+try {
     if (!srcData || !srcDataSize)
         return D3DERR_INVALIDCALL;
     DecodedFile file;
-    HRESULT hr = DecodeImage(srcData, srcDataSize, file);
+    HRESULT hr = DecodeImageInfo(srcData, srcDataSize, file);
     if (FAILED(hr))
         return hr;
     fillInfo(file, srcInfo);
     return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 HRESULT D3DXGetImageInfoFromFileA(LPCSTR srcFile, D3DXIMAGE_INFO* srcInfo)
-{
+try {
     if (!srcFile)
         return D3DERR_INVALIDCALL;
     std::vector<uint8_t> data;
     if (!readWholeFile(srcFile, data) || data.empty())
         return D3DXERR_INVALIDDATA;
     return D3DXGetImageInfoFromFileInMemory(data.data(), (UINT)data.size(), srcInfo);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 // ---- Textures -------------------------------------------------------------------
@@ -538,13 +556,13 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, LPCVOID sr
                                             UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
                                             D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
                                             D3DXIMAGE_INFO* srcInfo, tagPALETTEENTRY*, IDirect3DTexture9** texture)
-{
+try {
     if (texture)
         *texture = nullptr;
     if (!device || !srcData || !srcDataSize || !texture || !validFilter(filter) || !validFilter(mipFilter))
         return D3DERR_INVALIDCALL;
     DecodedFile file;
-    HRESULT hr = DecodeImage(srcData, srcDataSize, file);
+    HRESULT hr = DecodeImage(srcData, srcDataSize, file, limitsFor(device));
     if (FAILED(hr))
         return hr;
     fillInfo(file, srcInfo);
@@ -582,13 +600,19 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, LPCVOID sr
         return hr;
     if (!tex)
         return E_FAIL;
-    hr = fillFromFile(tex, file, filter, mipFilter, colorKey);
+    try {
+        hr = fillFromFile(tex, file, filter, mipFilter, colorKey);
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    }
     if (FAILED(hr)) {
         tex->Release();
         return hr;
     }
     *texture = tex;
     return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, LPCVOID srcData, UINT srcDataSize,
@@ -603,7 +627,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, U
                                      UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
                                      DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
                                      tagPALETTEENTRY* palette, IDirect3DTexture9** texture)
-{
+try {
     if (texture)
         *texture = nullptr;
     if (!device || !srcFile || !texture)
@@ -614,6 +638,8 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, U
     return D3DXCreateTextureFromFileInMemoryEx(device, data.data(), (UINT)data.size(), width, height, mipLevels,
                                                usage, format, pool, filter, mipFilter, colorKey, srcInfo, palette,
                                                texture);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR srcFile, IDirect3DTexture9** texture)
@@ -624,7 +650,7 @@ HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR srcFile, IDi
 }
 
 HRESULT D3DXFilterTexture(IDirect3DBaseTexture9* baseTexture, const tagPALETTEENTRY*, UINT srcLevel, DWORD filter)
-{
+try {
     if (!baseTexture || !validFilter(filter))
         return D3DERR_INVALIDCALL;
     if (baseTexture->GetType() != D3DRTYPE_TEXTURE)
@@ -650,11 +676,13 @@ HRESULT D3DXFilterTexture(IDirect3DBaseTexture9* baseTexture, const tagPALETTEEN
         prev = levels[l];
     }
     return writeTextureLevels(tex, levels);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 HRESULT D3DXComputeNormalMap(IDirect3DTexture9* texture, IDirect3DTexture9* srcTexture, const tagPALETTEENTRY*,
                              DWORD flags, DWORD channel, FLOAT amplitude)
-{
+try {
     if (!texture || !srcTexture || !(channel & 0x1F))
         return D3DERR_INVALIDCALL;
     D3DSURFACE_DESC desc;
@@ -703,6 +731,8 @@ HRESULT D3DXComputeNormalMap(IDirect3DTexture9* texture, IDirect3DTexture9* srcT
             levels[0].at((UINT)x, (UINT)y) = 0xFF000000u | (enc(nx) << 16) | (enc(ny) << 8) | enc(nz);
         }
     return writeTextureLevels(texture, levels);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 // ---- Surfaces -------------------------------------------------------------------
@@ -710,7 +740,7 @@ HRESULT D3DXComputeNormalMap(IDirect3DTexture9* texture, IDirect3DTexture9* srcT
 HRESULT D3DXLoadSurfaceFromMemory(IDirect3DSurface9* destSurface, const tagPALETTEENTRY*, const RECT* destRect,
                                   LPCVOID srcMemory, D3DFORMAT srcFormat, UINT srcPitch, const tagPALETTEENTRY*,
                                   const RECT* srcRect, DWORD filter, D3DCOLOR colorKey)
-{
+try {
     if (!destSurface || !srcMemory || !srcRect || !CanRead(srcFormat))
         return D3DERR_INVALIDCALL;
     const RECT& r = *srcRect;
@@ -733,12 +763,14 @@ HRESULT D3DXLoadSurfaceFromMemory(IDirect3DSurface9* destSurface, const tagPALET
                       &img.argb[(size_t)y * w], w);
     }
     return loadIntoSurface(destSurface, destRect, std::move(img), filter, colorKey);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 HRESULT D3DXLoadSurfaceFromSurface(IDirect3DSurface9* destSurface, const tagPALETTEENTRY*, const RECT* destRect,
                                    IDirect3DSurface9* srcSurface, const tagPALETTEENTRY*, const RECT* srcRect,
                                    DWORD filter, D3DCOLOR colorKey)
-{
+try {
     if (!destSurface || !srcSurface)
         return D3DERR_INVALIDCALL;
     Image img;
@@ -746,12 +778,14 @@ HRESULT D3DXLoadSurfaceFromSurface(IDirect3DSurface9* destSurface, const tagPALE
     if (FAILED(hr))
         return hr;
     return loadIntoSurface(destSurface, destRect, std::move(img), filter, colorKey);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 HRESULT D3DXLoadSurfaceFromFileInMemory(IDirect3DSurface9* destSurface, const tagPALETTEENTRY*, const RECT* destRect,
                                         LPCVOID srcData, UINT srcDataSize, const RECT* srcRect, DWORD filter,
                                         D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo)
-{
+try {
     if (!destSurface || !srcData || !srcDataSize)
         return D3DERR_INVALIDCALL;
     DecodedFile file;
@@ -766,12 +800,14 @@ HRESULT D3DXLoadSurfaceFromFileInMemory(IDirect3DSurface9* destSurface, const ta
         img = crop(img, *srcRect);
     }
     return loadIntoSurface(destSurface, destRect, std::move(img), filter, colorKey);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 HRESULT D3DXLoadSurfaceFromFileA(IDirect3DSurface9* destSurface, const tagPALETTEENTRY* destPalette,
                                  const RECT* destRect, LPCSTR srcFile, const RECT* srcRect, DWORD filter,
                                  D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo)
-{
+try {
     if (!destSurface || !srcFile)
         return D3DERR_INVALIDCALL;
     std::vector<uint8_t> data;
@@ -779,48 +815,58 @@ HRESULT D3DXLoadSurfaceFromFileA(IDirect3DSurface9* destSurface, const tagPALETT
         return D3DXERR_INVALIDDATA;
     return D3DXLoadSurfaceFromFileInMemory(destSurface, destPalette, destRect, data.data(), (UINT)data.size(),
                                            srcRect, filter, colorKey, srcInfo);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 // ---- Saving ---------------------------------------------------------------------
 
 HRESULT D3DXSaveSurfaceToFileInMemory(ID3DXBuffer** destBuffer, D3DXIMAGE_FILEFORMAT destFormat,
                                       IDirect3DSurface9* srcSurface, const tagPALETTEENTRY*, const RECT* srcRect)
-{
+try {
     if (!destBuffer)
         return D3DERR_INVALIDCALL;
     *destBuffer = nullptr;
     std::vector<uint8_t> bytes;
     HRESULT hr = encodeSurface(srcSurface, srcRect, destFormat, bytes);
     return FAILED(hr) ? hr : toBuffer(bytes, destBuffer);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 HRESULT D3DXSaveSurfaceToFileA(LPCSTR destFile, D3DXIMAGE_FILEFORMAT destFormat, IDirect3DSurface9* srcSurface,
                                const tagPALETTEENTRY*, const RECT* srcRect)
-{
+try {
     if (!destFile)
         return D3DERR_INVALIDCALL;
     std::vector<uint8_t> bytes;
     HRESULT hr = encodeSurface(srcSurface, srcRect, destFormat, bytes);
     return FAILED(hr) ? hr : writeWholeFile(destFile, bytes);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 HRESULT D3DXSaveTextureToFileInMemory(ID3DXBuffer** destBuffer, D3DXIMAGE_FILEFORMAT destFormat,
                                       IDirect3DBaseTexture9* srcTexture, const tagPALETTEENTRY*)
-{
+try {
     if (!destBuffer)
         return D3DERR_INVALIDCALL;
     *destBuffer = nullptr;
     std::vector<uint8_t> bytes;
     HRESULT hr = encodeTexture(srcTexture, destFormat, bytes);
     return FAILED(hr) ? hr : toBuffer(bytes, destBuffer);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 HRESULT D3DXSaveTextureToFileA(LPCSTR destFile, D3DXIMAGE_FILEFORMAT destFormat, IDirect3DBaseTexture9* srcTexture,
                                const tagPALETTEENTRY*)
-{
+try {
     if (!destFile)
         return D3DERR_INVALIDCALL;
     std::vector<uint8_t> bytes;
     HRESULT hr = encodeTexture(srcTexture, destFormat, bytes);
     return FAILED(hr) ? hr : writeWholeFile(destFile, bytes);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }

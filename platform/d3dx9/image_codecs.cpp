@@ -1,14 +1,17 @@
 // Picture file decoders (BMP, PNG, JPEG, DDS) and encoders (BMP, PNG, JPEG,
 // DDS) for D3DX. Every length read from a file is checked against the data
-// before it is used.
+// before it is used, and every picture size against the limits before
+// anything of that size is allocated.
 #include "d3dx9_image.h"
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -36,6 +39,25 @@ bool sideOk(long long w, long long h)
 {
     return w > 0 && h > 0 && w <= kMaxImageSide && h <= kMaxImageSide;
 }
+
+// Whether a w x h picture may be decoded under the limits.
+bool fits(long long w, long long h, const DecodeLimits& limits)
+{
+    long long side = std::min<long long>(limits.maxSide, kMaxImageSide);
+    return w > 0 && h > 0 && w <= side && h <= side && (uint64_t)w * (uint64_t)h * 4 <= limits.maxBytes;
+}
+
+// A level's size without its pixels, for a description.
+Image shapeOnly(UINT w, UINT h)
+{
+    Image image;
+    image.width = w;
+    image.height = h;
+    return image;
+}
+
+// Deflate inflates at most about 1032 to 1.
+const uint64_t kMaxInflateRatio = 1032;
 
 // ---- BMP -------------------------------------------------------------------
 
@@ -70,7 +92,8 @@ struct MaskChannel {
     }
 };
 
-HRESULT decodeBmp(const uint8_t* d, size_t size, DecodedFile& out)
+// The pixels of a BMP file lie in it uncompressed, so it is always read whole.
+HRESULT decodeBmp(const uint8_t* d, size_t size, DecodedFile& out, const DecodeLimits& limits)
 {
     if (size < 14 + 12 || d[0] != 'B' || d[1] != 'M')
         return D3DXERR_INVALIDDATA;
@@ -98,7 +121,7 @@ HRESULT decodeBmp(const uint8_t* d, size_t size, DecodedFile& out)
     bool topDown = height < 0;
     if (topDown)
         height = -height;
-    if (!sideOk(width, height))
+    if (!fits(width, height, limits))
         return D3DXERR_INVALIDDATA;
     const uint32_t kAlphaBitfields = 6;
     bool bitfields = compression == kBiBitfields || compression == kAlphaBitfields;
@@ -216,30 +239,53 @@ HRESULT decodeBmp(const uint8_t* d, size_t size, DecodedFile& out)
 
 // ---- PNG -------------------------------------------------------------------
 
-HRESULT decodePng(const uint8_t* d, size_t size, DecodedFile& out)
+// Bits per pixel of a PNG file's own pixels, from its header chunk (which
+// comes first); 0 for an unknown colour type.
+uint64_t pngBitsPerPixel(const uint8_t* d)
+{
+    const uint8_t depth = d[24], colourType = d[25];
+    const uint64_t kChannels[] = {1, 0, 3, 1, 2, 0, 4};
+    return colourType < 7 ? depth * kChannels[colourType] : 0;
+}
+
+HRESULT decodePng(const uint8_t* d, size_t size, DecodedFile& out, const DecodeLimits& limits, bool infoOnly)
 {
     png_image image;
     std::memset(&image, 0, sizeof(image));
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&image, d, size))
         return D3DXERR_INVALIDDATA;
-    if (!sideOk(image.width, image.height)) {
+    // The compressed data must be able to hold the pixels it announces;
+    // a file too short for them is truncated, whatever its header says.
+    uint64_t pixelBits = (uint64_t)image.width * image.height * pngBitsPerPixel(d);
+    if (!fits(image.width, image.height, limits) || pixelBits == 0 ||
+        (!infoOnly && pixelBits / 8 > size * kMaxInflateRatio)) {
         png_image_free(&image);
         return D3DXERR_INVALIDDATA;
     }
-    bool alpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
+    out.levels.clear();
+    out.format = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0 ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    out.fileFormat = D3DXIFF_PNG;
+    if (infoOnly) {
+        out.levels.push_back(shapeOnly(image.width, image.height));
+        png_image_free(&image);
+        return S_OK;
+    }
     image.format = PNG_FORMAT_BGRA;
-    Image img(image.width, image.height);
+    Image img;
+    try {
+        img = Image(image.width, image.height);
+    } catch (const std::bad_alloc&) {
+        png_image_free(&image);
+        return E_OUTOFMEMORY;
+    }
     if (!png_image_finish_read(&image, nullptr, img.argb.data(), (png_int_32)(image.width * 4), nullptr)) {
         png_image_free(&image);
         return D3DXERR_INVALIDDATA;
     }
     png_image_free(&image);
     // BGRA bytes are little-endian ARGB words.
-    out.levels.clear();
     out.levels.push_back(std::move(img));
-    out.format = alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
-    out.fileFormat = D3DXIFF_PNG;
     return S_OK;
 }
 
@@ -264,7 +310,10 @@ void jpegMessage(j_common_ptr cinfo, int level)
 
 void jpegSilent(j_common_ptr) {}
 
-HRESULT decodeJpeg(const uint8_t* d, size_t size, DecodedFile& out)
+// libjpeg's work memory beside the coefficients of a buffered picture.
+const long kJpegWorkBytes = 16L << 20;
+
+HRESULT decodeJpeg(const uint8_t* d, size_t size, DecodedFile& out, const DecodeLimits& limits, bool infoOnly)
 {
     jpeg_decompress_struct cinfo;
     JpegError err;
@@ -273,21 +322,41 @@ HRESULT decodeJpeg(const uint8_t* d, size_t size, DecodedFile& out)
     err.mgr.emit_message = jpegMessage;
     err.mgr.output_message = jpegSilent;
     out.levels.assign(1, Image());
+    out.format = D3DFMT_X8R8G8B8;
+    out.fileFormat = D3DXIFF_JPG;
     if (setjmp(err.jump)) {
+        bool noMemory = err.mgr.msg_code == JERR_OUT_OF_MEMORY;
         jpeg_destroy_decompress(&cinfo);
         out.levels.clear();
-        return D3DXERR_INVALIDDATA;
+        return noMemory ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
     }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, d, (unsigned long)size);
     jpeg_read_header(&cinfo, TRUE);
+    // The size is checked before libjpeg allocates anything for it. A
+    // progressive or multi-scan picture keeps all its coefficients, at most
+    // twice its decoded pixels; libjpeg refuses to take more than that.
+    if (!fits(cinfo.image_width, cinfo.image_height, limits))
+        jpegFail(reinterpret_cast<j_common_ptr>(&cinfo));
+    if (infoOnly) {
+        out.levels[0] = shapeOnly(cinfo.image_width, cinfo.image_height);
+        jpeg_destroy_decompress(&cinfo);
+        return S_OK;
+    }
+    cinfo.mem->max_memory_to_use = 2 * 4 * (long)cinfo.image_width * (long)cinfo.image_height + kJpegWorkBytes;
     bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&cinfo);
-    if (!sideOk(cinfo.output_width, cinfo.output_height) || cinfo.output_components != 4)
+    if (!fits(cinfo.output_width, cinfo.output_height, limits) || cinfo.output_components != 4)
         jpegFail(reinterpret_cast<j_common_ptr>(&cinfo));
     Image& img = out.levels[0];
-    img = Image(cinfo.output_width, cinfo.output_height);
+    try {
+        img = Image(cinfo.output_width, cinfo.output_height);
+    } catch (const std::bad_alloc&) {
+        jpeg_destroy_decompress(&cinfo);
+        out.levels.clear();
+        return E_OUTOFMEMORY;
+    }
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = reinterpret_cast<JSAMPROW>(&img.argb[(size_t)cinfo.output_scanline * img.width]);
         jpeg_read_scanlines(&cinfo, &row, 1);
@@ -301,8 +370,6 @@ HRESULT decodeJpeg(const uint8_t* d, size_t size, DecodedFile& out)
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    out.format = D3DFMT_X8R8G8B8;
-    out.fileFormat = D3DXIFF_JPG;
     return S_OK;
 }
 
@@ -338,7 +405,7 @@ D3DFORMAT ddsMaskFormat(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint3
     return D3DFMT_UNKNOWN;
 }
 
-HRESULT decodeDds(const uint8_t* d, size_t size, DecodedFile& out)
+HRESULT decodeDds(const uint8_t* d, size_t size, DecodedFile& out, const DecodeLimits& limits, bool infoOnly)
 {
     if (size < 128 || std::memcmp(d, "DDS ", 4) != 0 || rd32(d + 4) != 124 || rd32(d + 76) != 32)
         return D3DXERR_INVALIDDATA;
@@ -348,7 +415,7 @@ HRESULT decodeDds(const uint8_t* d, size_t size, DecodedFile& out)
     uint32_t pfFlags = rd32(d + 80), fourCC = rd32(d + 84), bits = rd32(d + 88);
     uint32_t rMask = rd32(d + 92), gMask = rd32(d + 96), bMask = rd32(d + 100), aMask = rd32(d + 104);
     uint32_t caps2 = rd32(d + 112);
-    if (!sideOk(width, height) || (caps2 & (kDdsCaps2Cube | kDdsCaps2Volume)))
+    if (!fits(width, height, limits) || (caps2 & (kDdsCaps2Cube | kDdsCaps2Volume)))
         return D3DXERR_INVALIDDATA;
     UINT levels = (flags & kDdsdMipMapCount) && mipCount > 0 ? mipCount : 1;
     UINT fullChain = 1;
@@ -367,8 +434,7 @@ HRESULT decodeDds(const uint8_t* d, size_t size, DecodedFile& out)
         case MAKEFOURCC('D', 'X', 'T', '4'): fmt = D3DFMT_DXT4; break;
         case MAKEFOURCC('D', 'X', 'T', '5'): fmt = D3DFMT_DXT5; break;
         default:
-            if (CanWrite((D3DFORMAT)fourCC))
-                fmt = (D3DFORMAT)fourCC; // a Direct3D format number stored as the code
+            fmt = WritableFormatFromCode(fourCC); // a Direct3D format number stored as the code
             break;
         }
     } else if (pfFlags & (kDdpfRgb | kDdpfLuminance | kDdpfAlpha)) {
@@ -388,12 +454,9 @@ HRESULT decodeDds(const uint8_t* d, size_t size, DecodedFile& out)
     if (fmt == D3DFMT_UNKNOWN && !masks)
         return D3DXERR_INVALIDDATA;
 
-    out.levels.clear();
-    size_t offset = 128;
-    UINT w = (UINT)width, h = (UINT)height;
-    for (UINT level = 0; level < levels; ++level) {
-        Image img(w, h);
-        size_t rowBytes, rows;
+    // Every level's data must be there, and all levels within the limits,
+    // before any is decoded.
+    auto levelLayout = [&](UINT w, UINT h, size_t& rowBytes, size_t& rows) {
         if (IsBlockCompressed(fmt)) {
             rowBytes = ((w + 3) / 4) * (fmt == D3DFMT_DXT1 ? 8 : 16);
             rows = (h + 3) / 4;
@@ -401,8 +464,34 @@ HRESULT decodeDds(const uint8_t* d, size_t size, DecodedFile& out)
             rowBytes = ((size_t)w * (masks ? bits : BitsPerPixel(fmt)) + 7) / 8;
             rows = h;
         }
-        if (rowBytes * rows > size - offset)
-            return D3DXERR_INVALIDDATA;
+    };
+    uint64_t dataBytes = 0, pixelBytes = 0;
+    UINT w = (UINT)width, h = (UINT)height;
+    for (UINT level = 0; level < levels; ++level) {
+        size_t rowBytes, rows;
+        levelLayout(w, h, rowBytes, rows);
+        dataBytes += (uint64_t)rowBytes * rows;
+        pixelBytes += (uint64_t)w * h * 4;
+        w = std::max(1u, w / 2);
+        h = std::max(1u, h / 2);
+    }
+    if (dataBytes > size - 128 || pixelBytes > limits.maxBytes)
+        return D3DXERR_INVALIDDATA;
+
+    out.levels.clear();
+    size_t offset = 128;
+    w = (UINT)width;
+    h = (UINT)height;
+    for (UINT level = 0; level < levels; ++level) {
+        size_t rowBytes, rows;
+        levelLayout(w, h, rowBytes, rows);
+        if (infoOnly) {
+            out.levels.push_back(shapeOnly(w, h));
+            w = std::max(1u, w / 2);
+            h = std::max(1u, h / 2);
+            continue;
+        }
+        Image img(w, h);
         const uint8_t* p = d + offset;
         if (IsBlockCompressed(fmt)) {
             UnpackBlocks(fmt, p, rowBytes, img);
@@ -433,26 +522,44 @@ HRESULT decodeDds(const uint8_t* d, size_t size, DecodedFile& out)
     return S_OK;
 }
 
-} // namespace
-
-HRESULT DecodeImage(const void* data, size_t size, DecodedFile& out)
+HRESULT decode(const void* data, size_t size, DecodedFile& out, const DecodeLimits& limits, bool infoOnly)
 {
     out = DecodedFile();
     const uint8_t* d = static_cast<const uint8_t*>(data);
     if (!d || size < 4)
         return D3DXERR_INVALIDDATA;
     HRESULT hr = D3DXERR_INVALIDDATA;
-    if (d[0] == 'B' && d[1] == 'M')
-        hr = decodeBmp(d, size, out);
-    else if (size >= 8 && std::memcmp(d, "\x89PNG\r\n\x1a\n", 8) == 0)
-        hr = decodePng(d, size, out);
-    else if (d[0] == 0xFF && d[1] == 0xD8)
-        hr = decodeJpeg(d, size, out);
-    else if (std::memcmp(d, "DDS ", 4) == 0)
-        hr = decodeDds(d, size, out);
+    try {
+        if (d[0] == 'B' && d[1] == 'M')
+            hr = decodeBmp(d, size, out, limits);
+        else if (size >= 8 && std::memcmp(d, "\x89PNG\r\n\x1a\n", 8) == 0)
+            hr = decodePng(d, size, out, limits, infoOnly);
+        else if (d[0] == 0xFF && d[1] == 0xD8)
+            hr = decodeJpeg(d, size, out, limits, infoOnly);
+        else if (std::memcmp(d, "DDS ", 4) == 0)
+            hr = decodeDds(d, size, out, limits, infoOnly);
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    }
     if (FAILED(hr))
         out = DecodedFile();
     return hr;
+}
+
+} // namespace
+
+HRESULT DecodeImage(const void* data, size_t size, DecodedFile& out, const DecodeLimits& limits)
+{
+    return decode(data, size, out, limits, false);
+}
+
+HRESULT DecodeImageInfo(const void* data, size_t size, DecodedFile& out)
+{
+    // Only BMP pictures are decoded for their description, and their pixels
+    // are all in the data: no limit on the bytes.
+    DecodeLimits limits;
+    limits.maxBytes = SIZE_MAX;
+    return decode(data, size, out, limits, true);
 }
 
 // ---- Encoders ----------------------------------------------------------------

@@ -92,6 +92,20 @@ bool IsBlockCompressed(D3DFORMAT f)
     return f == D3DFMT_DXT1 || f == D3DFMT_DXT2 || f == D3DFMT_DXT3 || f == D3DFMT_DXT4 || f == D3DFMT_DXT5;
 }
 
+D3DFORMAT WritableFormatFromCode(uint32_t code)
+{
+    const D3DFORMAT kCandidates[] = {
+        D3DFMT_A8R8G8B8,    D3DFMT_X8R8G8B8, D3DFMT_A8B8G8R8,     D3DFMT_X8B8G8R8, D3DFMT_R8G8B8, D3DFMT_R5G6B5,
+        D3DFMT_X1R5G5B5,    D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,     D3DFMT_X4R4G4B4, D3DFMT_R3G3B2, D3DFMT_A8R3G3B2,
+        D3DFMT_A8,          D3DFMT_L8,       D3DFMT_A8L8,         D3DFMT_A4L4,     D3DFMT_L16,    D3DFMT_A2R10G10B10,
+        D3DFMT_A2B10G10R10, D3DFMT_G16R16,   D3DFMT_A16B16G16R16,
+    };
+    for (D3DFORMAT f : kCandidates)
+        if ((uint32_t)f == code && CanWrite(f))
+            return f;
+    return D3DFMT_UNKNOWN;
+}
+
 bool CanRead(D3DFORMAT f)
 {
     return CanWrite(f) || IsBlockCompressed(f);

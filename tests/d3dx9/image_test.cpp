@@ -2,15 +2,20 @@
 // libpng and libjpeg, BMP and DDS by hand), truncated and corrupt ones, and
 // round trips.
 #include "d3dx9/d3dx9_image.h"
+#include "picture_fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include <jpeglib.h>
@@ -185,6 +190,36 @@ Image gradient(UINT w, UINT h, bool alpha)
 HRESULT decode(const Bytes& b, DecodedFile& f)
 {
     return d3dx::DecodeImage(b.data(), b.size(), f);
+}
+
+// Runs `work` in a child process that may map at most `extra` bytes more
+// than this one holds now; true when it returned true there. Under
+// AddressSanitizer, whose shadow memory no such limit holds, the child runs
+// without the limit.
+bool RunsWithin(size_t extra, const std::function<bool()>& work)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+#if !defined(__SANITIZE_ADDRESS__)
+        long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1)
+                pages = 0;
+            std::fclose(statm);
+        }
+        rlimit limit;
+        limit.rlim_cur = limit.rlim_max = (rlim_t)pages * (rlim_t)sysconf(_SC_PAGESIZE) + extra;
+        if (pages <= 0 || setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(2);
+#else
+        (void)extra;
+#endif
+        _exit(work() ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace
@@ -370,6 +405,8 @@ TEST(ImageDecode, TruncatedAndCorruptDataFailCleanly)
     } fixtures[] = {
         {"png", makePng(8, 8, true, px)},
         {"jpeg", makeJpeg(16, 16, 3, colour)},
+        {"progressive jpeg", fixtures::MakeJpeg(16, 16, fixtures::JpegKind::Progressive)},
+        {"jpeg with a scan per component", fixtures::MakeJpeg(16, 16, fixtures::JpegKind::ScanPerComponent)},
         {"bmp24", makeBmp(4, 4, 24, std::vector<Bytes>(4, Bytes(12, 9)))},
         {"bmp32", makeBmp(4, 4, 32, std::vector<Bytes>(4, Bytes(16, 9)))},
         {"dds", makeDds(4, 4, 1, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u, data)},
@@ -426,6 +463,99 @@ TEST(ImageDecode, ImpossibleSizesAreRefusedBeforeAllocating)
     big[20] = 0xFF;
     big[21] = 0x7F;
     EXPECT_EQ(decode(big, f), D3DXERR_INVALIDDATA);
+}
+
+// A header that declares a huge picture over a few bytes of data costs
+// nothing of that size: the picture is refused before anything is allocated
+// for it, and its description still reads from the header alone.
+TEST(ImageDecode, HugeDeclaredPicturesAreRefusedBeforeAllocating)
+{
+    using fixtures::DeclaringSize;
+    using fixtures::JpegKind;
+    using fixtures::MakeJpeg;
+    struct Case {
+        const char* name;
+        Bytes file;
+        UINT width, height;
+    };
+    const Case cases[] = {
+        {"png", DeclaringSize(fixtures::MakePng(1, 1), 16384, 16384), 16384, 16384},
+        {"png within the size limits", DeclaringSize(fixtures::MakePng(16, 16), 8192, 8192), 8192, 8192},
+        {"baseline jpeg", DeclaringSize(MakeJpeg(16, 16, JpegKind::Baseline), 16384, 16384), 16384, 16384},
+        {"progressive jpeg", DeclaringSize(MakeJpeg(16, 16, JpegKind::Progressive), 16384, 16384), 16384, 16384},
+        {"jpeg with a scan per component", DeclaringSize(MakeJpeg(16, 16, JpegKind::ScanPerComponent), 16384, 16000),
+         16384, 16000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.file.empty());
+        EXPECT_LT(c.file.size(), 1000u);
+        EXPECT_TRUE(RunsWithin(64u << 20, [&] {
+            DecodedFile f;
+            if (d3dx::DecodeImage(c.file.data(), c.file.size(), f) != D3DXERR_INVALIDDATA || !f.levels.empty())
+                return false;
+            DecodedFile info;
+            return d3dx::DecodeImageInfo(c.file.data(), c.file.size(), info) == S_OK && info.levels.size() == 1 &&
+                   info.levels[0].width == c.width && info.levels[0].height == c.height && info.levels[0].argb.empty();
+        }));
+    }
+}
+
+TEST(ImageDecode, LimitsBoundTheSidesAndTheBytes)
+{
+    const UINT w = 64, h = 32;
+    Bytes dds(w * h * 4, 0x40);
+    const struct {
+        const char* name;
+        Bytes file;
+    } files[] = {
+        {"png", fixtures::MakePng(w, h)},
+        {"jpeg", fixtures::MakeJpeg(w, h, fixtures::JpegKind::Progressive)},
+        {"bmp", makeBmp(w, h, 24, std::vector<Bytes>(h, Bytes(w * 3, 7)))},
+        {"dds", makeDds(w, h, 1, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u, dds)},
+    };
+    const struct {
+        UINT side;
+        size_t bytes;
+        HRESULT hr;
+    } limits[] = {
+        {w, w * h * 4, S_OK},
+        {w - 1, SIZE_MAX, D3DXERR_INVALIDDATA},
+        {w, w * h * 4 - 1, D3DXERR_INVALIDDATA},
+    };
+    for (const auto& file : files)
+        for (const auto& l : limits) {
+            SCOPED_TRACE(std::string(file.name) + " side " + std::to_string(l.side) + " bytes " +
+                         std::to_string(l.bytes));
+            d3dx::DecodeLimits bound;
+            bound.maxSide = l.side;
+            bound.maxBytes = l.bytes;
+            DecodedFile f;
+            EXPECT_EQ(d3dx::DecodeImage(file.file.data(), file.file.size(), f, bound), l.hr);
+            EXPECT_EQ(f.levels.size(), SUCCEEDED(l.hr) ? 1u : 0u);
+        }
+}
+
+// A FourCC that names no known format is refused, whatever its value.
+TEST(ImageDecode, DdsFormatCodesAreCheckedBeforeUse)
+{
+    Bytes data(4 * 4 * 4, 0x80);
+    const struct {
+        uint32_t code;
+        HRESULT hr;
+    } cases[] = {
+        {21, S_OK}, // A8R8G8B8's number
+        {MAKEFOURCC('D', 'X', 'T', '1'), S_OK},
+        {MAKEFOURCC('A', 'B', 'C', 'D'), D3DXERR_INVALIDDATA},
+        {MAKEFOURCC('D', 'X', '1', '0'), D3DXERR_INVALIDDATA},
+        {1, D3DXERR_INVALIDDATA},
+        {0x80000000u, D3DXERR_INVALIDDATA},
+        {0xFFFFFFFFu, D3DXERR_INVALIDDATA},
+    };
+    for (const auto& c : cases) {
+        DecodedFile f;
+        EXPECT_EQ(decode(makeDds(4, 4, 1, 0x4, c.code, 0, 0, 0, 0, 0, data), f), c.hr) << std::hex << c.code;
+    }
 }
 
 TEST(ImageEncode, RoundTrips)

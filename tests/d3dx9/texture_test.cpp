@@ -5,6 +5,7 @@
 
 #include "d3dx9/d3dx9_image.h"
 #include "fake_d3d9.h"
+#include "picture_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -311,6 +312,42 @@ TEST_F(D3dxTexture, MissingTruncatedAndCorruptFilesFail)
     EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(device, path("ok.png").c_str(), &tex)));
     EXPECT_EQ(tex, nullptr);
     fake.ClearFailures();
+}
+
+// A picture wider than the device's largest texture, or a header declaring
+// a huge picture over a few bytes, is refused with nothing created; the
+// description still reads from the header.
+TEST_F(D3dxTexture, PicturesBeyondTheDevicesLargestTextureAreRefused)
+{
+    using namespace fixtures;
+    D3DCAPS9 caps;
+    ASSERT_EQ(device->GetDeviceCaps(&caps), S_OK);
+    ASSERT_EQ(caps.MaxTextureWidth, 4096u);
+    writeFile("widest.png", MakePng(4096, 1));
+    writeFile("wider.png", MakePng(4097, 1));
+    writeFile("huge.png", DeclaringSize(MakePng(1, 1), 16384, 16384));
+    writeFile("huge.jpg", DeclaringSize(MakeJpeg(16, 16, JpegKind::Progressive), 16384, 16384));
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device, path("widest.png").c_str(), &tex), S_OK);
+    tex->Release();
+    size_t created = fake.Count("CreateTexture");
+    for (const char* name : {"wider.png", "huge.png", "huge.jpg"}) {
+        tex = reinterpret_cast<IDirect3DTexture9*>(1);
+        EXPECT_EQ(D3DXCreateTextureFromFileA(device, path(name).c_str(), &tex), D3DXERR_INVALIDDATA) << name;
+        EXPECT_EQ(tex, nullptr) << name;
+    }
+    EXPECT_EQ(fake.Count("CreateTexture"), created);
+
+    D3DXIMAGE_INFO info;
+    ASSERT_EQ(D3DXGetImageInfoFromFileA(path("huge.jpg").c_str(), &info), S_OK);
+    EXPECT_EQ(info.Width, 16384u);
+    EXPECT_EQ(info.Height, 16384u);
+    EXPECT_EQ(info.MipLevels, 1u);
+    EXPECT_EQ(info.Format, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(info.ImageFileFormat, D3DXIFF_JPG);
+    ASSERT_EQ(D3DXGetImageInfoFromFileA(path("huge.png").c_str(), &info), S_OK);
+    EXPECT_EQ(info.Width, 16384u);
+    EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PNG);
 }
 
 TEST_F(D3dxTexture, BackslashPathsResolve)

@@ -12,6 +12,7 @@
 
 #include <d3dx9.h>
 
+#include "picture_fixtures.h"
 #include "renderer_device.h"
 #include "texturecache.h"
 
@@ -133,6 +134,7 @@ TEST_P(TextureCacheTest, FailedLoadLeavesNoTraceAndTheFileIsTriedAgain)
 
 TEST_P(TextureCacheTest, DamagedFilesFailCleanly)
 {
+    using namespace fixtures;
     auto dev = Device();
     ASSERT_TRUE(dev->ok());
     std::string good = MakeBmp32(4, 4, kPixels4x4);
@@ -142,6 +144,9 @@ TEST_P(TextureCacheTest, DamagedFilesFailCleanly)
         {"empty.png", ""},
         {"garbage.png", std::string("\x89PNG\r\n\x1a\n") + std::string(64, '\x55')},
         {"garbage.jpg", std::string("\xFF\xD8\xFF\xE0") + std::string(64, '\x00')},
+        // Headers declaring 16384 x 16384 over a few bytes of data.
+        {"huge.png", AsString(DeclaringSize(MakePng(1, 1), 16384, 16384))},
+        {"huge.jpg", AsString(DeclaringSize(MakeJpeg(16, 16, JpegKind::Progressive), 16384, 16384))},
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.first);

@@ -1,0 +1,32 @@
+// Small picture files made for tests, among them hostile ones: a header that
+// declares a huge picture over a few bytes of data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fixtures {
+
+typedef std::vector<uint8_t> Bytes;
+
+enum class JpegKind {
+    Baseline,         // one interleaved scan
+    Progressive,      // spectral selection and successive approximation
+    ScanPerComponent, // baseline, one scan for each component
+};
+
+// A w x h JPEG of a colour gradient, 3 components.
+Bytes MakeJpeg(int w, int h, JpegKind kind);
+// A w x h RGB PNG of a colour gradient.
+Bytes MakePng(int w, int h);
+
+// The same file with its header declaring w x h (the data stays as it was).
+Bytes DeclaringSize(Bytes file, uint32_t w, uint32_t h);
+
+inline std::string AsString(const Bytes& b)
+{
+    return std::string(b.begin(), b.end());
+}
+
+} // namespace fixtures
