@@ -114,7 +114,8 @@ void Mix(int16_t* out, int frames)
         } else {
             size_t left = c->pcm.size() / 2 - c->position;
             got = left < (size_t)frames ? left : (size_t)frames;
-            std::memcpy(g_out.scratch.data(), c->pcm.data() + c->position * 2, got * 2 * sizeof(int16_t));
+            if (got > 0)
+                std::memcpy(g_out.scratch.data(), c->pcm.data() + c->position * 2, got * 2 * sizeof(int16_t));
             c->position += got;
         }
         for (size_t i = 0; i < got * 2; i++)
@@ -254,7 +255,7 @@ bool DecodeWav(const std::vector<uint8_t>& b, std::vector<int16_t>& pcm)
                 for (int ch = 0; ch < 2; ch++) {
                     int src = channels == 2 ? ch : 0;
                     const uint8_t* s = &b[body + i * frameBytes + (size_t)src * (bits / 8)];
-                    pcm[i * 2 + ch] = bits == 16 ? (int16_t)Le16(s) : (int16_t)((s[0] - 128) << 8);
+                    pcm[i * 2 + ch] = bits == 16 ? (int16_t)Le16(s) : (int16_t)((s[0] - 128) * 256);
                 }
             }
             return true;

@@ -15,6 +15,7 @@
 #include "escenor_fixture.h"
 #include "music.h"
 #include "packfile.h"
+#include "wav_file.h"
 
 namespace {
 
@@ -197,32 +198,6 @@ TEST_F(MusicTest, NoSoundDeviceRunsSilentWithOneLine)
     MusicStop();
 }
 
-// A 16-bit stereo PCM WAV of the given frames.
-std::vector<unsigned char> Wav(const std::vector<int16_t>& frames, int rate)
-{
-    std::vector<unsigned char> w;
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; i++) w.push_back((unsigned char)(v >> (8 * i))); };
-    auto u16 = [&](unsigned v) { w.push_back((unsigned char)v); w.push_back((unsigned char)(v >> 8)); };
-    auto tag = [&](const char* t) { for (int i = 0; i < 4; i++) w.push_back((unsigned char)t[i]); };
-    uint32_t data = (uint32_t)frames.size() * 2;
-    tag("RIFF");
-    u32(36 + data);
-    tag("WAVE");
-    tag("fmt ");
-    u32(16);
-    u16(1);
-    u16(2);
-    u32((uint32_t)rate);
-    u32((uint32_t)rate * 4);
-    u16(4);
-    u16(16);
-    tag("data");
-    u32(data);
-    for (int16_t v : frames)
-        u16((uint16_t)v);
-    return w;
-}
-
 TEST_F(MusicTest, WavStreamPlaysItsSamplesOnce)
 {
     ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
@@ -231,7 +206,7 @@ TEST_F(MusicTest, WavStreamPlaysItsSamplesOnce)
         pcm.push_back((int16_t)(i * 10));
         pcm.push_back((int16_t)(-i * 10));
     }
-    std::vector<unsigned char> wav = Wav(pcm, 44100);
+    std::vector<unsigned char> wav = MakeWav16(pcm, 44100);
     HSTREAM stream = MusicPlayStream(wav.data(), (int)wav.size());
     ASSERT_NE(stream, 0u);
     std::vector<int16_t> out(400 * 2);
@@ -241,7 +216,7 @@ TEST_F(MusicTest, WavStreamPlaysItsSamplesOnce)
     EXPECT_EQ(BASS_ChannelIsActive(stream), (DWORD)BASS_ACTIVE_STOPPED);
 
     // Another rate, or no WAV at all, is refused.
-    std::vector<unsigned char> other = Wav(pcm, 22050);
+    std::vector<unsigned char> other = MakeWav16(pcm, 22050);
     EXPECT_EQ(BASS_StreamCreateFile(TRUE, other.data(), 0, (DWORD)other.size(), 0), 0u);
     std::vector<unsigned char> junk(64, 1);
     EXPECT_EQ(BASS_StreamCreateFile(TRUE, junk.data(), 0, (DWORD)junk.size(), 0), 0u);
