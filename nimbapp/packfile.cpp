@@ -2,6 +2,8 @@
 
 #include <mscrt.h>
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,9 +14,6 @@
 #include "debuglog.h"
 
 namespace {
-// Largest entry or loose file read into memory.
-const uint32_t kMaxFileSize = 512u * 1024u * 1024u;
-
 // Reads a little-endian 32-bit value byte by byte; false at the end of the file.
 bool ReadLe32(FILE* f, uint32_t* value)
 {
@@ -29,15 +28,28 @@ bool ReadLe32(FILE* f, uint32_t* value)
     return true;
 }
 
-[[noreturn]] void FileNotFound(const char* name)
+[[noreturn]] void StopWith(const char* name, const char* what)
 {
     std::fputs("File ", stdout);
     std::fputs(name, stdout);
-    std::fputs(" not Found\n", stdout);
+    std::fputs(what, stdout);
     std::fflush(stdout);
     std::_Exit(-1);
 }
+
+[[noreturn]] void FileNotFound(const char* name)
+{
+    StopWith(name, " not Found\n");
 }
+
+// A file that is there but cannot be held: said as it is, with the same stop.
+[[noreturn]] void FileNotHeld(const char* name, long length, const char* why)
+{
+    char what[128];
+    std::snprintf(what, sizeof what, " (%ld bytes) could not be read: %s\n", length, why);
+    StopWith(name, what);
+}
+} // namespace
 
 PackFile::PackFile(const char* archivePath)
     : m_archivePath(nullptr), m_pArchive(nullptr), m_noArchive(1), m_pData(nullptr), m_cursor(0), m_size(0)
@@ -105,8 +117,7 @@ void PackFile::ReadIndex()
             break;
         }
         // Deflate expands at most about 1032 to 1.
-        if (compSize > fileSize - count || count > UINT32_MAX || origSize > kMaxFileSize ||
-            compSize > kMaxFileSize || (uint64_t)origSize > (uint64_t)compSize * 1032 + 64 ||
+        if (compSize > fileSize - count || count > UINT32_MAX || (uint64_t)origSize > (uint64_t)compSize * 1032 + 64 ||
             std::fseek(f, (long)compSize, SEEK_CUR) != 0) {
             delete[] name;
             break;
@@ -158,11 +169,10 @@ int PackFile::OpenEntry(const PackEntry* entry)
         delete[] packed;
         return Z_MEM_ERROR;
     }
+    // A stream that ends cleanly short of the announced size gives what it holds.
     uLongf produced = entry->m_origSize;
     int status = uncompress(m_pData, &produced, packed, entry->m_compSize);
     delete[] packed;
-    if (status == Z_OK && produced != entry->m_origSize)
-        status = Z_DATA_ERROR; // shorter than announced
     if (status != Z_OK) {
         delete[] m_pData;
         m_pData = nullptr;
@@ -173,27 +183,36 @@ int PackFile::OpenEntry(const PackEntry* entry)
 }
 
 // A path that cannot be read as a regular file (missing, a directory, an
-// unreadable length) takes the missing-file stop.
+// unreadable length) takes the missing-file stop. A file is read whole
+// whatever its size; one whose size the buffer cannot count, or for which
+// there is no memory, stops the program saying so.
 void PackFile::OpenFromDisk(const char* name)
 {
     FILE* f = ms_fopen(name, "rb");
     if (!f)
         FileNotFound(name);
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(f);
+        FileNotFound(name);
+    }
     long length = -1;
     if (std::fseek(f, 0, SEEK_END) == 0)
         length = std::ftell(f);
-    if (length < 0 || (unsigned long)length > kMaxFileSize || std::fseek(f, 0, SEEK_SET) != 0) {
+    if (length < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
         std::fclose(f);
         FileNotFound(name);
+    }
+    if ((unsigned long)length > UINT32_MAX) {
+        std::fclose(f);
+        FileNotHeld(name, length, "4 GiB or more");
     }
     unsigned char* data = new (std::nothrow) unsigned char[length ? (size_t)length : 1];
     if (!data) {
         std::fclose(f);
-        FileNotFound(name);
+        FileNotHeld(name, length, "not enough memory");
     }
     size_t got = length ? std::fread(data, 1, (size_t)length, f) : 0;
-    if (length == 0)
-        std::fgetc(f); // a directory reports its error here
     if (got != (size_t)length || std::ferror(f)) {
         delete[] data;
         std::fclose(f);

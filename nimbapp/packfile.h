@@ -35,15 +35,18 @@ public:
 
     // Makes `name` the open file: the archive entry of that exact name, else
     // the file on disk. Returns 0, or zlib's error status for an entry that
-    // does not inflate to its size (nothing is then open). A file found
-    // nowhere ends the process (see below).
+    // does not inflate (nothing is then open); an entry that inflates cleanly
+    // to fewer bytes than announced opens with those. A file found nowhere
+    // ends the process (see below).
     int Open(const char* name);
     void Close();
 
     // A new buffer with the whole file (the caller deletes it with delete[])
     // and its size; null and size 0 for an archive entry that is corrupt.
     // A missing file prints "File <name> not Found" on standard output and
-    // ends the process with exit code -1.
+    // ends the process with exit code -1; a file there that cannot be held
+    // (no memory for it, or 4 GiB or more) prints "File <name> (<n> bytes)
+    // could not be read: <why>" and ends it the same way.
     unsigned char* LoadFile(const char* name, int* outSize);
 
     // Decodes a TGA picture of type 2 (uncompressed) or 10 (run-length), 24

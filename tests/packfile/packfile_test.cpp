@@ -1,6 +1,8 @@
 // Packed archives and loose files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -176,8 +178,11 @@ TEST_F(PackFileTest, CorruptOrShortEntryIsAnError)
         const char* what;
         std::function<void(Bytes&)> damage;
     } cases[] = {
-        {"flipped data", [](Bytes& a) { a[a.size() - 6] ^= 0x55; a[a.size() - 3] ^= 0x55; }},
-        {"announced larger", [](Bytes& a) { a[5] += 10; }},
+        {"flipped data",
+         [](Bytes& a) {
+             a[a.size() - 6] ^= 0x55;
+             a[a.size() - 3] ^= 0x55;
+         }},
         {"announced smaller", [](Bytes& a) { a[5] -= 3; }},
     };
     for (const Case& c : cases) {
@@ -203,6 +208,49 @@ TEST_F(PackFileTest, CorruptOrShortEntryIsAnError)
     int size = -1;
     EXPECT_EQ(pf.LoadFile("x", &size), nullptr);
     EXPECT_EQ(size, 0);
+}
+
+// A stream that ends cleanly short of its announced size opens with the
+// bytes it holds, and loads them.
+TEST_F(PackFileTest, EntryShorterThanAnnouncedOpensWithWhatItHolds)
+{
+    const std::string text = "some text that compresses";
+    Bytes archive;
+    PutEntry(archive, "x", text);
+    archive[5] += 10; // the uncompressed size, after the 4-byte name length and the name
+    PutEnd(archive);
+    Write("s.pak", archive);
+    PackFile pf("s.pak");
+    ASSERT_EQ(pf.m_entries.size(), 1u);
+    EXPECT_EQ(pf.m_entries[0]->m_origSize, text.size() + 10);
+    ASSERT_EQ(pf.Open("x"), Z_OK);
+    EXPECT_EQ(pf.m_size, text.size());
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(pf.m_pData), pf.m_size), text);
+    pf.Close();
+    EXPECT_EQ(Load(pf, "x"), text);
+}
+
+// A sparse file of `bytes` whose last byte is 'z'.
+void WriteSparse(const char* name, off_t bytes)
+{
+    int fd = open(name, O_CREAT | O_TRUNC | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, bytes - 1), 0);
+    ASSERT_EQ(pwrite(fd, "z", 1, bytes - 1), 1);
+    close(fd);
+}
+
+TEST_F(PackFileTest, LooseFilesAreReadWholeWhateverTheirSize)
+{
+    const off_t size = (off_t)520 << 20;
+    WriteSparse("big.bin", size);
+    PackFile pf(nullptr);
+    ASSERT_EQ(pf.Open("big.bin"), 0);
+    ASSERT_NE(pf.m_pData, nullptr);
+    EXPECT_EQ(pf.m_size, (unsigned int)size);
+    EXPECT_EQ(pf.m_pData[0], 0);
+    EXPECT_EQ(pf.m_pData[size - 1], 'z');
+    pf.Close();
 }
 
 TEST_F(PackFileTest, CursorReads)
@@ -248,6 +296,34 @@ void LoadWithStdoutTo(const char* name, const char* out)
     int size;
     pf.LoadFile(name, &size);
     std::_Exit(0);
+}
+
+// LoadFile in a child that may map at most 32 MiB more than it holds now.
+void LoadWithLittleMemory(const char* name, const char* out)
+{
+    long pages = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld", &pages) != 1)
+            pages = 0;
+        std::fclose(statm);
+    }
+    rlimit limit;
+    limit.rlim_cur = limit.rlim_max = (rlim_t)pages * (rlim_t)sysconf(_SC_PAGESIZE) + (32 << 20);
+    if (pages <= 0 || setrlimit(RLIMIT_AS, &limit) != 0)
+        std::_Exit(4);
+    LoadWithStdoutTo(name, out);
+}
+
+// A file that is there but cannot be held is not reported as missing.
+TEST_F(PackFileTest, FileWithoutMemoryForItStopsSayingSo)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit cannot hold AddressSanitizer's shadow memory";
+#endif
+    WriteSparse("big.bin", (off_t)256 << 20);
+    std::string out = m_dir + "/stdout.txt";
+    EXPECT_EXIT(LoadWithLittleMemory("big.bin", out.c_str()), ::testing::ExitedWithCode(255), "");
+    EXPECT_EQ(ScratchFolder::Read(out), "File big.bin (268435456 bytes) could not be read: not enough memory\n");
 }
 
 TEST_F(PackFileTest, MissingFileStopsTheProgram)
