@@ -76,12 +76,23 @@ void Application::Create(int width, int height)
     if (!m_hWnd) {
         // Without a window no activation ever comes: Run ends at once.
         ReportError("CreateWindow");
-        std::fprintf(stderr, "%s: the main window could not be created.\n", kWindowName);
+        if (GetLastError() == ERROR_INVALID_PARAMETER)
+            std::fprintf(stderr,
+                         "%s: the main window could not be created: %d x %d (resx, resy) is more than a "
+                         "window can be.\n",
+                         kWindowName, width, height);
+        else
+            std::fprintf(stderr, "%s: the main window could not be created (%d x %d, error %lu).\n", kWindowName, width,
+                         height, (unsigned long)GetLastError());
         return;
     }
 
     RECT client = {0, 0, 0, 0};
     GetClientRect(m_hWnd, &client);
+    if (width <= 0 || height <= 0)
+        std::fprintf(stderr, "%s: a window of %d x %d (resx, resy) was asked for; its client area is %ld x %ld.\n",
+                     kWindowName, width, height, (long)(client.right - client.left),
+                     (long)(client.bottom - client.top));
     if (g_frameHook)
         return;
     m_pRenderer = new NimbGfx;

@@ -160,8 +160,16 @@ void Config::Load(const char* file)
     TiXmlDocument doc(file);
     loadOrExit(doc, file);
     TiXmlNode* root = doc.FirstChild("main");
-    if (!root)
-        return; // no settings: every default stays
+    if (!root) {
+        // No settings: every default stays, and the user is told why.
+        TiXmlElement* top = doc.RootElement();
+        if (top)
+            std::fprintf(stderr, "%s: the root element is \"%s\", not \"main\"; every setting keeps its default.\n",
+                         file, top->Value());
+        else
+            std::fprintf(stderr, "%s: no \"main\" element; every setting keeps its default.\n", file);
+        return;
+    }
     readText(root, "ipservidor", m_ipservidor);
     readText(root, "login", m_login);
     readText(root, "password", m_password);

@@ -1095,6 +1095,13 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
             // windows come and go, instead of being loaded and unloaded with each.
             g_glLoaded = SDL_GL_LoadLibrary(nullptr) == 0;
         }
+        // SDL makes no window larger than this on either side.
+        const int kLargestSide = 16384;
+        if (cw > kLargestSide || ch > kLargestSide) {
+            delete w;
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
         const char* title = w->text.c_str();
         bool shaped = false;
         SDL_Window* sdl = createSdlWindow(title, x + border, y + border + caption, cw, ch, flags, shaped);

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -56,6 +57,39 @@ public:
     int frames_ = 0;
     std::function<bool(int)> onFrame_;
 };
+
+// A size of 0 or below, or more than a window can be, is said in one line
+// with what was asked and what happened; a good size says nothing.
+TEST_F(App, WindowSizesItCannotHaveAreSaid)
+{
+    const struct {
+        int width, height;
+        const char* line;
+    } cases[] = {
+        {320, 240, ""},
+        {0, 240, "NimbGfx Application: a window of 0 x 240 (resx, resy) was asked for; its client area is 1 x "},
+        {-5, -5, "NimbGfx Application: a window of -5 x -5 (resx, resy) was asked for; its client area is 1 x 1.\n"},
+        {100000, 600,
+         "NimbGfx Application: the main window could not be created: 100000 x 600 (resx, resy) is more "
+         "than a window can be.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        ScratchFolder::Write("config.xml", "<main><windowed>true</windowed></main>");
+        PlatformResetMessageQueue();
+        app_ = new Application;
+        SetAppFrameHook(&App::frame, this);
+        ::testing::internal::CaptureStderr();
+        app_->Create(c.width, c.height);
+        std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.substr(0, std::strlen(c.line)), c.line);
+        EXPECT_EQ(said.empty(), *c.line == '\0');
+        EXPECT_EQ(app_->m_hWnd != nullptr, c.width < 100000);
+        delete app_;
+        app_ = nullptr;
+        g_pApp = nullptr;
+    }
+}
 
 TEST_F(App, CreateActivatesTheWindowAndPublishesTheObjects)
 {

@@ -103,12 +103,28 @@ const KeyCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, ConfigKeys, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<KeyCase>& p) { return std::string(p.param.name); });
 
+// Every default stays, and one line on standard error says why.
 TEST(ConfigFile, RootOtherThanMainKeepsEveryDefault)
 {
     ScratchFolder dir;
-    ScratchFolder::Write("config.xml", "<?xml version=\"1.0\" ?><settings><resx>800</resx></settings>");
-    Config c;
-    EXPECT_TRUE(defaults(c));
+    const struct {
+        const char* xml;
+        const char* line;
+    } cases[] = {
+        {"<?xml version=\"1.0\" ?><settings><resx>800</resx></settings>",
+         "config.xml: the root element is \"settings\", not \"main\"; every setting keeps its default.\n"},
+        {"<?xml version=\"1.0\" ?><!-- nothing here -->",
+         "config.xml: no \"main\" element; every setting keeps its default.\n"},
+        {"<main><resx>800</resx></main>", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml);
+        ScratchFolder::Write("config.xml", c.xml);
+        ::testing::internal::CaptureStderr();
+        Config config;
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.line);
+        EXPECT_EQ(defaults(config), *c.line != '\0');
+    }
 }
 
 TEST(ConfigFile, ShippedConfigNamesOnlyKeysAndLoads)

@@ -116,6 +116,25 @@ TEST_F(WindowsLayer, ClassRegistryRefusesDuplicatesAndUnknownClasses)
               nullptr);
 }
 
+// A size no window can have fails as an invalid parameter; a size of 0 or
+// below gives a client area of one pixel on that side.
+TEST_F(WindowsLayer, WindowSizesAreHeldToWhatAWindowCanHave)
+{
+    SetLastError(0);
+    EXPECT_EQ(make(WS_OVERLAPPEDWINDOW, 100000, 480), nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(make(WS_POPUP, 640, 20000), nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+    for (int side : {0, -5}) {
+        HWND h = make(WS_OVERLAPPEDWINDOW, side, 300);
+        ASSERT_NE(h, nullptr);
+        RECT r;
+        ASSERT_TRUE(GetClientRect(h, &r));
+        EXPECT_EQ(r.right - r.left, 1);
+        EXPECT_GT(r.bottom - r.top, 200);
+    }
+}
+
 TEST_F(WindowsLayer, VisibleWindowIsCreatedActiveWithAnOpenGLSdlWindow)
 {
     HWND h = make();
