@@ -28,11 +28,11 @@ InitBarra::~InitBarra() {
 
 int InitBarra::Init() {
     m_pEscena = new Scene();
-    const char* bar = static_cast<PublicParamString*>(GetParam("ficheroBarra"))->GetValue();
+    const char* bar = ParamOf<PublicParamString>(this, "ficheroBarra")->GetValue();
     m_pBarra = new StaticQuad(bar, g_pConfig->m_resx, g_pConfig->m_resy, true);
     m_pBarra->m_position.z = 3.0f;
     m_pEscena->Add(m_pBarra);
-    const char* image = static_cast<PublicParamString*>(GetParam("ficheroImagen"))->GetValue();
+    const char* image = ParamOf<PublicParamString>(this, "ficheroImagen")->GetValue();
     m_pImagen = new StaticQuad(image, g_pConfig->m_resx, g_pConfig->m_resy, true);
     m_pImagen->m_position.z = 2.0f;
     m_pEscena->Add(m_pImagen);

@@ -10,7 +10,7 @@ const float kFloatMin = -1e30f;
 const float kFloatMax = 1e30f;
 
 float FloatParam(Effect* e, const char* name) {
-    return static_cast<PublicParamFloat*>(e->GetParam(name))->GetValue();
+    return ParamOf<PublicParamFloat>(e, name)->GetValue();
 }
 }  // namespace
 
@@ -57,7 +57,7 @@ int CLetrasCutres::Render(float) {
     float scaley = FloatParam(this, "scaley");
     float posx = FloatParam(this, "posx");
     float posy = FloatParam(this, "posy");
-    const char* frase = static_cast<PublicParamString*>(GetParam("frase"))->GetValue();
+    const char* frase = ParamOf<PublicParamString>(this, "frase")->GetValue();
     if (frase) {
         ApplyDefaultStates();
         m_pFuente->DrawTextScaled(posx, posy, 0.0f, scalex, scaley, AlphaToTextColor(alpha), frase,

@@ -13,9 +13,18 @@
 
 namespace {
 
-PublicParamFloat* F(Effect* e, const char* name) { return static_cast<PublicParamFloat*>(e->GetParam(name)); }
-PublicParamInt* I(Effect* e, const char* name) { return static_cast<PublicParamInt*>(e->GetParam(name)); }
-PublicParamString* S(Effect* e, const char* name) { return static_cast<PublicParamString*>(e->GetParam(name)); }
+PublicParamFloat* F(Effect* e, const char* name)
+{
+    return ParamOf<PublicParamFloat>(e, name);
+}
+PublicParamInt* I(Effect* e, const char* name)
+{
+    return ParamOf<PublicParamInt>(e, name);
+}
+PublicParamString* S(Effect* e, const char* name)
+{
+    return ParamOf<PublicParamString>(e, name);
+}
 
 // A picture strip whose count and file names hold for the whole run.
 CStaticGfx2D* NewStrip(std::initializer_list<const char*> files) {

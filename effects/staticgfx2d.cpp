@@ -26,7 +26,7 @@ void AppendQuadParams(Effect* e) {
 }
 
 void DriveQuad(Effect* e, StaticQuad* quad) {
-    auto value = [e](const char* name) { return static_cast<PublicParamFloat*>(e->GetParam(name))->GetValue(); };
+    auto value = [e](const char* name) { return ParamOf<PublicParamFloat>(e, name)->GetValue(); };
     quad->m_color = AlphaToQuadColor(value("alpha"));
     quad->m_scaleX = value("scalex");
     quad->m_scaleY = value("scaley");
@@ -68,7 +68,7 @@ CStaticGfx2D::~CStaticGfx2D() {
 
 int CStaticGfx2D::Init() {
     m_pEscena = new Scene();
-    int count = static_cast<PublicParamInt*>(GetParam("numeroImagenes"))->GetValue();
+    int count = ParamOf<PublicParamInt>(this, "numeroImagenes")->GetValue();
     // Only ten file parameters exist; a count outside [0, 10] is held to it.
     if (count < 0) count = 0;
     if (count > kMaxImagenes) count = kMaxImagenes;
@@ -77,7 +77,7 @@ int CStaticGfx2D::Init() {
     char nombre_fichero[4096];
     for (int i = 0; i < m_numImagenes; ++i) {
         std::snprintf(nombre_fichero, sizeof(nombre_fichero), "ficheroImagen%d", i);
-        const char* file = static_cast<PublicParamString*>(GetParam(nombre_fichero))->GetValue();
+        const char* file = ParamOf<PublicParamString>(this, nombre_fichero)->GetValue();
         m_imagenes[i] = new StaticQuad(file, g_pConfig->m_resx, g_pConfig->m_resy, true);
         m_pEscena->Add(m_imagenes[i]);
     }
@@ -89,7 +89,7 @@ int CStaticGfx2D::Start() { return 0; }
 
 int CStaticGfx2D::Render(float) {
     for (int i = 0; i < m_numImagenes; ++i) m_imagenes[i]->m_color = 0;
-    int k = static_cast<PublicParamInt*>(GetParam("imagenActual"))->GetValue();
+    int k = ParamOf<PublicParamInt>(this, "imagenActual")->GetValue();
     int shown = WrapImageIndex(k, m_numImagenes);
     if (shown >= 0) DriveQuad(this, m_imagenes[shown]);
     ApplyDefaultStates();

@@ -55,3 +55,12 @@ private:
     Effect(const Effect&) = delete;
     Effect& operator=(const Effect&) = delete;
 };
+
+// The parameter of that exact name (the first, as GetParam finds it) when it
+// is of class T; null when there is none of that name or it is of another
+// class.
+template <class T>
+T* ParamOf(Effect* effect, const char* name)
+{
+    return effect ? dynamic_cast<T*>(effect->GetParam(name)) : nullptr;
+}

@@ -106,6 +106,19 @@ TEST(Effect, NamesCountAcrossClasses)
     EXPECT_EQ(g_effectCount, n + 1);
 }
 
+// The lookup by name and class: the first parameter of that name, and only
+// when it is of the class asked for.
+TEST(Effect, ParamOfChecksTheClass)
+{
+    CountingEffect e;
+    EXPECT_EQ(ParamOf<PublicParamFloat>(&e, "alpha"), e.m_params[0]);
+    EXPECT_EQ(ParamOf<PublicParamString>(&e, "frase"), e.m_params[2]);
+    EXPECT_EQ(ParamOf<PublicParamInt>(&e, "alpha"), nullptr);
+    EXPECT_EQ(ParamOf<PublicParamFloat>(&e, "frase"), nullptr);
+    EXPECT_EQ(ParamOf<PublicParamFloat>(&e, "Alpha"), nullptr);
+    EXPECT_EQ(ParamOf<PublicParamFloat>(nullptr, "alpha"), nullptr);
+}
+
 TEST(Effect, GetParamFindsTheFirstExactName)
 {
     CountingEffect e;
