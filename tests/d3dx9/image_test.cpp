@@ -1,24 +1,17 @@
-// Picture decoders and encoders: fixtures made here (PNG and JPEG through
-// libpng and libjpeg, BMP and DDS by hand), truncated and corrupt ones, and
-// round trips.
+// Picture decoders and encoders: fixtures (PNG and JPEG from the shared
+// picture fixtures, BMP and DDS by hand), truncated, corrupt and hostile
+// ones, and round trips.
 #include "d3dx9/d3dx9_image.h"
+#include "address_limit.h"
+#include "allocation_cap.h"
 #include "picture_fixtures.h"
 
 #include <gtest/gtest.h>
 
-#include <png.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
-
-#include <jpeglib.h>
 
 using d3dx::DecodedFile;
 using d3dx::Image;
@@ -105,78 +98,6 @@ Bytes makeDds(uint32_t w, uint32_t h, uint32_t mips, uint32_t pfFlags, uint32_t 
     return b;
 }
 
-Bytes makePng(int w, int h, bool alpha, const std::vector<uint32_t>& argb)
-{
-    png_image img;
-    std::memset(&img, 0, sizeof(img));
-    img.version = PNG_IMAGE_VERSION;
-    img.width = w;
-    img.height = h;
-    img.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-    Bytes px;
-    for (uint32_t c : argb) {
-        px.push_back((uint8_t)(c >> 16));
-        px.push_back((uint8_t)(c >> 8));
-        px.push_back((uint8_t)c);
-        if (alpha)
-            px.push_back((uint8_t)(c >> 24));
-    }
-    png_alloc_size_t size = 0;
-    EXPECT_TRUE(png_image_write_to_memory(&img, nullptr, &size, 0, px.data(), 0, nullptr));
-    Bytes out(size);
-    EXPECT_TRUE(png_image_write_to_memory(&img, out.data(), &size, 0, px.data(), 0, nullptr));
-    out.resize(size);
-    return out;
-}
-
-struct TestJpegError {
-    jpeg_error_mgr mgr;
-    jmp_buf jump;
-};
-
-void testJpegFail(j_common_ptr c)
-{
-    longjmp(reinterpret_cast<TestJpegError*>(c->err)->jump, 1);
-}
-
-// A JPEG of one flat colour (3 components) or grey level (1 component).
-Bytes makeJpeg(int w, int h, int components, const uint8_t colour[3])
-{
-    jpeg_compress_struct cinfo;
-    TestJpegError err;
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = testJpegFail;
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&cinfo);
-        ADD_FAILURE() << "libjpeg failed";
-        return Bytes();
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &mem, &size);
-    cinfo.image_width = w;
-    cinfo.image_height = h;
-    cinfo.input_components = components;
-    cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 100, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row((size_t)w * components);
-    for (int x = 0; x < w; ++x)
-        for (int k = 0; k < components; ++k)
-            row[(size_t)x * components + k] = colour[k];
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&cinfo, &r, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    Bytes out(mem, mem + size);
-    std::free(mem);
-    return out;
-}
-
 Image gradient(UINT w, UINT h, bool alpha)
 {
     Image img(w, h);
@@ -192,43 +113,13 @@ HRESULT decode(const Bytes& b, DecodedFile& f)
     return d3dx::DecodeImage(b.data(), b.size(), f);
 }
 
-// Runs `work` in a child process that may map at most `extra` bytes more
-// than this one holds now; true when it returned true there. Under
-// AddressSanitizer, whose shadow memory no such limit holds, the child runs
-// without the limit.
-bool RunsWithin(size_t extra, const std::function<bool()>& work)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-#if !defined(__SANITIZE_ADDRESS__)
-        long pages = 0;
-        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-            if (std::fscanf(statm, "%ld", &pages) != 1)
-                pages = 0;
-            std::fclose(statm);
-        }
-        rlimit limit;
-        limit.rlim_cur = limit.rlim_max = (rlim_t)pages * (rlim_t)sysconf(_SC_PAGESIZE) + extra;
-        if (pages <= 0 || setrlimit(RLIMIT_AS, &limit) != 0)
-            _exit(2);
-#else
-        (void)extra;
-#endif
-        _exit(work() ? 0 : 1);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid)
-        return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 } // namespace
 
 TEST(ImageDecode, Png)
 {
     std::vector<uint32_t> px = {0x80FF0000, 0xFF00FF00, 0x000000FF, 0x40102030, 0xFFFFFFFF, 0x01020304};
     DecodedFile f;
-    ASSERT_EQ(decode(makePng(3, 2, true, px), f), S_OK);
+    ASSERT_EQ(decode(fixtures::MakePng(3, 2, true, px), f), S_OK);
     EXPECT_EQ(f.fileFormat, D3DXIFF_PNG);
     EXPECT_EQ(f.format, D3DFMT_A8R8G8B8);
     ASSERT_EQ(f.levels.size(), 1u);
@@ -236,7 +127,7 @@ TEST(ImageDecode, Png)
     EXPECT_EQ(f.levels[0].height, 2u);
     EXPECT_EQ(f.levels[0].argb, px);
 
-    ASSERT_EQ(decode(makePng(3, 2, false, px), f), S_OK);
+    ASSERT_EQ(decode(fixtures::MakePng(3, 2, false, px), f), S_OK);
     EXPECT_EQ(f.format, D3DFMT_X8R8G8B8);
     EXPECT_EQ(f.levels[0].at(0, 0), 0xFFFF0000u);
     EXPECT_EQ(f.levels[0].at(2, 1), 0xFF020304u);
@@ -246,7 +137,7 @@ TEST(ImageDecode, Jpeg)
 {
     const uint8_t colour[3] = {200, 100, 50};
     DecodedFile f;
-    ASSERT_EQ(decode(makeJpeg(16, 8, 3, colour), f), S_OK);
+    ASSERT_EQ(decode(fixtures::MakeFlatJpeg(16, 8, 3, colour), f), S_OK);
     EXPECT_EQ(f.fileFormat, D3DXIFF_JPG);
     EXPECT_EQ(f.format, D3DFMT_X8R8G8B8);
     ASSERT_EQ(f.levels[0].width, 16u);
@@ -258,7 +149,7 @@ TEST(ImageDecode, Jpeg)
         EXPECT_NEAR((int)(c & 0xFF), 50, 3);
     }
     const uint8_t grey[3] = {77, 0, 0};
-    ASSERT_EQ(decode(makeJpeg(5, 3, 1, grey), f), S_OK);
+    ASSERT_EQ(decode(fixtures::MakeFlatJpeg(5, 3, 1, grey), f), S_OK);
     uint32_t c = f.levels[0].at(4, 2);
     EXPECT_NEAR((int)(c & 0xFF), 77, 2);
     EXPECT_EQ((c >> 16) & 0xFF, c & 0xFF);
@@ -403,8 +294,8 @@ TEST(ImageDecode, TruncatedAndCorruptDataFailCleanly)
         const char* name;
         Bytes file;
     } fixtures[] = {
-        {"png", makePng(8, 8, true, px)},
-        {"jpeg", makeJpeg(16, 16, 3, colour)},
+        {"png", fixtures::MakePng(8, 8, true, px)},
+        {"jpeg", fixtures::MakeFlatJpeg(16, 16, 3, colour)},
         {"progressive jpeg", fixtures::MakeJpeg(16, 16, fixtures::JpegKind::Progressive)},
         {"jpeg with a scan per component", fixtures::MakeJpeg(16, 16, fixtures::JpegKind::ScanPerComponent)},
         {"bmp24", makeBmp(4, 4, 24, std::vector<Bytes>(4, Bytes(12, 9)))},
@@ -498,6 +389,24 @@ TEST(ImageDecode, HugeDeclaredPicturesAreRefusedBeforeAllocating)
             return d3dx::DecodeImageInfo(c.file.data(), c.file.size(), info) == S_OK && info.levels.size() == 1 &&
                    info.levels[0].width == c.width && info.levels[0].height == c.height && info.levels[0].argb.empty();
         }));
+    }
+}
+
+// Memory that cannot be had comes back as E_OUTOFMEMORY, nothing decoded.
+TEST(ImageDecode, AllocationFailuresComeBackAsOutOfMemory)
+{
+    // 1024 x 1024 pixels, 4 MiB decoded, in a few kilobytes.
+    const uint8_t colour[3] = {20, 40, 80};
+    const Bytes files[] = {
+        fixtures::MakePng(1024, 1024, false, std::vector<uint32_t>(1024 * 1024, 0xFF142850)),
+        fixtures::MakeFlatJpeg(1024, 1024, 3, colour),
+    };
+    for (const Bytes& file : files) {
+        ASSERT_LT(file.size(), 200000u);
+        AllocationCap cap(1u << 20);
+        DecodedFile f;
+        EXPECT_EQ(d3dx::DecodeImage(file.data(), file.size(), f), E_OUTOFMEMORY);
+        EXPECT_TRUE(f.levels.empty());
     }
 }
 

@@ -4,6 +4,7 @@
 #include <d3dx9.h>
 
 #include "d3dx9/d3dx9_image.h"
+#include "allocation_cap.h"
 #include "fake_d3d9.h"
 #include "picture_fixtures.h"
 
@@ -348,6 +349,20 @@ TEST_F(D3dxTexture, PicturesBeyondTheDevicesLargestTextureAreRefused)
     ASSERT_EQ(D3DXGetImageInfoFromFileA(path("huge.png").c_str(), &info), S_OK);
     EXPECT_EQ(info.Width, 16384u);
     EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PNG);
+}
+
+// Memory that cannot be had comes back from the D3DX call as E_OUTOFMEMORY,
+// with no texture.
+TEST_F(D3dxTexture, AllocationFailuresComeBackAsOutOfMemory)
+{
+    // 1024 x 1024 pixels, 4 MiB decoded, in a few kilobytes.
+    std::vector<uint8_t> png = fixtures::MakePng(1024, 1024, false, std::vector<uint32_t>(1024 * 1024, 0xFF142850));
+    IDirect3DTexture9* tex = reinterpret_cast<IDirect3DTexture9*>(1);
+    {
+        AllocationCap cap(1u << 20);
+        EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, png.data(), (UINT)png.size(), &tex), E_OUTOFMEMORY);
+    }
+    EXPECT_EQ(tex, nullptr);
 }
 
 TEST_F(D3dxTexture, BackslashPathsResolve)

@@ -37,7 +37,11 @@ void putBe32(Bytes& b, size_t at, uint32_t v)
 
 } // namespace
 
-Bytes MakeJpeg(int w, int h, JpegKind kind)
+namespace {
+
+// Encodes a w x h JPEG whose rows `fill` writes (components bytes a pixel).
+Bytes encodeJpeg(int w, int h, int components, int quality, JpegKind kind,
+                 const std::function<void(int y, uint8_t* row)>& fill)
 {
     jpeg_compress_struct cinfo;
     JpegError err;
@@ -54,15 +58,15 @@ Bytes MakeJpeg(int w, int h, JpegKind kind)
     jpeg_mem_dest(&cinfo, &mem, &size);
     cinfo.image_width = w;
     cinfo.image_height = h;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 50, TRUE);
+    jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_scan_info scans[3];
     if (kind == JpegKind::Progressive) {
         jpeg_simple_progression(&cinfo);
     } else if (kind == JpegKind::ScanPerComponent) {
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < components; ++i) {
             scans[i].comps_in_scan = 1;
             scans[i].component_index[0] = i;
             scans[i].Ss = 0;
@@ -71,17 +75,12 @@ Bytes MakeJpeg(int w, int h, JpegKind kind)
             scans[i].Al = 0;
         }
         cinfo.scan_info = scans;
-        cinfo.num_scans = 3;
+        cinfo.num_scans = components;
     }
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row((size_t)w * 3);
+    std::vector<uint8_t> row((size_t)w * components);
     while (cinfo.next_scanline < cinfo.image_height) {
-        int y = (int)cinfo.next_scanline;
-        for (int x = 0; x < w; ++x) {
-            row[3 * x] = shade(x);
-            row[3 * x + 1] = shade(y);
-            row[3 * x + 2] = shade(x + y);
-        }
+        fill((int)cinfo.next_scanline, row.data());
         JSAMPROW r = row.data();
         jpeg_write_scanlines(&cinfo, &r, 1);
     }
@@ -92,21 +91,53 @@ Bytes MakeJpeg(int w, int h, JpegKind kind)
     return out;
 }
 
+} // namespace
+
+Bytes MakeJpeg(int w, int h, JpegKind kind)
+{
+    return encodeJpeg(w, h, 3, 50, kind, [w](int y, uint8_t* row) {
+        for (int x = 0; x < w; ++x) {
+            row[3 * x] = shade(x);
+            row[3 * x + 1] = shade(y);
+            row[3 * x + 2] = shade(x + y);
+        }
+    });
+}
+
+Bytes MakeFlatJpeg(int w, int h, int components, const uint8_t colour[3])
+{
+    return encodeJpeg(w, h, components, 100, JpegKind::Baseline, [=](int, uint8_t* row) {
+        for (int x = 0; x < w; ++x)
+            for (int k = 0; k < components; ++k)
+                row[x * components + k] = colour[k];
+    });
+}
+
 Bytes MakePng(int w, int h)
+{
+    std::vector<uint32_t> argb;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            argb.push_back(0xFF000000u | (uint32_t)shade(x) << 16 | (uint32_t)shade(y) << 8 | shade(x + y));
+    return MakePng(w, h, false, argb);
+}
+
+Bytes MakePng(int w, int h, bool alpha, const std::vector<uint32_t>& argb)
 {
     png_image img;
     std::memset(&img, 0, sizeof(img));
     img.version = PNG_IMAGE_VERSION;
     img.width = w;
     img.height = h;
-    img.format = PNG_FORMAT_RGB;
+    img.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
     Bytes px;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            px.push_back(shade(x));
-            px.push_back(shade(y));
-            px.push_back(shade(x + y));
-        }
+    for (uint32_t c : argb) {
+        px.push_back((uint8_t)(c >> 16));
+        px.push_back((uint8_t)(c >> 8));
+        px.push_back((uint8_t)c);
+        if (alpha)
+            px.push_back((uint8_t)(c >> 24));
+    }
     png_alloc_size_t size = 0;
     if (!png_image_write_to_memory(&img, nullptr, &size, 0, px.data(), 0, nullptr))
         return Bytes();
