@@ -45,7 +45,7 @@ CEstela::~CEstela()
 TrailDynamics CEstela::InitLeader()
 {
     m_pEscena = new Scene();
-    m_pObjeto = new TailMesh(static_cast<PublicParamString*>(GetParam("ficheroObjetoBase"))->GetValue());
+    m_pObjeto = new TailMesh(ParamOf<PublicParamString>(this, "ficheroObjetoBase")->GetValue());
     const TrailDynamics d = DriveLeader();
     Record(d);
     return d;
@@ -84,7 +84,7 @@ int CEstela::Render(float)
 
 TrailDynamics CEstela::DriveLeader()
 {
-    auto value = [this](const char* name) { return static_cast<PublicParamFloat*>(GetParam(name))->GetValue(); };
+    auto value = [this](const char* name) { return ParamOf<PublicParamFloat>(this, name)->GetValue(); };
     m_pObjeto->m_position.x = value("posx");
     m_pObjeto->m_position.y = value("posy");
     m_pObjeto->m_position.z = value("posz");
