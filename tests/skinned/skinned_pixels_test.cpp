@@ -32,7 +32,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.ok());
-        hwnd = d3d9test::TestWindow(kWidth, kHeight);
+        hwnd = TestWindow(kWidth, kHeight);
         ASSERT_NE(hwnd, nullptr);
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
