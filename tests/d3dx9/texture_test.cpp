@@ -7,6 +7,7 @@
 #include "allocation_cap.h"
 #include "fake_d3d9.h"
 #include "picture_fixtures.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +29,8 @@ class D3dxTexture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/nimb_d3dx_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        ASSERT_FALSE(m_folder.path().empty());
+        dir = m_folder.path();
         device = fake.MakeDevice();
         ASSERT_NE(device, nullptr);
         baseline = fake.LiveObjects();
@@ -41,8 +41,6 @@ protected:
         EXPECT_EQ(fake.LiveObjects(), baseline) << "a texture or surface was left alive";
         EXPECT_TRUE(fake.Problems().empty()) << fake.Problems().front();
         device->Release();
-        std::string cmd = "rm -rf '" + dir + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0);
     }
 
     std::string path(const std::string& name) const { return dir + "/" + name; }
@@ -105,6 +103,7 @@ protected:
     FakeD3D9 fake;
     IDirect3DDevice9* device = nullptr;
     size_t baseline = 0;
+    ScratchFolder m_folder{"nimb_d3dx"};
     std::string dir;
 };
 

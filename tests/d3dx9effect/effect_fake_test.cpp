@@ -4,6 +4,7 @@
 #include <d3dx9.h>
 
 #include "fake_d3d9.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -418,9 +419,9 @@ TEST_F(EffectOnFake, ThePackMatrixFlagsChooseTheRegisterLayout)
 // Includes without a handler open files beside the effect; macros come from the caller.
 TEST_F(EffectOnFake, FilesIncludeTheirNeighboursAndTakeMacros)
 {
-    char tmpl[] = "/tmp/nimb_fx_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string dir = tmpl;
+    ScratchFolder folder("nimb_fx");
+    const std::string dir = folder.path();
+    ASSERT_FALSE(dir.empty());
     std::ofstream(dir + "/common.fxh") << "float4 vTint = TINT;\n";
     std::ofstream(dir + "/main.fx") << "#include \"common.fxh\"\n"
                                        "float4 PS() : COLOR { return vTint; }\n"
@@ -440,7 +441,6 @@ TEST_F(EffectOnFake, FilesIncludeTheirNeighboursAndTakeMacros)
     EXPECT_EQ(v, D3DXVECTOR4(0, 0.5f, 1, 1));
     EXPECT_EQ(clone->Release(), 0u);
     EXPECT_EQ(e->Release(), 0u);
-    EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
 
 } // namespace

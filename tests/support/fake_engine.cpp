@@ -67,12 +67,8 @@ std::string XSquareText()
 
 void FakeEngineTest::SetUp()
 {
-    char templ[] = "/tmp/nimb_objects_XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    m_folder = templ;
-    char cwd[4096];
-    m_previousFolder = getcwd(cwd, sizeof cwd) ? cwd : ".";
-    ASSERT_EQ(chdir(m_folder.c_str()), 0);
+    m_folder.reset(new ScratchFolder("nimb_objects"));
+    ASSERT_FALSE(m_folder->path().empty());
     std::filesystem::create_directories("data/models");
     std::filesystem::create_directories("data/textures");
 
@@ -103,20 +99,17 @@ void FakeEngineTest::TearDown()
     g_d3dCaps = m_previousCaps;
     g_pDefaultStateBlock = m_previousDefaults;
     g_pConfig = m_previousConfig;
-    if (chdir(m_previousFolder.c_str()) != 0) { }
-    std::error_code ec;
-    std::filesystem::remove_all(m_folder, ec);
+    m_folder.reset();
 }
 
 void FakeEngineTest::WriteFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream(path, std::ios::binary) << bytes;
+    ScratchFolder::Write(path, bytes);
 }
 
 std::string FakeEngineTest::ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ScratchFolder::Read(path);
 }
 
 void FakeEngineTest::WriteTexture(const std::string& name, DWORD rgb)

@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "fake_d3d9.h"
+#include "scratch_folder.h"
 
 class Config;
 
@@ -45,7 +47,7 @@ protected:
     IDirect3DDevice9* dev = nullptr;
 
 private:
-    std::string m_folder, m_previousFolder;
+    std::unique_ptr<ScratchFolder> m_folder;
     IDirect3DDevice9* m_previousDevice = nullptr;
     D3DCAPS9 m_previousCaps{};
     IDirect3DStateBlock9* m_previousDefaults = nullptr;

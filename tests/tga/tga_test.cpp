@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "packfile.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -99,14 +100,8 @@ class Tga : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/nimb_tga_XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
+        m_dir = m_folder.path();
+        ASSERT_FALSE(m_dir.empty());
     }
     std::string Write(const Bytes& bytes)
     {
@@ -125,6 +120,7 @@ protected:
     {
         return Pixels(image->m_pPixels, image->m_pPixels + (size_t)image->m_width * image->m_height);
     }
+    ScratchFolder m_folder{"nimb_tga"};
     std::string m_dir;
     int m_files = 0;
 };
