@@ -1,53 +1,21 @@
-// Layer-internal: the device.
+// Layer-internal: the device. Its work is split by concern:
+//   d3d9_device.cpp   life cycle, queries, resource creation, the swap chain
+//   d3d9_states.cpp   render, stage and sampler states (with what each one
+//                     makes stale), transforms, lights, vertex input, state blocks
+//   d3d9_shaders.cpp  application shaders and their constant registers
+//   d3d9_targets.cpp  render targets, copies, clears and presents
+//   d3d9_draw.cpp     draws, prepared in a few named steps
+//   d3d9_ffstate.cpp  the fixed-function keys and uniforms of a draw
 #pragma once
 
+#include "d3d9_ffp.h"
+#include "d3d9_glstate.h"
 #include "d3d9_impl.h"
+#include "d3d9_layout.h"
 
 namespace d3d9gl {
 
-// What the vertex data of a draw holds, for the fixed-function shaders.
-struct VertexInput {
-    bool pretransformed = false;  // XYZRHW or POSITIONT
-    int weights = 0;              // blend weights present
-    bool blendIndices = false;
-    bool normal = false, psize = false, color0 = false, color1 = false;
-    int texSets = 0;
-    int texSize[8] = {};
-};
-
-struct VertexAttrib {
-    GLuint location;
-    UINT stream;
-    UINT offset;
-    GLint size;
-    GLenum type;
-    GLboolean normalized;
-};
-
-struct VertexLayout {
-    std::vector<VertexAttrib> attribs;
-    VertexInput input;
-    UINT fvfStride = 0;
-    bool indicesNormalized = false;  // blend indices given as D3DCOLOR
-};
-
-// Attribute locations by declaration usage.
-enum AttribLocation {
-    kAttrPosition = 0, kAttrBlendWeight = 1, kAttrBlendIndices = 2, kAttrNormal = 3, kAttrPSize = 4,
-    kAttrColor0 = 5, kAttrColor1 = 6, kAttrTex0 = 7, kAttrTangent = 15
-};
-
-bool LayoutFromFVF(DWORD fvf, VertexLayout& layout);
-bool LayoutFromDecl(const std::vector<D3DVERTEXELEMENT9>& elements, VertexLayout& layout);
-UINT FVFStride(DWORD fvf);
-
-// The cache of generated fixed-function programs.
-class FFCache;
-struct FFDesc;
-struct FFProgram;
-// A linked program of shader objects.
-struct ShaderProgram;
-struct HybridProgram;
+class SwapChainImpl;
 
 class Device final : public IDirect3DDevice9 {
 public:
@@ -78,7 +46,7 @@ public:
     BOOL ShowCursor(BOOL) override { return FALSE; }
     HRESULT CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS*, IDirect3DSwapChain9**) override
     { return D3DERR_NOTAVAILABLE; }
-    HRESULT GetSwapChain(UINT, IDirect3DSwapChain9**) override { return D3DERR_NOTAVAILABLE; }
+    HRESULT GetSwapChain(UINT iSwapChain, IDirect3DSwapChain9** ppSwapChain) override;
     UINT GetNumberOfSwapChains() override { return 1; }
     HRESULT Reset(D3DPRESENT_PARAMETERS*) override { return D3DERR_NOTAVAILABLE; }
     HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
@@ -214,55 +182,79 @@ public:
     void ApplyBlock(const StateMask& mask, const DeviceState& values);
     DeviceState& State() { return m_state; }
     bool Recording() const { return m_recording != nullptr; }
-    // Number of fixed-function programs compiled so far.
-    size_t ProgramCount() const;
-    // Reads back the current render target (for tests): B,G,R,A bytes, top row first.
+    // The GL state the device last set, and its counters.
+    GLStateCache& GL() { return m_gl; }
+    const GLCounters& Counters() const { return m_gl.counters; }
+    // Shader objects and programs made so far.
+    const FFCache& Programs() const { return *m_ff; }
     GLuint FramebufferFor(SurfaceImpl* color, SurfaceImpl* depth);
     void SetAutogenDirty(SurfaceImpl* rt);
-    void ForgetShader(void* shader);
+    void ForgetShader(GLuint shader);
     void ForgetTexture(GLuint name);
+    void ForgetArrayBuffer(GLuint name);
+    HRESULT ReadSurface(SurfaceImpl* s, const RECT& r, uint8_t* dst, UINT pitch);
 
+    // What a change makes stale until the next draw.
     enum Dirty : uint32_t {
         DirtyFramebuffer = 1u << 0, DirtyBlend = 1u << 1, DirtyDepthStencil = 1u << 2, DirtyRaster = 1u << 3,
-        DirtyViewport = 1u << 4, DirtyProgram = 1u << 5, DirtySamplers = 1u << 6, DirtyTextures = 1u << 7,
-        DirtyInput = 1u << 8, DirtyScissor = 1u << 9,
+        DirtyViewport = 1u << 4, DirtyScissor = 1u << 5, DirtySamplers = 1u << 6, DirtyInput = 1u << 7,
+        DirtyLayout = 1u << 8, DirtyVertexKey = 1u << 9, DirtyPixelKey = 1u << 10, DirtyShaders = 1u << 11,
+        DirtyKeys = DirtyVertexKey | DirtyPixelKey,
         DirtyAll = 0xffffffffu
     };
+    void MarkDirty(uint32_t bits) { m_dirty |= bits; }
     // Serial numbers of uniform groups, raised when their source state changes.
-    enum UniformGroup {
-        UTransforms, UProjection, UTexMatrices, ULights, UMaterial, UFog, UPoint, UPixel, UViewport,
-        UVSConst, UPSConst, UNumGroups
-    };
     uint32_t serial[UNumGroups] = {};
 
 private:
     ~Device();
     void Destroy();
+
+    // States (d3d9_states.cpp).
     void MarkRenderState(DWORD state);
     void MarkTransform(int slot);
-    HRESULT PrepareDraw(D3DPRIMITIVETYPE type, bool up, UINT upStride, GLuint upBuffer);
+
+    // Targets (d3d9_targets.cpp).
+    void ApplyFramebuffer();
+    bool SurfaceRect(SurfaceImpl* s, const RECT* r, RECT& out);
+    // A GL texture holding an off-screen plain surface's memory (the caller deletes it).
+    GLuint UploadPlainSurface(SurfaceImpl* s);
+
+    // Draws (d3d9_draw.cpp): a draw's preparation, step by step.
+    struct UserVertices {
+        GLuint buffer;
+        UINT stride;
+    };
+    HRESULT PrepareDraw(D3DPRIMITIVETYPE type, const UserVertices* up);
+    void NotePrimitive(D3DPRIMITIVETYPE type);
+    void ApplyOutputState();
+    HRESULT PrepareInput();
+    HRESULT ChooseProgram();
+    void BindTextures();
+    HRESULT BindVertexBuffers(const UserVertices* up);
     void AfterDraw();
     void ResetStreamZero();
     bool VerticesInRange(INT first, UINT count);
-    HRESULT UseShaderProgram();
-    HRESULT UseHybridProgram(bool points);
-    void UploadShaderConstants(ShaderProgram* sp, bool pixel);
-    void BuildFFDesc(FFDesc& d, bool points);
-    void ApplyFramebuffer();
     void ApplyBlend();
     void ApplyDepthStencil();
     void ApplyRaster();
     void ApplyViewport();
+    void ApplyScissor();
     void ApplySamplers();
-    bool BuildLayout(VertexLayout& layout);
+
+    // Fixed-function keys and uniforms (d3d9_ffstate.cpp).
+    int ActiveStages() const;
+    void BuildVertexKey(FFVertexKey& k) const;
+    void BuildPixelKey(FFPixelKey& k, bool shaderInputs) const;
     void ComputeFFUniforms();
-    bool SurfaceRect(SurfaceImpl* s, const RECT* r, RECT& out);
-    // A GL texture holding an off-screen plain surface's memory (the caller deletes it).
-    GLuint UploadPlainSurface(SurfaceImpl* s);
-    HRESULT ReadSurface(SurfaceImpl* s, const RECT& r, uint8_t* dst, UINT pitch);
+    void UploadFFUniforms(Program* p);
+
+    // Application shaders (d3d9_shaders.cpp).
+    void UploadShaderConstants(Program* p, bool pixel);
 
     friend class SurfaceImpl;
     friend class TextureImpl;
+    friend class SwapChainImpl;
 
     ULONG m_refs = 1;
     Direct3D9Impl* m_d3d;
@@ -277,6 +269,7 @@ private:
 
     SurfaceImpl* m_backBuffer = nullptr;
     SurfaceImpl* m_autoDepth = nullptr;
+    SwapChainImpl* m_swapChain = nullptr;
     SurfaceImpl* m_renderTarget = nullptr;   // bound
     SurfaceImpl* m_depthStencil = nullptr;   // bound
     DeviceState m_state;
@@ -286,31 +279,27 @@ private:
     uint32_t m_dirty = DirtyAll;
     uint32_t m_dirtySamplers = 0xFFFF;
 
+    GLStateCache m_gl;
     GLuint m_vao = 0;
     GLuint m_upVB = 0, m_upIB = 0;
     GLuint m_samplers[kMaxSamplers] = {};
     std::map<std::pair<SurfaceImpl*, SurfaceImpl*>, GLuint> m_fbos;
-    GLuint m_boundFbo = 0;
     std::unique_ptr<FFCache> m_ff;
-    std::map<std::pair<void*, void*>, ShaderProgram*> m_shaderPrograms;
-    std::map<std::pair<void*, std::string>, HybridProgram*> m_hybridPrograms;
-    HybridProgram* m_hybrid = nullptr;
-    GLuint m_currentProgram = 0;
+
+    // What the last draw used.
+    bool m_points = false;
+    VertexLayout m_layout;
+    FFVertexKey m_vertexKey;
+    FFPixelKey m_pixelKey;
+    GLuint m_vertexShader = 0, m_fragmentShader = 0;
+    Program* m_program = nullptr;
+    int m_stages = 0;  // texture stages the program samples
     // Attribute bindings last made (so that unchanged ones are not set again).
-    std::vector<VertexAttrib> m_lastAttribs;
     GLuint m_lastAttribBuffers[kMaxStreams] = {};
     UINT m_lastAttribStrides[kMaxStreams] = {};
     UINT m_lastAttribOffsets[kMaxStreams] = {};
-    uint32_t m_enabledAttribs = 0;
     bool m_attribsValid = false;
     bool m_lastUp = false;
-    bool m_lastPoints = false;
-    bool m_depthClamp = false;
-    VertexLayout m_layout;
-    FFProgram* m_ffProgram = nullptr;
-    int m_ffStages = 0;
-    GLuint m_boundTextures[kMaxSamplers] = {};
-    int m_ffComputedMatrices = 0;
 
 public:
     // Derived fixed-function uniform values, refreshed by ComputeFFUniforms.
@@ -322,7 +311,6 @@ public:
         float lightDiffuse[8][4], lightSpecular[8][4], lightAmbient[8][4];
         float lightPos[8][4], lightDir[8][4], lightAtt[8][4], lightSpot[8][4];
         int lightCount;
-        DWORD lightTypes[8];
         float matDiffuse[4], matAmbient[4], matSpecular[4], matEmissive[4], matPower;
         float globalAmbient[4];
         float fog[4];       // start, end, density, perspective projection
@@ -334,7 +322,10 @@ public:
         float stageConst[8][4];
         float alphaRef;
     } ff;
+
+private:
     uint32_t m_ffComputed[UNumGroups] = {~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u};
+    int m_ffComputedMatrices = 0;
     int m_blendMatrices = 1;
 };
 

@@ -1,4 +1,4 @@
-// GLSL generation for the fixed-function pipeline.
+// The fixed-function pipeline as GLSL, and the cache of shader objects and programs.
 #include "d3d9_ffp.h"
 
 #include <cstdio>
@@ -70,7 +70,7 @@ std::string Op(uint8_t op, const std::string& a0, const std::string& a1, const s
     }
 }
 
-bool UsesArg(const FFDesc::Stage& s, uint8_t which, bool alpha)
+bool UsesArg(const FFPixelKey::Stage& s, uint8_t which, bool alpha)
 {
     const uint8_t op = alpha ? s.alphaOp : s.colorOp;
     if (op == D3DTOP_DISABLE) return false;
@@ -80,7 +80,7 @@ bool UsesArg(const FFDesc::Stage& s, uint8_t which, bool alpha)
 }
 } // namespace
 
-std::string FFVertexSource(const FFDesc& d)
+std::string FFVertexSource(const FFVertexKey& d)
 {
     std::string s = "#version 330 core\n";
     const int matrices = d.pretransformed ? 0 : (d.indexed ? (int)d.palette : d.weights + 1);
@@ -215,7 +215,7 @@ std::string FFVertexSource(const FFDesc& d)
         }
     }
     for (int i = 0; i < d.stageCount; ++i) {
-        const FFDesc::Stage& st = d.stage[i];
+        const FFVertexKey::Stage& st = d.stage[i];
         std::string tc;
         if (st.texGen == 1) tc = "vec4(n, 1.0)";
         else if (st.texGen == 2) tc = "vec4(eye.xyz, 1.0)";
@@ -256,7 +256,7 @@ std::string FFVertexSource(const FFDesc& d)
     return s;
 }
 
-std::string FFFragmentSource(const FFDesc& d)
+std::string FFFragmentSource(const FFPixelKey& d)
 {
     std::string s = "#version 330 core\n";
     const std::string fl = d.flat ? "flat " : "";
@@ -292,7 +292,7 @@ std::string FFFragmentSource(const FFDesc& d)
     s += "out vec4 oC0;\nvoid main() {\n";
     s += "  vec4 diff = v_diff, spec = v_spec, cur = v_diff, temp = vec4(0.0);\n";
     for (int i = 0; i < d.stageCount; ++i) {
-        const FFDesc::Stage& st = d.stage[i];
+        const FFPixelKey::Stage& st = d.stage[i];
         const std::string I = Str(i);
         if (st.hasTexture) {
             std::string coord;
@@ -370,29 +370,18 @@ bool CompileShaderObject(GLuint& shader, const std::string& source, bool vertex)
     return true;
 }
 
+// ---- The cache of shaders and programs ------------------------------------------------------
 namespace {
-GLuint Link(GLuint vs, GLuint fs)
+size_t HashBytes(const void* p, size_t n)
 {
-    GLuint p = gl.glCreateProgram();
-    gl.glAttachShader(p, vs);
-    gl.glAttachShader(p, fs);
-    gl.glBindFragDataLocation(p, 0, "oC0");
-    gl.glLinkProgram(p);
-    GLint ok = 0;
-    gl.glGetProgramiv(p, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char log[2048] = {0};
-        gl.glGetProgramInfoLog(p, sizeof(log) - 1, nullptr, log);
-        std::fprintf(stderr, "d3d9: program does not link:\n%s\n", log);
-        gl.glDeleteProgram(p);
-        return 0;
-    }
-    return p;
+    // FNV-1a over the key's bytes.
+    uint64_t h = 1469598103934665603ull;
+    const uint8_t* b = static_cast<const uint8_t*>(p);
+    for (size_t i = 0; i < n; ++i) h = (h ^ b[i]) * 1099511628211ull;
+    return (size_t)h;
 }
-} // namespace
 
-namespace {
-void FindUniforms(FFProgram* prog, GLuint p)
+void FindUniforms(Program* prog, GLuint p)
 {
     prog->program = p;
     for (uint32_t& u : prog->uploaded) u = ~0u;
@@ -423,75 +412,108 @@ void FindUniforms(FFProgram* prog, GLuint p)
     prog->cst = loc("u_cst");
     prog->fogc = loc("u_fogc");
     prog->aref = loc("u_aref");
-    gl.glUseProgram(p);
-    for (int i = 0; i < kMaxSamplers; ++i) {
-        GLint l = gl.glGetUniformLocation(p, ("s" + std::to_string(i)).c_str());
-        if (l >= 0) gl.glUniform1i(l, i);
-    }
+    prog->vsc = loc("vs_c");
+    prog->psc = loc("ps_c");
+    prog->vsi = loc("vs_i");
+    prog->psi = loc("ps_i");
+    prog->vsb = loc("vs_b");
+    prog->psb = loc("ps_b");
+    prog->shaderVpoff = loc("d3d_vpoff");
+    prog->afunc = loc("d3d_afunc");
+    prog->shaderAref = loc("d3d_aref");
 }
 } // namespace
 
-HybridProgram* MakeHybridProgram(GLuint vertexShader, const FFDesc& desc)
-{
-    GLuint fs = 0;
-    if (!CompileShaderObject(fs, FFFragmentSource(desc), false)) return nullptr;
-    GLuint p = Link(vertexShader, fs);
-    if (!p) {
-        gl.glDeleteShader(fs);
-        return nullptr;
-    }
-    HybridProgram* h = new HybridProgram();
-    h->fragment = fs;
-    FindUniforms(&h->pixel, p);
-    h->shader.program = p;
-    h->shader.vsc = gl.glGetUniformLocation(p, "vs_c");
-    h->shader.vsi = gl.glGetUniformLocation(p, "vs_i");
-    h->shader.vsb = gl.glGetUniformLocation(p, "vs_b");
-    h->shader.vpoff = gl.glGetUniformLocation(p, "d3d_vpoff");
-    return h;
-}
-
-void DeleteHybridProgram(HybridProgram* h)
-{
-    if (!h) return;
-    if (h->shader.program) gl.glDeleteProgram(h->shader.program);
-    if (h->fragment) gl.glDeleteShader(h->fragment);
-    delete h;
-}
+bool FFVertexKey::operator==(const FFVertexKey& o) const { return std::memcmp(this, &o, sizeof(*this)) == 0; }
+size_t FFVertexKey::Hash() const { return HashBytes(this, sizeof(*this)); }
+bool FFPixelKey::operator==(const FFPixelKey& o) const { return std::memcmp(this, &o, sizeof(*this)) == 0; }
+size_t FFPixelKey::Hash() const { return HashBytes(this, sizeof(*this)); }
 
 FFCache::~FFCache()
 {
     for (auto& p : m_programs) {
-        if (p.second) gl.glDeleteProgram(p.second->program);
+        if (p.second) {
+            m_state.ForgetProgram(p.second->program);
+            gl.glDeleteProgram(p.second->program);
+        }
         delete p.second;
     }
+    for (auto& s : m_vertex)
+        if (s.second) gl.glDeleteShader(s.second);
+    for (auto& s : m_fragment)
+        if (s.second) gl.glDeleteShader(s.second);
 }
 
-FFProgram* FFCache::Get(const FFDesc& desc)
+GLuint FFCache::VertexShader(const FFVertexKey& key)
 {
-    std::string key(reinterpret_cast<const char*>(&desc), sizeof(desc));
+    auto it = m_vertex.find(key);
+    if (it != m_vertex.end()) return it->second;
+    GLuint s = 0;
+    ++m_state.counters.shaderCompiles;
+    CompileShaderObject(s, FFVertexSource(key), true);
+    m_vertex.emplace(key, s);
+    return s;
+}
+
+GLuint FFCache::FragmentShader(const FFPixelKey& key)
+{
+    auto it = m_fragment.find(key);
+    if (it != m_fragment.end()) return it->second;
+    GLuint s = 0;
+    ++m_state.counters.shaderCompiles;
+    CompileShaderObject(s, FFFragmentSource(key), false);
+    m_fragment.emplace(key, s);
+    return s;
+}
+
+Program* FFCache::Link(GLuint vs, GLuint fs)
+{
+    if (!vs || !fs) return nullptr;
+    const uint64_t key = (uint64_t)vs << 32 | fs;
     auto it = m_programs.find(key);
     if (it != m_programs.end()) return it->second;
-    FFProgram* prog = nullptr;
-    GLuint vs = 0, fs = 0;
-    if (CompileShaderObject(vs, FFVertexSource(desc), true) && CompileShaderObject(fs, FFFragmentSource(desc), false)) {
-        GLuint p = Link(vs, fs);
-        if (p) {
-            prog = new FFProgram();
-            FindUniforms(prog, p);
+    ++m_state.counters.programLinks;
+    GLuint p = gl.glCreateProgram();
+    gl.glAttachShader(p, vs);
+    gl.glAttachShader(p, fs);
+    gl.glBindFragDataLocation(p, 0, "oC0");
+    gl.glLinkProgram(p);
+    GLint ok = 0;
+    gl.glGetProgramiv(p, GL_LINK_STATUS, &ok);
+    Program* prog = nullptr;
+    if (ok) {
+        prog = new Program();
+        FindUniforms(prog, p);
+        // Samplers are fixed: s<n> reads texture unit n.
+        m_state.UseProgram(p);
+        for (int i = 0; i < 16; ++i) {
+            GLint l = gl.glGetUniformLocation(p, ("s" + std::to_string(i)).c_str());
+            if (l >= 0) gl.glUniform1i(l, i);
         }
+    } else {
+        char log[2048] = {0};
+        gl.glGetProgramInfoLog(p, sizeof(log) - 1, nullptr, log);
+        std::fprintf(stderr, "d3d9: program does not link:\n%s\n", log);
+        gl.glDeleteProgram(p);
     }
-    if (vs) gl.glDeleteShader(vs);
-    if (fs) gl.glDeleteShader(fs);
     m_programs[key] = prog;
     return prog;
 }
 
-void DeleteShaderProgram(ShaderProgram* p)
+void FFCache::ForgetShader(GLuint shader)
 {
-    if (!p) return;
-    if (p->program) gl.glDeleteProgram(p->program);
-    delete p;
+    for (auto it = m_programs.begin(); it != m_programs.end();) {
+        if ((GLuint)(it->first >> 32) == shader || (GLuint)it->first == shader) {
+            if (it->second) {
+                m_state.ForgetProgram(it->second->program);
+                gl.glDeleteProgram(it->second->program);
+                delete it->second;
+            }
+            it = m_programs.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 } // namespace d3d9gl

@@ -1,14 +1,27 @@
-// Layer-internal: the fixed-function pipeline as generated GLSL, one program
-// per combination of the states that shape it, compiled on first use.
+// Layer-internal: the fixed-function pipeline as generated GLSL. Its key is
+// split in a vertex half and a pixel half: a shader is compiled per half,
+// and a program linked per pair of shader objects (an application vertex
+// shader pairs with a fixed-function pixel half the same way).
 #pragma once
 
-#include "d3d9_device.h"
+#include "d3d9_glstate.h"
+#include "d3d9types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
 
 namespace d3d9gl {
 
-// Everything a generated program depends on. Only bytes: its raw memory is
-// the cache key.
-struct FFDesc {
+enum UniformGroup {
+    UTransforms, UProjection, UTexMatrices, ULights, UMaterial, UFog, UPoint, UPixel, UViewport, UVSConst, UPSConst,
+    UNumGroups
+};
+
+// Everything the vertex half depends on. Only bytes, so that equality and
+// the hash read them all.
+struct FFVertexKey {
     uint8_t pretransformed, weights, indexed, indicesNormalized, normal, psize, color0, color1;
     uint8_t palette;  // matrices of indexed blending
     uint8_t texSets, texSize[8];
@@ -19,55 +32,73 @@ struct FFDesc {
     uint8_t points, pointScale, pointSprite, flat;
     uint8_t stageCount;
     struct Stage {
-        uint8_t colorOp, colorArg[3], alphaOp, alphaArg[3], resultTemp, hasTexture;
-        uint8_t texIndex, texGen, transformCount, projected;
+        uint8_t texIndex, texGen, transformCount;
     } stage[8];
-    uint8_t alphaFunc;  // 0: no alpha test
-    uint8_t shaderInputs;  // the fragment half reads an application vertex shader's outputs
+
+    bool operator==(const FFVertexKey& o) const;
+    size_t Hash() const;
 };
 
-struct FFProgram {
+// Everything the pixel half depends on.
+struct FFPixelKey {
+    uint8_t specular, fog, tableFog, flat, pointSprite, stageCount;
+    uint8_t alphaFunc;     // 0: no alpha test
+    uint8_t shaderInputs;  // reads an application vertex shader's outputs
+    struct Stage {
+        uint8_t colorOp, colorArg[3], alphaOp, alphaArg[3], resultTemp, hasTexture, projected, transformCount;
+    } stage[8];
+
+    bool operator==(const FFPixelKey& o) const;
+    size_t Hash() const;
+};
+
+template <class Key>
+struct KeyHash {
+    size_t operator()(const Key& k) const { return k.Hash(); }
+};
+
+// A linked program: fixed-function halves, an application shader with a
+// fixed-function pixel half, or two application shaders. Locations it
+// lacks are -1.
+struct Program {
     GLuint program = 0;
-    uint32_t uploaded[Device::UNumGroups];
+    // Fixed-function uniforms, and the serials of the groups last uploaded.
     GLint wv, nm, proj, vp, vpoff, texm, ld, ls, la, lp, ldir, latt, lspot, md, ma, ms, me, mp, gamb, fog, point,
         pscale, tf, cst, fogc, aref;
+    uint32_t uploaded[UNumGroups];
+    int uploadedMatrices = 0;
+    // Application shader constants and the wrappers' uniforms, and what was last uploaded of them.
+    GLint vsc, psc, vsi, psi, vsb, psb, shaderVpoff, afunc, shaderAref;
+    uint32_t uploadedVS = ~0u, uploadedPS = ~0u, uploadedVP = ~0u, uploadedAlpha = ~0u;
 };
 
 class FFCache {
 public:
+    explicit FFCache(GLStateCache& state) : m_state(state) {}
     ~FFCache();
-    // The program for a description; null when it does not compile.
-    FFProgram* Get(const FFDesc& desc);
-    size_t Count() const { return m_programs.size(); }
+    // Shader objects of the halves; 0 when one does not compile.
+    GLuint VertexShader(const FFVertexKey& key);
+    GLuint FragmentShader(const FFPixelKey& key);
+    // The program of two shader objects; null when they do not link. A
+    // program linked now is left bound.
+    Program* Link(GLuint vertexShader, GLuint fragmentShader);
+    // Drops the programs made with an application's shader object.
+    void ForgetShader(GLuint shader);
+    size_t VertexShaders() const { return m_vertex.size(); }
+    size_t FragmentShaders() const { return m_fragment.size(); }
+    size_t Programs() const { return m_programs.size(); }
 
 private:
-    std::unordered_map<std::string, FFProgram*> m_programs;
+    GLStateCache& m_state;
+    std::unordered_map<FFVertexKey, GLuint, KeyHash<FFVertexKey>> m_vertex;
+    std::unordered_map<FFPixelKey, GLuint, KeyHash<FFPixelKey>> m_fragment;
+    std::unordered_map<uint64_t, Program*> m_programs;
 };
 
-std::string FFVertexSource(const FFDesc& d);
-std::string FFFragmentSource(const FFDesc& d);
+std::string FFVertexSource(const FFVertexKey& k);
+std::string FFFragmentSource(const FFPixelKey& k);
 bool CompileShaderObject(GLuint& shader, const std::string& source, bool vertex);
 // Whether the colour or alpha operation of a stage (its states) reads the stage's texture.
 bool StageReadsTexture(const DWORD* stageStates);
-
-// Programs made of the application's shader objects.
-struct ShaderProgram {
-    GLuint program = 0;
-    GLint vsc = -1, psc = -1, vsi = -1, psi = -1, vsb = -1, psb = -1;
-    uint32_t uploadedVS = ~0u, uploadedPS = ~0u, uploadedVP = ~0u, uploadedAlpha = ~0u;
-    GLint vpoff = -1, afunc = -1, aref = -1;
-};
-void DeleteShaderProgram(ShaderProgram* p);
-
-// An application vertex shader with the fixed-function pixel stages.
-struct HybridProgram {
-    ShaderProgram shader;
-    FFProgram pixel;
-    GLuint fragment = 0;
-};
-void DeleteHybridProgram(HybridProgram* p);
-// Links a vertex shader object with the fixed-function fragment half of a
-// description; null when that fails.
-HybridProgram* MakeHybridProgram(GLuint vertexShader, const FFDesc& desc);
 
 } // namespace d3d9gl

@@ -72,6 +72,16 @@ UINT FormatPitch(const FormatDesc& f, UINT width)
 
 UINT FormatRows(const FormatDesc& f, UINT height) { return f.block ? std::max(1u, (height + 3) / 4) : height; }
 
+void SetUnusedBits(const FormatDesc& f, uint8_t* row, UINT width)
+{
+    if (f.format == D3DFMT_X8R8G8B8 || f.format == D3DFMT_X8B8G8R8)
+        for (UINT x = 0; x < width; ++x) row[x * 4 + 3] = 0xFF;
+    else if (f.format == D3DFMT_X1R5G5B5)
+        for (UINT x = 0; x < width; ++x) row[x * 2 + 1] |= 0x80;
+    else if (f.format == D3DFMT_X4R4G4B4)
+        for (UINT x = 0; x < width; ++x) row[x * 2 + 1] |= 0xF0;
+}
+
 bool IsDisplayFormat(D3DFORMAT f)
 {
     return f == D3DFMT_X8R8G8B8 || f == D3DFMT_R5G6B5 || f == D3DFMT_X1R5G5B5 || f == D3DFMT_A2R10G10B10;

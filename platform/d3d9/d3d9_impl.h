@@ -16,7 +16,6 @@ struct SDL_Window;
 namespace d3d9gl {
 
 class Device;
-struct FFProgram;
 
 IDirect3D9* CreateDirect3D9();
 
@@ -41,6 +40,8 @@ struct FormatDesc {
 const FormatDesc* FindFormat(D3DFORMAT format);
 UINT FormatPitch(const FormatDesc& f, UINT width);
 UINT FormatRows(const FormatDesc& f, UINT height);
+// Sets the bits a format leaves unused (X8, X1, X4) in a row of pixels of it.
+void SetUnusedBits(const FormatDesc& f, uint8_t* row, UINT width);
 // Decodes DXT1/2/3/4/5 data of a width x height level to B,G,R,A bytes.
 void DecodeBlocks(D3DFORMAT format, const uint8_t* src, UINT width, UINT height, uint8_t* bgra);
 
@@ -182,8 +183,10 @@ public:
     HRESULT AddDirtyRect(const RECT*) override { return S_OK; }
 
     bool Init();
-    // Uploads the levels changed since the last use; returns the GL texture.
-    GLuint Prepare();
+    // Uploads the levels changed since the last use (binding the texture to
+    // the unit given); returns the GL texture.
+    GLuint Prepare(GLuint unit);
+    bool NeedsPrepare() const { return m_anyDirty || m_mipsStale || !m_glTexture; }
     void MarkRendered() { m_mipsStale = (m_usage & D3DUSAGE_AUTOGENMIPMAP) != 0; }
 
     struct Level {
@@ -270,6 +273,22 @@ public:
 };
 typedef ShaderImpl<IDirect3DVertexShader9> VertexShaderImpl;
 typedef ShaderImpl<IDirect3DPixelShader9> PixelShaderImpl;
+
+// The implicit swap chain: the device's back buffer and presentation.
+class SwapChainImpl : public Child<IDirect3DSwapChain9> {
+public:
+    explicit SwapChainImpl(Device* device);
+    bool Matches(REFIID riid) const override;
+    ULONG Release() override;
+    HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                    const _RGNDATA* pDirtyRegion, DWORD dwFlags) override;
+    HRESULT GetFrontBufferData(IDirect3DSurface9* pDestSurface) override;
+    HRESULT GetBackBuffer(UINT iBackBuffer, D3DBACKBUFFER_TYPE Type, IDirect3DSurface9** ppBackBuffer) override;
+    HRESULT GetRasterStatus(D3DRASTER_STATUS* pRasterStatus) override;
+    HRESULT GetDisplayMode(D3DDISPLAYMODE* pMode) override;
+    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
+    HRESULT GetPresentParameters(D3DPRESENT_PARAMETERS* pPresentationParameters) override;
+};
 
 // ---- Device state ------------------------------------------------------------
 enum { kMaxStages = 8, kMaxSamplers = 16, kMaxStreams = 16, kNumTransforms = 266,

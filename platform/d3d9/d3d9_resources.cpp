@@ -174,15 +174,12 @@ bool SurfaceImpl::CreateStorage()
     m_device->MakeCurrent();
     if (kind == RenderTarget || kind == BackBuffer) {
         gl.glGenTextures(1, &glTexture);
-        gl.glActiveTexture(GL_TEXTURE0);
-        gl.glBindTexture(GL_TEXTURE_2D, glTexture);
+        m_device->GL().BindTexture(0, glTexture);
         gl.glTexImage2D(GL_TEXTURE_2D, 0, (GLint)GL_RGBA8, (GLsizei)width, (GLsizei)height, 0, GL_BGRA,
                         GL_UNSIGNED_BYTE, nullptr);
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        gl.glBindTexture(GL_TEXTURE_2D, 0);
-        m_device->m_dirty |= Device::DirtyTextures;
     } else if (kind == DepthStencil || kind == AutoDepthStencil) {
         gl.glGenRenderbuffers(1, &glRenderbuffer);
         gl.glBindRenderbuffer(GL_RENDERBUFFER, glRenderbuffer);
@@ -240,13 +237,13 @@ HRESULT SurfaceImpl::UnlockRect()
     if (kind == OffscreenPlain) return S_OK;
     if (!(lockFlags & D3DLOCK_READONLY)) {
         m_device->MakeCurrent();
-        gl.glActiveTexture(GL_TEXTURE0);
-        gl.glBindTexture(GL_TEXTURE_2D, ColorTexture());
+        // A target without alpha keeps 1 there, whatever the lock wrote.
+        const UINT pitch = FormatPitch(*fmt, width);
+        for (UINT y = 0; y < height; ++y) SetUnusedBits(*fmt, lockBuffer.data() + (size_t)y * pitch, width);
+        m_device->GL().BindTexture(0, ColorTexture());
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         gl.glTexSubImage2D(GL_TEXTURE_2D, (GLint)(kind == TextureLevel ? level : 0), 0, 0, (GLsizei)width,
                            (GLsizei)height, fmt->glFormat, fmt->glType, lockBuffer.data());
-        gl.glBindTexture(GL_TEXTURE_2D, 0);
-        m_device->m_dirty |= Device::DirtyTextures;
         if (kind == TextureLevel) container->MarkRendered();
     }
     lockBuffer.clear();
@@ -298,16 +295,13 @@ bool TextureImpl::Init()
     if (m_usage & D3DUSAGE_RENDERTARGET) {
         m_device->MakeCurrent();
         gl.glGenTextures(1, &m_glTexture);
-        gl.glActiveTexture(GL_TEXTURE0);
-        gl.glBindTexture(GL_TEXTURE_2D, m_glTexture);
+        m_device->GL().BindTexture(0, m_glTexture);
         for (UINT i = 0; i < m_glLevels; ++i)
             gl.glTexImage2D(GL_TEXTURE_2D, (GLint)i, (GLint)GL_RGBA8, (GLsizei)std::max(1u, m_width >> i),
                             (GLsizei)std::max(1u, m_height >> i), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, (GLint)m_glLevels - 1);
         const GLint* s = m_fmt->swizzle;
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, s[3]);
-        gl.glBindTexture(GL_TEXTURE_2D, 0);
-        m_device->m_dirty |= Device::DirtyTextures;
         return gl.glGetError() == GL_NO_ERROR;
     }
     for (Level& l : m_levels) l.data.assign((size_t)l.pitch * l.rows, 0);
@@ -398,15 +392,14 @@ HRESULT TextureImpl::UnlockRect(UINT level)
     Level& l = m_levels[level];
     if (!l.locked) return D3DERR_INVALIDCALL;
     l.locked = false;
-    if (l.dirty) m_device->m_dirty |= Device::DirtyTextures;
     return S_OK;
 }
 
-GLuint TextureImpl::Prepare()
+GLuint TextureImpl::Prepare(GLuint unit)
 {
     if (m_usage & D3DUSAGE_RENDERTARGET) {
         if (m_mipsStale && m_glLevels > 1) {
-            gl.glBindTexture(GL_TEXTURE_2D, m_glTexture);
+            m_device->GL().BindTexture(unit, m_glTexture);
             gl.glGenerateMipmap(GL_TEXTURE_2D);
         }
         m_mipsStale = false;
@@ -415,7 +408,7 @@ GLuint TextureImpl::Prepare()
     bool created = false;
     if (!m_glTexture) {
         gl.glGenTextures(1, &m_glTexture);
-        gl.glBindTexture(GL_TEXTURE_2D, m_glTexture);
+        m_device->GL().BindTexture(unit, m_glTexture);
         const GLenum fmt = m_fmt->block ? GL_BGRA : m_fmt->glFormat;
         const GLenum type = m_fmt->block ? GL_UNSIGNED_BYTE : m_fmt->glType;
         for (UINT i = 0; i < m_glLevels; ++i)
@@ -429,7 +422,7 @@ GLuint TextureImpl::Prepare()
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, s[3]);
         created = true;
     } else {
-        gl.glBindTexture(GL_TEXTURE_2D, m_glTexture);
+        m_device->GL().BindTexture(unit, m_glTexture);
     }
     bool uploadedTop = false;
     if (m_anyDirty) {
@@ -487,18 +480,24 @@ HRESULT LockBuffer(std::vector<uint8_t>& data, UINT& lo, UINT& hi, int& lockCoun
     return S_OK;
 }
 
+// Uploads what changed; vertex buffers bind through the device's state cache.
 GLuint PrepareBuffer(GLenum target, GLuint& buffer, const std::vector<uint8_t>& data, UINT& lo, UINT& hi,
-                     bool dynamic)
+                     bool dynamic, GLStateCache& state)
 {
+    auto bind = [&] {
+        if (target == GL_ARRAY_BUFFER) state.BindArrayBuffer(buffer);
+        else gl.glBindBuffer(target, buffer);
+    };
     if (!buffer) {
         gl.glGenBuffers(1, &buffer);
-        gl.glBindBuffer(target, buffer);
+        bind();
         gl.glBufferData(target, (GLsizeiptr)data.size(), data.data(), dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
         lo = hi = 0;
         return buffer;
     }
-    gl.glBindBuffer(target, buffer);
+    if (target == GL_ELEMENT_ARRAY_BUFFER) bind();
     if (lo < hi) {
+        bind();
         if (lo == 0 && hi == data.size())
             gl.glBufferData(target, (GLsizeiptr)data.size(), data.data(), dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
         else
@@ -517,7 +516,10 @@ VertexBufferImpl::VertexBufferImpl(Device* device, UINT length, DWORD u, DWORD f
 VertexBufferImpl::~VertexBufferImpl()
 {
     m_device->MakeCurrent();
-    if (glBuffer) gl.glDeleteBuffers(1, &glBuffer);
+    if (glBuffer) {
+        m_device->ForgetArrayBuffer(glBuffer);
+        gl.glDeleteBuffers(1, &glBuffer);
+    }
 }
 
 bool VertexBufferImpl::Matches(REFIID riid) const
@@ -551,7 +553,8 @@ HRESULT VertexBufferImpl::GetDesc(D3DVERTEXBUFFER_DESC* d)
 
 GLuint VertexBufferImpl::Prepare()
 {
-    return PrepareBuffer(GL_ARRAY_BUFFER, glBuffer, data, dirtyLo, dirtyHi, (usage & D3DUSAGE_DYNAMIC) != 0);
+    return PrepareBuffer(GL_ARRAY_BUFFER, glBuffer, data, dirtyLo, dirtyHi, (usage & D3DUSAGE_DYNAMIC) != 0,
+                         m_device->GL());
 }
 
 IndexBufferImpl::IndexBufferImpl(Device* device, UINT length, DWORD u, D3DFORMAT f, D3DPOOL p)
@@ -595,7 +598,8 @@ HRESULT IndexBufferImpl::GetDesc(D3DINDEXBUFFER_DESC* d)
 
 GLuint IndexBufferImpl::Prepare()
 {
-    return PrepareBuffer(GL_ELEMENT_ARRAY_BUFFER, glBuffer, data, dirtyLo, dirtyHi, (usage & D3DUSAGE_DYNAMIC) != 0);
+    return PrepareBuffer(GL_ELEMENT_ARRAY_BUFFER, glBuffer, data, dirtyLo, dirtyHi, (usage & D3DUSAGE_DYNAMIC) != 0,
+                         m_device->GL());
 }
 
 // ---- Declarations and shaders ----------------------------------------------------
@@ -636,8 +640,10 @@ template <class I>
 ShaderImpl<I>::~ShaderImpl()
 {
     this->m_device->MakeCurrent();
-    this->m_device->ForgetShader(this);
-    if (glShader) gl.glDeleteShader(glShader);
+    if (glShader) {
+        this->m_device->ForgetShader(glShader);
+        gl.glDeleteShader(glShader);
+    }
 }
 
 template <class I>

@@ -2,6 +2,8 @@
 // program: a sweep over the states that shape the generated shaders.
 #include "device_fixture.h"
 
+#include "d3d9/d3d9_device.h"
+
 namespace d3d9test {
 namespace {
 
@@ -107,6 +109,115 @@ TEST_F(Programs, LightingFogPointAndCoordinateStatesCompile)
                       {0, 8, 0.5f, 1, 0xFFFFFFFF, 0, 1}, {8, 8, 0.5f, 1, 0xFFFFFFFF, 1, 1}};
     m_dev->SetFVF(kRhwFvf);
     ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(RhwVertex)), S_OK);
+}
+
+// What a draw costs in compiles, links and GL calls, read from the device's counters.
+class DrawCosts : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        MakeDevice();
+        m_device = static_cast<d3d9gl::Device*>(m_dev);
+        ASSERT_EQ(m_dev->CreateVertexBuffer(4 * sizeof(RhwVertex), 0, kRhwFvf, D3DPOOL_MANAGED, &m_vb, nullptr), S_OK);
+        RhwVertex* v = nullptr;
+        m_vb->Lock(0, 0, (void**)&v, 0);
+        const RhwVertex q[4] = {{0, 0, 0.5f, 1, 0x80FFFFFF, 0, 0}, {8, 0, 0.5f, 1, 0x80FFFFFF, 1, 0},
+                                {0, 8, 0.5f, 1, 0x80FFFFFF, 0, 1}, {8, 8, 0.5f, 1, 0x80FFFFFF, 1, 1}};
+        std::memcpy(v, q, sizeof(q));
+        m_vb->Unlock();
+        m_dev->SetStreamSource(0, m_vb, 0, sizeof(RhwVertex));
+        m_dev->SetFVF(kRhwFvf);
+        m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    }
+    void TearDown() override
+    {
+        m_dev->SetStreamSource(0, nullptr, 0, 0);
+        if (m_vb) m_vb->Release();
+        DeviceTest::TearDown();
+    }
+    void Draw() { ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK); }
+    d3d9gl::GLCounters Counters() { return m_device->Counters(); }
+    size_t VertexShaders() { return m_device->Programs().VertexShaders(); }
+    size_t FragmentShaders() { return m_device->Programs().FragmentShaders(); }
+    size_t Linked() { return m_device->Programs().Programs(); }
+
+    d3d9gl::Device* m_device = nullptr;
+    IDirect3DVertexBuffer9* m_vb = nullptr;
+};
+
+TEST_F(DrawCosts, ADrawLikeTheLastMakesNoGLStateCall)
+{
+    Draw();
+    const d3d9gl::GLCounters before = Counters();
+    Draw();
+    // Setting what is already set marks nothing either.
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    Draw();
+    const d3d9gl::GLCounters after = Counters();
+    EXPECT_EQ(after.stateCalls, before.stateCalls);
+    EXPECT_EQ(after.uniformUploads, before.uniformUploads);
+    EXPECT_EQ(after.draws, before.draws + 2);
+}
+
+TEST_F(DrawCosts, BlendingAndTextureChangesCompileNothing)
+{
+    IDirect3DTexture9* a = SolidTexture(0xFFFF0000);
+    IDirect3DTexture9* b = SolidTexture(0xFF00FF00);
+    m_dev->SetTexture(0, a);
+    Draw();
+    const d3d9gl::GLCounters before = Counters();
+    for (int i = 0; i < 4; ++i) {
+        m_dev->SetTexture(0, (i & 1) ? a : b);
+        m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, i & 1);
+        m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        Draw();
+    }
+    const d3d9gl::GLCounters after = Counters();
+    EXPECT_EQ(after.shaderCompiles, before.shaderCompiles);
+    EXPECT_EQ(after.programLinks, before.programLinks);
+    EXPECT_EQ(after.programBinds, before.programBinds);
+    EXPECT_EQ(after.uniformUploads, before.uniformUploads);
+    EXPECT_EQ(after.textureBinds, before.textureBinds + 4);
+    m_dev->SetTexture(0, nullptr);
+    a->Release();
+    b->Release();
+}
+
+TEST_F(DrawCosts, EachKeyHalfIsCompiledOnceAndProgramsArePerPair)
+{
+    m_dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    Draw();
+    const size_t vs = VertexShaders(), fs = FragmentShaders(), programs = Linked();
+    // A pixel-half state: one more fragment shader, the vertex shader kept.
+    m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    Draw();
+    EXPECT_EQ(VertexShaders(), vs);
+    EXPECT_EQ(FragmentShaders(), fs + 1);
+    EXPECT_EQ(Linked(), programs + 1);
+    // A vertex-half state: one more vertex shader, the fragment shader kept.
+    m_dev->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_EXP);
+    Draw();
+    EXPECT_EQ(VertexShaders(), vs + 1);
+    EXPECT_EQ(FragmentShaders(), fs + 1);
+    EXPECT_EQ(Linked(), programs + 2);
+    // The new vertex shader pairs with the first fragment shader in a program of its own.
+    m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    Draw();
+    EXPECT_EQ(Linked(), programs + 3);
+    // Coming back to known combinations compiles and links nothing.
+    const d3d9gl::GLCounters before = Counters();
+    for (int i = 0; i < 4; ++i) {
+        m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, i & 1);
+        m_dev->SetRenderState(D3DRS_FOGVERTEXMODE, (i & 2) ? D3DFOG_EXP : D3DFOG_LINEAR);
+        Draw();
+    }
+    EXPECT_EQ(Counters().shaderCompiles, before.shaderCompiles);
+    EXPECT_EQ(Counters().programLinks, before.programLinks);
+    EXPECT_EQ(Linked(), programs + 3);
 }
 
 } // namespace
