@@ -218,7 +218,7 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
         return D3DERR_INVALIDCALL;
     if (Usage & D3DUSAGE_RENDERTARGET) {
         if (Pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
-        if (Format != D3DFMT_A8R8G8B8 && Format != D3DFMT_X8R8G8B8) return D3DERR_NOTAVAILABLE;
+        if (!IsRenderTargetTextureFormat(Format)) return D3DERR_NOTAVAILABLE;
     }
     if ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
     if ((Usage & D3DUSAGE_AUTOGENMIPMAP) && Levels > 1) return D3DERR_INVALIDCALL;

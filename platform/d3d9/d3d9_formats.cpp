@@ -82,6 +82,11 @@ void SetUnusedBits(const FormatDesc& f, uint8_t* row, UINT width)
         for (UINT x = 0; x < width; ++x) row[x * 2 + 1] |= 0xF0;
 }
 
+bool IsRenderTargetTextureFormat(D3DFORMAT f)
+{
+    return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8 || f == D3DFMT_A1R5G5B5 || f == D3DFMT_A4R4G4B4;
+}
+
 bool IsDisplayFormat(D3DFORMAT f)
 {
     return f == D3DFMT_X8R8G8B8 || f == D3DFMT_R5G6B5 || f == D3DFMT_X1R5G5B5 || f == D3DFMT_A2R10G10B10;

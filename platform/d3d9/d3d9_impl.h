@@ -406,6 +406,8 @@ private:
 // The capabilities the device reports (limits of the GL backend).
 void FillCaps(D3DCAPS9* caps);
 bool IsDisplayFormat(D3DFORMAT f);
+// Formats a texture can be drawn into.
+bool IsRenderTargetTextureFormat(D3DFORMAT f);
 bool IsDepthFormat(D3DFORMAT f);
 
 } // namespace d3d9gl

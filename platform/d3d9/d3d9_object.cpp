@@ -132,7 +132,7 @@ HRESULT Direct3D9Impl::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3
     if (Usage & D3DUSAGE_DEPTHSTENCIL) return f->isDepth ? S_OK : D3DERR_NOTAVAILABLE;
     if (f->isDepth) return D3DERR_NOTAVAILABLE;
     if (Usage & D3DUSAGE_RENDERTARGET) {
-        if (CheckFormat != D3DFMT_A8R8G8B8 && CheckFormat != D3DFMT_X8R8G8B8) return D3DERR_NOTAVAILABLE;
+        if (!IsRenderTargetTextureFormat(CheckFormat)) return D3DERR_NOTAVAILABLE;
     }
     return S_OK;
 }

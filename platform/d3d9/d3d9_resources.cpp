@@ -296,9 +296,10 @@ bool TextureImpl::Init()
         m_device->MakeCurrent();
         gl.glGenTextures(1, &m_glTexture);
         m_device->GL().BindTexture(0, m_glTexture);
+        // 16-bit targets keep their precision, so that what is drawn reads back as the format holds it.
         for (UINT i = 0; i < m_glLevels; ++i)
-            gl.glTexImage2D(GL_TEXTURE_2D, (GLint)i, (GLint)GL_RGBA8, (GLsizei)std::max(1u, m_width >> i),
-                            (GLsizei)std::max(1u, m_height >> i), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+            gl.glTexImage2D(GL_TEXTURE_2D, (GLint)i, (GLint)m_fmt->internalFormat, (GLsizei)std::max(1u, m_width >> i),
+                            (GLsizei)std::max(1u, m_height >> i), 0, m_fmt->glFormat, m_fmt->glType, nullptr);
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, (GLint)m_glLevels - 1);
         const GLint* s = m_fmt->swizzle;
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, s[3]);

@@ -524,3 +524,72 @@ TEST_F(Geometry, TexturesAreInterpolatedWithPerspective)
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+struct IndexedBlendCase {
+    const char* name;
+    DWORD fvf;
+    DWORD vertexBlend;
+    int weights;
+    float weight[2];
+    DWORD indices;  // the last beta, as stored
+    int column;     // where the triangle's corner lands on row 30
+};
+
+class IndexedBlending : public Geometry, public ::testing::WithParamInterface<IndexedBlendCase> {};
+
+// World matrices 0, 2, 3 and 37 move the triangle 0.5 left, 0.25 left, 0.5
+// right and 0.25 right; the others leave it. Its corner lands on column
+// 30 + 32 x the blended move.
+TEST_P(IndexedBlending, TheIndicesPickTheWorldMatrices)
+{
+    const IndexedBlendCase& c = GetParam();
+    const struct { int index; float x; } moves[] = {{0, -0.5f}, {2, -0.25f}, {3, 0.5f}, {37, 0.25f}};
+    for (auto& m : moves) {
+        D3DMATRIX t = Translation(m.x, 0, 0);
+        m_dev->SetTransform(D3DTS_WORLDMATRIX(m.index), &t);
+    }
+    m_dev->SetRenderState(D3DRS_INDEXEDVERTEXBLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_VERTEXBLEND, c.vertexBlend);
+    const float corners[3][2] = {{-0.1f, 0.1f}, {0.1f, 0.1f}, {-0.1f, -0.1f}};
+    std::vector<uint8_t> data;
+    for (auto& p : corners) {
+        const float pos[3] = {p[0], p[1], 0.5f};
+        const DWORD colour = 0xFFFFFFFF;
+        const size_t at = data.size();
+        data.resize(at + 12 + 4 * c.weights + 8);
+        std::memcpy(&data[at], pos, 12);
+        std::memcpy(&data[at + 12], c.weight, 4 * c.weights);
+        std::memcpy(&data[at + 12 + 4 * c.weights], &c.indices, 4);
+        std::memcpy(&data[at + 16 + 4 * c.weights], &colour, 4);
+    }
+    m_dev->SetFVF(c.fvf | D3DFVF_DIFFUSE);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, data.data(), (UINT)(data.size() / 3)), S_OK);
+    EXPECT_TRUE(Drawn(c.column, 30)) << c.name;
+    for (int other : {14, 22, 30, 34, 38, 46}) {
+        if (std::abs(other - c.column) > 2) {
+            EXPECT_FALSE(Drawn(other, 30)) << c.name << ": also at " << other;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IndexedBlending,
+    ::testing::Values(
+        IndexedBlendCase{"one weight on index 2", D3DFVF_XYZB2 | D3DFVF_LASTBETA_UBYTE4, D3DVBF_1WEIGHTS, 1, {1, 0},
+                         0x00000002u, 22},
+        IndexedBlendCase{"one weight shared by indices 0 and 3", D3DFVF_XYZB2 | D3DFVF_LASTBETA_UBYTE4,
+                         D3DVBF_1WEIGHTS, 1, {0.5f, 0}, 0x00000300u, 30},
+        IndexedBlendCase{"no weights: the first index alone", D3DFVF_XYZB1 | D3DFVF_LASTBETA_UBYTE4, D3DVBF_0WEIGHTS,
+                         0, {0, 0}, 0x00000003u, 46},
+        IndexedBlendCase{"a high index", D3DFVF_XYZB2 | D3DFVF_LASTBETA_UBYTE4, D3DVBF_1WEIGHTS, 1, {1, 0},
+                         0x00000025u, 38},
+        IndexedBlendCase{"two weights over three matrices", D3DFVF_XYZB3 | D3DFVF_LASTBETA_UBYTE4, D3DVBF_2WEIGHTS, 2,
+                         {0.25f, 0.25f}, 0x00250300u, 34},
+        IndexedBlendCase{"colour indices start with red", D3DFVF_XYZB2 | D3DFVF_LASTBETA_D3DCOLOR, D3DVBF_1WEIGHTS,
+                         1, {1, 0}, 0x00020000u, 22}));
+
+} // namespace
+} // namespace d3d9test

@@ -329,3 +329,107 @@ INSTANTIATE_TEST_SUITE_P(
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+struct NormalizeCase {
+    const char* name;
+    float sx, sy, sz;  // world scale
+    float nz;          // the vertices' normal is (0, 0, nz)
+    BOOL normalize;
+    float expected;    // red of a white material under a white light shining straight at it
+};
+
+class NormalizeNormals : public Lit, public ::testing::WithParamInterface<NormalizeCase> {};
+
+// Normals go to camera space through the inverse transpose of the world-view
+// matrix, so a scaled world scales them the other way unless they are
+// normalised afterwards.
+TEST_P(NormalizeNormals, ScaledWorldsScaleTheLightingUnlessNormalised)
+{
+    const NormalizeCase& c = GetParam();
+    Material(1, 1, 1, 0, 0, 0);
+    D3DLIGHT9 l;
+    std::memset(&l, 0, sizeof(l));
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Diffuse = {1, 1, 1, 1};
+    l.Direction = {0, 0, 1};
+    m_dev->SetLight(0, &l);
+    m_dev->LightEnable(0, TRUE);
+    D3DMATRIX world = Scaling(c.sx, c.sy, c.sz);
+    m_dev->SetTransform(D3DTS_WORLD, &world);
+    m_dev->SetRenderState(D3DRS_NORMALIZENORMALS, c.normalize);
+    Square(1, 0, 0, c.nz);
+    EXPECT_NEAR(Split(Pixel(32, 32)).r, (int)std::lround(255 * c.expected), 2) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NormalizeNormals,
+    ::testing::Values(NormalizeCase{"unscaled", 1, 1, 1, -1, FALSE, 1.0f},
+                      NormalizeCase{"doubled: half as bright", 2, 2, 2, -1, FALSE, 0.5f},
+                      NormalizeCase{"doubled and normalised", 2, 2, 2, -1, TRUE, 1.0f},
+                      NormalizeCase{"halved: saturates", 0.5f, 0.5f, 0.5f, -1, FALSE, 1.0f},
+                      NormalizeCase{"stretched in depth", 1, 1, 4, -1, FALSE, 0.25f},
+                      NormalizeCase{"stretched in depth and normalised", 1, 1, 4, -1, TRUE, 1.0f},
+                      NormalizeCase{"a short normal", 1, 1, 1, -0.5f, FALSE, 0.5f},
+                      NormalizeCase{"a short normal, normalised", 1, 1, 1, -0.5f, TRUE, 1.0f}));
+
+struct MaterialSourceCase {
+    const char* name;
+    DWORD ambientSource, emissiveSource;
+    BOOL colorVertex;
+    D3DCOLOR ambient;  // D3DRS_AMBIENT
+    DWORD expected;
+};
+
+class MaterialSources : public Lit, public ::testing::WithParamInterface<MaterialSourceCase> {};
+
+// Without lights: emissive + ambient x D3DRS_AMBIENT, each from the material
+// or a vertex colour (green diffuse, red specular).
+TEST_P(MaterialSources, AmbientAndEmissiveComeFromTheirSources)
+{
+    const MaterialSourceCase& c = GetParam();
+    D3DMATERIAL9 m;
+    std::memset(&m, 0, sizeof(m));
+    m.Ambient = {0.5f, 0.5f, 0.5f, 1};
+    m.Emissive = {0, 0, 0.25f, 0};
+    m_dev->SetMaterial(&m);
+    m_dev->SetRenderState(D3DRS_AMBIENT, c.ambient);
+    m_dev->SetRenderState(D3DRS_COLORVERTEX, c.colorVertex);
+    m_dev->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, c.ambientSource);
+    m_dev->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, c.emissiveSource);
+    m_dev->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
+    struct V {
+        float x, y, z, nx, ny, nz;
+        DWORD diffuse, specular;
+    } v[4] = {{-1, 1, 5, 0, 0, -1, 0xFF00FF00, 0xFFFF0000},
+              {1, 1, 5, 0, 0, -1, 0xFF00FF00, 0xFFFF0000},
+              {-1, -1, 5, 0, 0, -1, 0xFF00FF00, 0xFFFF0000},
+              {1, -1, 5, 0, 0, -1, 0xFF00FF00, 0xFFFF0000}};
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), S_OK);
+    EXPECT_TRUE(Near(Pixel(32, 32), c.expected, 2)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MaterialSources,
+    ::testing::Values(
+        MaterialSourceCase{"both from the material", D3DMCS_MATERIAL, D3DMCS_MATERIAL, TRUE, 0xFF808080, 0xFF404080},
+        MaterialSourceCase{"ambient from the diffuse colour", D3DMCS_COLOR1, D3DMCS_MATERIAL, TRUE, 0xFF808080,
+                           0xFF008040},
+        MaterialSourceCase{"ambient from the specular colour", D3DMCS_COLOR2, D3DMCS_MATERIAL, TRUE, 0xFF808080,
+                           0xFF800040},
+        MaterialSourceCase{"emissive from the diffuse colour", D3DMCS_MATERIAL, D3DMCS_COLOR1, TRUE, 0xFF808080,
+                           0xFF40FF40},
+        MaterialSourceCase{"emissive from the specular colour", D3DMCS_MATERIAL, D3DMCS_COLOR2, TRUE, 0xFF808080,
+                           0xFFFF4040},
+        MaterialSourceCase{"vertex colours off: the material", D3DMCS_COLOR1, D3DMCS_COLOR2, FALSE, 0xFF808080,
+                           0xFF404080},
+        MaterialSourceCase{"no global ambient: emissive alone", D3DMCS_COLOR1, D3DMCS_MATERIAL, TRUE, 0,
+                           0xFF000040},
+        MaterialSourceCase{"a coloured global ambient", D3DMCS_MATERIAL, D3DMCS_MATERIAL, TRUE, 0xFFFF0000,
+                           0xFF800040}));
+
+} // namespace
+} // namespace d3d9test

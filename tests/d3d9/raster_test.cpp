@@ -270,7 +270,11 @@ INSTANTIATE_TEST_SUITE_P(
                       // Scaled: viewport height 64 x size x sqrt(1 / (A + B d + C d^2)).
                       PointCase{"scaled by A", 0.125f, true, 1, 0, 0, 4, 8, 0},
                       PointCase{"scaled by C at distance 2", 0.25f, true, 0, 0, 1, 2, 8, 0},
-                      PointCase{"scaled by B at distance 4", 0.25f, true, 0, 1, 0, 4, 8, 0}));
+                      PointCase{"scaled by B at distance 4", 0.25f, true, 0, 1, 0, 4, 8, 0},
+                      PointCase{"scaled by A, B and C together", 0.5f, true, 6, 3, 1, 2, 8, 0},
+                      PointCase{"scaled, then raised to min", 0.0625f, true, 1, 0, 0, 4, 6, 6.0f},
+                      PointCase{"scaled, then clamped to max", 1.0f, true, 1, 0, 0, 4, 20, 0},
+                      PointCase{"not scaled: the distance does not count", 8, false, 0, 0, 1, 16, 8, 0}));
 
 TEST_F(Raster, PointSpriteTextureCoordinatesRunFromTheTopLeft)
 {
@@ -328,6 +332,132 @@ TEST_F(Raster, TwoSidedStencilUsesTheCounterClockwiseOpsForBackFaces)
     EXPECT_TRUE(Near(Pixel(4, 4), 0xFFFF0000, 0));
     EXPECT_TRUE(Near(Pixel(36, 36), 0xFF00FF00, 0));
 }
+
+} // namespace
+} // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+struct StencilCase {
+    const char* name;
+    DWORD func, ref, mask, writeMask;
+    DWORD passOp, failOp, zfailOp;
+    DWORD initial;
+    bool behind;  // the quad fails the depth test
+    bool drawn;
+    DWORD expected;  // stencil value afterwards
+};
+
+class StencilOps : public Raster, public ::testing::WithParamInterface<StencilCase> {};
+
+// One quad with the case's test and operations over a cleared stencil; the
+// value left is found by drawing where it equals the expected one.
+TEST_P(StencilOps, TestAndOperationsGiveTheDirect3DValue)
+{
+    const StencilCase& c = GetParam();
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000, 0.5f, c.initial);
+    m_dev->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_STENCILFUNC, c.func);
+    m_dev->SetRenderState(D3DRS_STENCILREF, c.ref);
+    m_dev->SetRenderState(D3DRS_STENCILMASK, c.mask);
+    m_dev->SetRenderState(D3DRS_STENCILWRITEMASK, c.writeMask);
+    m_dev->SetRenderState(D3DRS_STENCILPASS, c.passOp);
+    m_dev->SetRenderState(D3DRS_STENCILFAIL, c.failOp);
+    m_dev->SetRenderState(D3DRS_STENCILZFAIL, c.zfailOp);
+    Quad(0, 0, 16, 16, 0xFFFF0000, c.behind ? 0.75f : 0.25f);
+    EXPECT_EQ(Drawn(8, 8), c.drawn) << c.name;
+    m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    m_dev->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    m_dev->SetRenderState(D3DRS_STENCILREF, c.expected);
+    m_dev->SetRenderState(D3DRS_STENCILMASK, 0xFF);
+    m_dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    m_dev->SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    Quad(0, 0, 16, 16, 0xFF00FF00);
+    EXPECT_TRUE(Near(Pixel(8, 8), 0xFF00FF00, 0)) << c.name << ": stencil is not " << c.expected;
+}
+
+const DWORD kAll = 0xFFFFFFFF;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StencilOps,
+    ::testing::Values(
+        StencilCase{"always replace", D3DCMP_ALWAYS, 5, kAll, kAll, D3DSTENCILOP_REPLACE, D3DSTENCILOP_KEEP,
+                    D3DSTENCILOP_KEEP, 0, false, true, 5},
+        StencilCase{"never: the fail operation", D3DCMP_NEVER, 5, kAll, kAll, D3DSTENCILOP_REPLACE,
+                    D3DSTENCILOP_ZERO, D3DSTENCILOP_KEEP, 7, false, false, 0},
+        StencilCase{"equal under the read mask", D3DCMP_EQUAL, 0x13, 0x0F, kAll, D3DSTENCILOP_INCR,
+                    D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, 0x03, false, true, 0x04},
+        StencilCase{"less: the reference below the stored value passes", D3DCMP_LESS, 3, kAll, kAll,
+                    D3DSTENCILOP_DECR, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, 5, false, true, 4},
+        StencilCase{"greater fails and inverts", D3DCMP_GREATER, 3, kAll, kAll, D3DSTENCILOP_KEEP,
+                    D3DSTENCILOP_INVERT, D3DSTENCILOP_KEEP, 5, false, false, 0xFA},
+        StencilCase{"incrsat holds at 255", D3DCMP_ALWAYS, 0, kAll, kAll, D3DSTENCILOP_INCRSAT, D3DSTENCILOP_KEEP,
+                    D3DSTENCILOP_KEEP, 255, false, true, 255},
+        StencilCase{"incr wraps at 255", D3DCMP_ALWAYS, 0, kAll, kAll, D3DSTENCILOP_INCR, D3DSTENCILOP_KEEP,
+                    D3DSTENCILOP_KEEP, 255, false, true, 0},
+        StencilCase{"decrsat holds at 0", D3DCMP_ALWAYS, 0, kAll, kAll, D3DSTENCILOP_DECRSAT, D3DSTENCILOP_KEEP,
+                    D3DSTENCILOP_KEEP, 0, false, true, 0},
+        StencilCase{"decr wraps at 0", D3DCMP_ALWAYS, 0, kAll, kAll, D3DSTENCILOP_DECR, D3DSTENCILOP_KEEP,
+                    D3DSTENCILOP_KEEP, 0, false, true, 255},
+        StencilCase{"the write mask keeps the other bits", D3DCMP_ALWAYS, 0xFF, kAll, 0x0F, D3DSTENCILOP_REPLACE,
+                    D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, 0x30, false, true, 0x3F},
+        StencilCase{"a depth failure takes the z-fail operation", D3DCMP_ALWAYS, 9, kAll, kAll,
+                    D3DSTENCILOP_ZERO, D3DSTENCILOP_ZERO, D3DSTENCILOP_REPLACE, 1, true, false, 9}));
+
+struct CullWorldCase {
+    const char* name;
+    DWORD mode;
+    bool mirrored;   // a world matrix with a negative scale
+    bool twoSided;   // two-sided stencil counting the faces drawn
+    bool drawn;
+    DWORD stencil;
+};
+
+class CullingTransformed : public Raster, public ::testing::WithParamInterface<CullWorldCase> {};
+
+// A triangle clockwise in the world: the winding on the screen decides, so a
+// mirroring world matrix turns it around; two-sided stencil takes the
+// counter-clockwise operations for what then faces away.
+TEST_P(CullingTransformed, TheWindingOnTheScreenDecides)
+{
+    const CullWorldCase& c = GetParam();
+    D3DMATRIX world = c.mirrored ? Scaling(-1, 1, 1) : Identity();
+    m_dev->SetTransform(D3DTS_WORLD, &world);
+    m_dev->SetRenderState(D3DRS_CULLMODE, c.mode);
+    m_dev->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_TWOSIDEDSTENCILMODE, c.twoSided);
+    m_dev->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    m_dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INCR);
+    m_dev->SetRenderState(D3DRS_CCW_STENCILFUNC, D3DCMP_ALWAYS);
+    m_dev->SetRenderState(D3DRS_CCW_STENCILPASS, D3DSTENCILOP_REPLACE);
+    m_dev->SetRenderState(D3DRS_STENCILREF, 7);
+    // Clockwise on the screen (y up in the world), and symmetric about x = 0, so
+    // that the mirror covers the same pixels wound the other way.
+    struct V { float x, y, z; DWORD c; } t[3] = {
+        {-1, -1, 0.5f, 0xFFFFFFFF}, {0, 1, 0.5f, 0xFFFFFFFF}, {1, -1, 0.5f, 0xFFFFFFFF}};
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, t, sizeof(V)), S_OK);
+    EXPECT_EQ(Drawn(32, 48), c.drawn) << c.name;
+    m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    m_dev->SetRenderState(D3DRS_TWOSIDEDSTENCILMODE, FALSE);
+    m_dev->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    m_dev->SetRenderState(D3DRS_STENCILREF, c.stencil);
+    m_dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    Quad(0, 0, 64, 64, 0xFF00FF00);
+    EXPECT_TRUE(Near(Pixel(32, 48), 0xFF00FF00, 0)) << c.name << ": stencil is not " << c.stencil;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CullingTransformed,
+    ::testing::Values(
+        CullWorldCase{"counter-clockwise culling keeps it", D3DCULL_CCW, false, false, true, 1},
+        CullWorldCase{"clockwise culling removes it", D3DCULL_CW, false, false, false, 0},
+        CullWorldCase{"a mirrored world turns it counter-clockwise", D3DCULL_CCW, true, false, false, 0},
+        CullWorldCase{"and clockwise culling keeps it then", D3DCULL_CW, true, false, true, 1},
+        CullWorldCase{"two-sided: the front takes the clockwise operation", D3DCULL_NONE, false, true, true, 1},
+        CullWorldCase{"two-sided: the back takes the counter-clockwise one", D3DCULL_NONE, true, true, true, 7}));
 
 } // namespace
 } // namespace d3d9test

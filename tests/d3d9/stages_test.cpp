@@ -513,3 +513,62 @@ INSTANTIATE_TEST_SUITE_P(
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+struct BumpCase {
+    const char* name;
+    DWORD normal;    // texel of the normal map, a normal packed as 0.5 + n / 2
+    DWORD light;     // D3DRS_TEXTUREFACTOR, the light direction packed the same way
+    DWORD base;      // texel of the second stage's texture
+    DWORD expected;  // ARGB
+};
+
+class BumpSetUps : public DeviceTest, public ::testing::WithParamInterface<BumpCase> {};
+
+// Stage 0: DOTPRODUCT3 of a normal map with the light in the texture factor;
+// stage 1: the base texture modulated by that.
+TEST_P(BumpSetUps, DotProductLightsTheBaseTexture)
+{
+    const BumpCase& c = GetParam();
+    MakeDevice();
+    IDirect3DTexture9* normals = SolidTexture(c.normal);
+    IDirect3DTexture9* base = SolidTexture(c.base);
+    ASSERT_TRUE(normals && base);
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, c.light);
+    m_dev->SetTexture(0, normals);
+    m_dev->SetTexture(1, base);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DOTPRODUCT3);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+    m_dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    m_dev->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    m_dev->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    m_dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    m_dev->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+    // The quad's second set of coordinates is its first: stage 1 reads set 1 by default.
+    m_dev->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    Quad(0, 0, 16, 16, 0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(8, 8), c.expected, 3)) << c.name;
+    m_dev->SetTexture(0, nullptr);
+    m_dev->SetTexture(1, nullptr);
+    normals->Release();
+    base->Release();
+}
+
+// 4 x ((n - 0.5) . (l - 0.5)), saturated, times the base colour.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BumpSetUps,
+    ::testing::Values(BumpCase{"facing the light", 0xFF8080FF, 0xFF8080FF, 0xFFFFFFFF, 0xFFFFFFFF},
+                      BumpCase{"facing the light, coloured base", 0xFF8080FF, 0xFF8080FF, 0xFFC08040, 0xFFC08040},
+                      BumpCase{"at right angles", 0xFFFF8080, 0xFF8080FF, 0xFFFFFFFF, 0xFF020202},
+                      BumpCase{"turned away saturates at black", 0xFF808000, 0xFF8080FF, 0xFFFFFFFF, 0xFF000000},
+                      BumpCase{"tilted 45 degrees", 0xFFDA80DA, 0xFF8080FF, 0xFFFFFFFF, 0xFFB6B6B6},
+                      BumpCase{"tilted 45 degrees, coloured base", 0xFFDA80DA, 0xFF8080FF, 0xFF00FF80,
+                               0xFF00B65B}));
+
+} // namespace
+} // namespace d3d9test

@@ -366,3 +366,42 @@ TEST_F(States, ReferenceCountsAsOnDirect3D9)
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+TEST_F(States, ALightMadeAfterABlockWasRecordedIsNotCapturedByIt)
+{
+    D3DLIGHT9 l = Light(1);
+    m_dev->SetLight(0, &l);
+    ASSERT_EQ(m_dev->BeginStateBlock(), S_OK);
+    m_dev->LightEnable(0, TRUE);
+    IDirect3DStateBlock9* rec = nullptr;
+    ASSERT_EQ(m_dev->EndStateBlock(&rec), S_OK);
+    // Made after recording: light 1. Capturing takes light 0's current state only.
+    D3DLIGHT9 l1 = Light(2);
+    m_dev->SetLight(1, &l1);
+    m_dev->LightEnable(1, TRUE);
+    m_dev->LightEnable(0, FALSE);
+    ASSERT_EQ(rec->Capture(), S_OK);
+    m_dev->LightEnable(0, TRUE);
+    m_dev->LightEnable(1, FALSE);
+    ASSERT_EQ(rec->Apply(), S_OK);
+    EXPECT_EQ(Enabled(0), FALSE);  // captured off
+    EXPECT_EQ(Enabled(1), FALSE);  // not carried: left as it is
+    // Nor does a vertex-state block made before the light.
+    IDirect3DStateBlock9* vertex = nullptr;
+    ASSERT_EQ(m_dev->CreateStateBlock(D3DSBT_VERTEXSTATE, &vertex), S_OK);
+    D3DLIGHT9 l2 = Light(3);
+    m_dev->SetLight(2, &l2);
+    m_dev->LightEnable(2, TRUE);
+    ASSERT_EQ(vertex->Capture(), S_OK);
+    m_dev->LightEnable(2, FALSE);
+    ASSERT_EQ(vertex->Apply(), S_OK);
+    EXPECT_EQ(Enabled(2), FALSE);
+    vertex->Release();
+    rec->Release();
+}
+
+} // namespace
+} // namespace d3d9test

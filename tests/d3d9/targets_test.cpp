@@ -200,3 +200,128 @@ TEST_F(Targets, DepthStencilSurfacesCanBeSwapped)
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+struct SixteenBitTargetCase {
+    D3DFORMAT format;
+    DWORD clear, drawn;          // ARGB
+    WORD clearBits, drawnBits;   // as the format stores them
+    DWORD sampledClear;          // ARGB, sampling the texture
+};
+
+class SixteenBitTargets : public Targets, public ::testing::WithParamInterface<SixteenBitTargetCase> {};
+
+// Textures of 16-bit formats with alpha are render targets: what is cleared
+// and drawn into them reads back in the format's bits and samples as its colour.
+TEST_P(SixteenBitTargets, RenderAndSampleInTheFormat)
+{
+    const SixteenBitTargetCase& c = GetParam();
+    D3DCAPS9 caps;
+    m_dev->GetDeviceCaps(&caps);
+    IDirect3D9* d3d = nullptr;
+    m_dev->GetDirect3D(&d3d);
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE,
+                                     c.format),
+              S_OK);
+    d3d->Release();
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, c.format, D3DPOOL_DEFAULT, &tex, nullptr), S_OK);
+    IDirect3DSurface9* level = nullptr;
+    IDirect3DSurface9* back = nullptr;
+    tex->GetSurfaceLevel(0, &level);
+    m_dev->GetRenderTarget(0, &back);
+    ASSERT_EQ(m_dev->SetRenderTarget(0, level), S_OK);
+    ASSERT_EQ(m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, c.clear, 1.0f, 0), S_OK);
+    Quad(0, 0, 8, 8, c.drawn);
+    IDirect3DSurface9* sys = nullptr;
+    ASSERT_EQ(m_dev->CreateOffscreenPlainSurface(16, 16, c.format, D3DPOOL_SYSTEMMEM, &sys, nullptr), S_OK);
+    ASSERT_EQ(m_dev->GetRenderTargetData(level, sys), S_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(sys->LockRect(&lr, nullptr, D3DLOCK_READONLY), S_OK);
+    EXPECT_EQ(((const WORD*)lr.pBits)[0], c.drawnBits);
+    EXPECT_EQ(((const WORD*)((const uint8_t*)lr.pBits + 12 * lr.Pitch))[12], c.clearBits);
+    sys->UnlockRect();
+    // Sampled on the back buffer, alpha included.
+    m_dev->SetRenderTarget(0, back);
+    m_dev->SetTexture(0, tex);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    Quad(0, 0, 16, 16, 0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(12, 12), c.sampledClear, 2));
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    Quad(0, 0, 16, 16, 0xFFFFFFFF);
+    EXPECT_NEAR((int)(Pixel(12, 12) & 0xFF), (int)(c.sampledClear >> 24), 2);
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    m_dev->SetTexture(0, nullptr);
+    sys->Release();
+    level->Release();
+    back->Release();
+    tex->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, SixteenBitTargets,
+    ::testing::Values(
+        // One bit of alpha: the upper half of the range sets it.
+        SixteenBitTargetCase{D3DFMT_A1R5G5B5, 0xC0FF0000, 0x4000FF00, 0xFC00, 0x03E0, 0xFFFF0000},
+        // Four bits a channel.
+        SixteenBitTargetCase{D3DFMT_A4R4G4B4, 0x88FF8800, 0x440088FF, 0x8F80, 0x408F, 0x88FF8800}));
+
+TEST_F(Targets, TheImplicitSwapChainHoldsTheBackBufferAndPresents)
+{
+    IDirect3DSwapChain9* chain = nullptr;
+    ASSERT_EQ(m_dev->GetSwapChain(0, &chain), S_OK);
+    ASSERT_NE(chain, nullptr);
+    IDirect3DSwapChain9* none = chain;
+    EXPECT_EQ(m_dev->GetSwapChain(1, &none), D3DERR_INVALIDCALL);
+    EXPECT_EQ(none, nullptr);
+    // Holding it holds the device.
+    EXPECT_EQ(m_dev->AddRef(), 3u);
+    m_dev->Release();
+    IDirect3DSurface9* fromChain = nullptr;
+    IDirect3DSurface9* fromDevice = nullptr;
+    ASSERT_EQ(chain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &fromChain), S_OK);
+    m_dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &fromDevice);
+    EXPECT_EQ(fromChain, fromDevice);
+    fromChain->Release();
+    fromDevice->Release();
+    D3DPRESENT_PARAMETERS pp;
+    ASSERT_EQ(chain->GetPresentParameters(&pp), S_OK);
+    EXPECT_EQ(pp.BackBufferWidth, (UINT)kWidth);
+    EXPECT_EQ(pp.BackBufferHeight, (UINT)kHeight);
+    EXPECT_EQ(pp.BackBufferFormat, D3DFMT_X8R8G8B8);
+    IDirect3DDevice9* owner = nullptr;
+    ASSERT_EQ(chain->GetDevice(&owner), S_OK);
+    EXPECT_EQ(owner, m_dev);
+    owner->Release();
+    void* same = nullptr;
+    ASSERT_EQ(chain->QueryInterface(IID_IDirect3DSwapChain9, &same), S_OK);
+    EXPECT_EQ(same, chain);
+    chain->Release();
+    // Presenting through it shows the frame, as the device's Present does.
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    EXPECT_EQ(chain->Present(nullptr, nullptr, nullptr, nullptr, 0), S_OK);
+    IDirect3DSurface9* front = nullptr;
+    ASSERT_EQ(m_dev->CreateOffscreenPlainSurface(kWidth, kHeight, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &front, nullptr),
+              S_OK);
+    ASSERT_EQ(chain->GetFrontBufferData(front), S_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(front->LockRect(&lr, nullptr, D3DLOCK_READONLY), S_OK);
+    EXPECT_TRUE(Near(((const DWORD*)lr.pBits)[0], 0xFF00FF00, 0));
+    front->UnlockRect();
+    front->Release();
+    // Released by the application, the device no longer counts it.
+    EXPECT_EQ(chain->Release(), 0u);
+    EXPECT_EQ(m_dev->AddRef(), 2u);
+    m_dev->Release();
+}
+
+} // namespace
+} // namespace d3d9test
