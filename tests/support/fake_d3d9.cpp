@@ -324,7 +324,7 @@ FakeD3D9::FakeD3D9(bool install)
                              D3DFMT_A4L4,     D3DFMT_V8U8,        D3DFMT_L6V5U5,       D3DFMT_X8L8V8U8,
                              D3DFMT_Q8W8V8U8, D3DFMT_V16U16,      D3DFMT_A2W10V10U10,  D3DFMT_Q16W16V16U16,
                              D3DFMT_CxV8U8};
-    renderTargetFormats = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8};
+    renderTargetFormats = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4};
     vertexProcessing = D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
                        D3DCREATE_MIXED_VERTEXPROCESSING;
     DefaultCaps(caps_);
