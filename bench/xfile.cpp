@@ -1,12 +1,17 @@
 // .x reader: parse speed of a large mesh in text and binary form, then a
 // mutation fuzz run over small files (every mutant must parse or fail with a
 // D3DX error, never crash; build with NIMB_SANITIZE=ON to catch memory
-// faults).
+// faults). With a device, the mutants that parse then go through the mesh
+// and hierarchy loaders, the skin conversion and the animation controller:
+// each load succeeds or fails with an error code and leaves nothing behind.
 //
-//     bench_xfile [fuzz iterations, default 200000] [seed]
+//     SDL_VIDEODRIVER=offscreen bench_xfile [fuzz iterations, default 200000] [seed]
 #include "d3dx9/xfile_tree.h"
 
+#include <windows.h>
 #include <d3dx9.h>
+
+#include "../tests/d3dx9anim/hierarchy_allocator.h"
 
 #include <chrono>
 #include <cstdio>
@@ -66,6 +71,42 @@ Frame Root {
 Material Red { 1.0;0.0;0.0;1.0;; 8.0; 0.5;0.5;0.5;; 0.0;0.0;0.0;; TextureFilename { "red.png"; } }
 AnimationSet Walk { Animation { { Root } AnimationKey { 2; 1; 0; 3; 1.0, 2.0, 3.0;;; } } }
 )",
+    R"(xof 0303txt 0032
+AnimTicksPerSecond { 24; }
+Frame Root {
+  Frame Arm {
+    FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.0,1.5,0.0,1.0;; }
+  }
+  Mesh Skinned {
+    4; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 1.0;1.0;0.0;, 0.0;1.0;0.0;;
+    2; 3;0,1,2;, 4;0,2,3,1;;
+    MeshNormals { 2; 0.0;0.0;-1.0;, 0.0;0.0;1.0;; 2; 3;0,0,0;, 4;1,1,1,1;; }
+    MeshTextureCoords { 4; 0.0;1.0;, 1.0;1.0;, 1.0;0.0;, 0.0;0.0;; }
+    MeshVertexColors { 2; 0; 1.0;0.5;0.25;1.0;;, 3; 0.0;1.0;0.0;0.5;;; }
+    MeshMaterialList { 2; 2; 0, 1;; Material { 1.0;0.0;0.0;1.0;; 8.0; 0.5;0.5;0.5;; 0.0;0.0;0.0;; }
+                                    Material { 0.0;0.0;1.0;0.5;; 1.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; } }
+    XSkinMeshHeader { 2; 3; 2; }
+    VertexDuplicationIndices { 4; 4; 0, 1, 2, 3; }
+    SkinWeights { "Root"; 3; 0, 1, 3; 0.25, 0.75, 1.0;
+      1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.0,-1.0,0.0,1.0;; }
+    SkinWeights { "Arm"; 2; 1, 2; 0.25, 1.0;
+      1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.0,0.0,0.0,1.0;; }
+  }
+}
+AnimationSet Wave {
+  Animation {
+    { Arm }
+    AnimationOptions { 1; 0; }
+    AnimationKey { 0; 2; 0; 4; 1.0, 0.0, 0.0, 0.0;;, 10; 4; 0.7071, 0.0, 0.7071, 0.0;;; }
+    AnimationKey { 1; 2; 0; 3; 1.0, 1.0, 1.0;;, 10; 3; 2.0, 1.0, 0.5;;; }
+    AnimationKey { 2; 2; 0; 3; 0.0, 0.0, 0.0;;, 10; 3; 1.0, 2.0, 3.0;;; }
+  }
+  Animation Other {
+    { Root }
+    AnimationKey { 4; 1; 5; 16; 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.0,1.0,0.0,1.0;;; }
+  }
+}
+)",
 };
 
 // Binary encoding of one seed: a hand-written Header object and a template.
@@ -113,6 +154,183 @@ std::vector<uint8_t> binarySeed()
     return b;
 }
 
+bool isD3DXError(HRESULT hr)
+{
+    return (hr & 0xFFFF0000) == 0x88760000 || hr == E_OUTOFMEMORY;
+}
+
+// Replaces the run of digits at or after `at` by a count or index that
+// tends to break things; the text still parses.
+void replaceNumber(std::vector<uint8_t>& m, size_t at, std::mt19937& rng)
+{
+    static const char* const kNumbers[] = {"0", "1", "2", "3", "7", "255", "65535", "65536", "4294967295", "100000"};
+    while (at < m.size() && !(m[at] >= '0' && m[at] <= '9'))
+        ++at;
+    size_t end = at;
+    while (end < m.size() && m[end] >= '0' && m[end] <= '9')
+        ++end;
+    if (at == end)
+        return;
+    const char* n = kNumbers[rng() % (sizeof(kNumbers) / sizeof(kNumbers[0]))];
+    m.erase(m.begin() + (ptrdiff_t)at, m.begin() + (ptrdiff_t)end);
+    m.insert(m.begin() + (ptrdiff_t)at, n, n + std::strlen(n));
+}
+
+// One to four edits of a random seed: a byte changed, a run cut out, a
+// character that means something inserted, the tail cut off, a run copied
+// from elsewhere in the file, or a number replaced.
+std::vector<uint8_t> mutant(const std::vector<std::vector<uint8_t>>& seeds, std::mt19937& rng)
+{
+    std::vector<uint8_t> m = seeds[rng() % seeds.size()];
+    const int edits = 1 + (int)(rng() % 4);
+    for (int e = 0; e < edits && !m.empty(); ++e) {
+        const size_t at = 16 + rng() % std::max<size_t>(1, m.size() - 16);
+        switch (rng() % 6) {
+        case 0: m[std::min(at, m.size() - 1)] = (uint8_t)rng(); break;
+        case 1:
+            m.erase(m.begin() + (ptrdiff_t)std::min(at, m.size()),
+                    m.begin() + (ptrdiff_t)std::min(at + 1 + rng() % 8, m.size()));
+            break;
+        case 2:
+            m.insert(m.begin() + (ptrdiff_t)std::min(at, m.size()), (uint8_t) "0123456789;,{}\"<>-.xAZ"[rng() % 22]);
+            break;
+        case 3: m.resize(std::min(m.size(), at)); break;
+        case 4: replaceNumber(m, at, rng); break;
+        default: {
+            const size_t from = rng() % m.size(), n = 1 + rng() % 16;
+            for (size_t k = 0; k < n && from + k < m.size() && at + k < m.size(); ++k)
+                m[at + k] = m[from + k];
+        }
+        }
+    }
+    return m;
+}
+
+LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
+    return DefWindowProcA(h, m, w, l);
+}
+
+IDirect3DDevice9* makeDevice(HWND* window)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "xfile bench";
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowExA(0, "xfile bench", "xfile bench", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = hwnd;
+    IDirect3DDevice9* dev = nullptr;
+    if (hwnd && d3d)
+        d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev);
+    if (d3d)
+        d3d->Release();
+    *window = hwnd;
+    return dev;
+}
+
+// Each skinned container converted for a palette of 26, the animation run a
+// few steps either way.
+bool exercise(D3DXFRAME* frame, ID3DXAnimationController* controller)
+{
+    for (; frame; frame = frame->pFrameSibling) {
+        for (D3DXMESHCONTAINER* c = frame->pMeshContainer; c; c = c->pNextMeshContainer) {
+            if (!c->pSkinInfo || !c->MeshData.pMesh)
+                continue;
+            DWORD influences = 0, combinations = 0;
+            ID3DXBuffer* table = nullptr;
+            ID3DXMesh* blended = nullptr;
+            const HRESULT hr = c->pSkinInfo->ConvertToIndexedBlendedMesh(c->MeshData.pMesh, D3DXMESH_MANAGED, 26,
+                                                                         c->pAdjacency, nullptr, nullptr, nullptr,
+                                                                         &influences, &combinations, &table, &blended);
+            if (FAILED(hr) && !isD3DXError(hr)) {
+                std::printf("skin conversion failed with an unexpected code 0x%08X\n", (unsigned)hr);
+                return false;
+            }
+            if (table)
+                table->Release();
+            if (blended)
+                blended->Release();
+        }
+        if (!exercise(frame->pFrameFirstChild, nullptr))
+            return false;
+    }
+    if (controller) {
+        for (double step : {0.1, 0.7, -2.5, 100.0})
+            controller->AdvanceTime(step, nullptr);
+    }
+    return true;
+}
+
+// The mutants that parse, through the loaders.
+int fuzzLoaders(const std::vector<std::vector<uint8_t>>& seeds, long iterations, unsigned seed)
+{
+    HWND window = nullptr;
+    IDirect3DDevice9* dev = makeDevice(&window);
+    if (!dev) {
+        std::printf("no device: the loaders are not fuzzed\n");
+        if (window)
+            DestroyWindow(window);
+        return 0;
+    }
+    std::mt19937 rng(seed + 1);
+    long meshes = 0, hierarchies = 0, tried = 0;
+    XFileTree tree;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (long i = 0; i < iterations; ++i) {
+        const std::vector<uint8_t> m = mutant(seeds, rng);
+        if (FAILED(XFileParse(m.data(), m.size(), nullptr, &tree)))
+            continue;
+        ++tried;
+        ID3DXMesh* mesh = nullptr;
+        ID3DXBuffer* adjacency = nullptr;
+        ID3DXBuffer* materials = nullptr;
+        DWORD numMaterials = 0;
+        HRESULT hr = D3DXLoadMeshFromXInMemory(m.data(), (DWORD)m.size(), D3DXMESH_MANAGED, dev, &adjacency, &materials,
+                                               nullptr, &numMaterials, &mesh);
+        if (SUCCEEDED(hr)) {
+            ++meshes;
+            mesh->Release();
+            adjacency->Release();
+            materials->Release();
+        } else if (!isD3DXError(hr) || mesh || adjacency || materials) {
+            std::printf("mutant %ld: mesh load failed with 0x%08X or left something behind\n", i, (unsigned)hr);
+            return 1;
+        }
+
+        CountingAllocator alloc;
+        D3DXFRAME* root = nullptr;
+        ID3DXAnimationController* controller = nullptr;
+        hr = D3DXLoadMeshHierarchyFromXInMemory(m.data(), (DWORD)m.size(), D3DXMESH_MANAGED, dev, &alloc, nullptr,
+                                                &root, &controller);
+        if (SUCCEEDED(hr)) {
+            ++hierarchies;
+            if (!exercise(root, controller))
+                return 1;
+            D3DXFrameDestroy(root, &alloc);
+            if (controller)
+                controller->Release();
+        } else if (!isD3DXError(hr) || root || controller) {
+            std::printf("mutant %ld: hierarchy load failed with 0x%08X or left something behind\n", i, (unsigned)hr);
+            return 1;
+        }
+        if (alloc.frames != 0 || alloc.containers != 0) {
+            std::printf("mutant %ld: %d frames and %d containers left\n", i, alloc.frames, alloc.containers);
+            return 1;
+        }
+    }
+    std::printf("load fuzz: %ld mutants parsed of %ld (%ld meshes, %ld hierarchies loaded) in %.0f ms\n", tried,
+                iterations, meshes, hierarchies, msSince(t0));
+    dev->Release();
+    DestroyWindow(window);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -144,29 +362,13 @@ int main(int argc, char** argv)
     long parsed = 0, failed = 0;
     t0 = std::chrono::steady_clock::now();
     for (long i = 0; i < iterations; ++i) {
-        std::vector<uint8_t> m = seeds[rng() % seeds.size()];
-        const int edits = 1 + (int)(rng() % 4);
-        for (int e = 0; e < edits && !m.empty(); ++e) {
-            const size_t at = 16 + rng() % std::max<size_t>(1, m.size() - 16);
-            switch (rng() % 5) {
-            case 0: m[std::min(at, m.size() - 1)] = (uint8_t)rng(); break;
-            case 1: m.erase(m.begin() + (ptrdiff_t)std::min(at, m.size()), m.begin() + (ptrdiff_t)std::min(at + 1 + rng() % 8, m.size())); break;
-            case 2: m.insert(m.begin() + (ptrdiff_t)std::min(at, m.size()), (uint8_t)"0123456789;,{}\"<>-.xAZ"[rng() % 22]); break;
-            case 3: m.resize(std::min(m.size(), at)); break;
-            default: {
-                // Copy a run from elsewhere in the file over this place.
-                const size_t from = rng() % m.size(), n = 1 + rng() % 16;
-                for (size_t k = 0; k < n && from + k < m.size() && at + k < m.size(); ++k)
-                    m[at + k] = m[from + k];
-            }
-            }
-        }
+        const std::vector<uint8_t> m = mutant(seeds, rng);
         hr = XFileParse(m.data(), m.size(), nullptr, &tree);
         if (SUCCEEDED(hr)) {
             ++parsed;
         } else {
             ++failed;
-            if ((hr & 0xFFFF0000) != 0x88760000 && hr != E_OUTOFMEMORY) {
+            if (!isD3DXError(hr)) {
                 std::printf("mutant %ld failed with an unexpected code 0x%08X\n", i, (unsigned)hr);
                 return 1;
             }
@@ -175,5 +377,5 @@ int main(int argc, char** argv)
     const double fuzzMs = msSince(t0);
     std::printf("fuzz: %ld mutants (%ld parsed, %ld refused) in %.0f ms, %.1f us each\n", iterations, parsed, failed,
                 fuzzMs, iterations ? 1000.0 * fuzzMs / iterations : 0.0);
-    return 0;
+    return fuzzLoaders(seeds, iterations / 10, seed);
 }
