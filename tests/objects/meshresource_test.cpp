@@ -157,6 +157,36 @@ TEST_F(MeshResourceTest, RestoringTwiceKeepsOneDrawnClone)
     EXPECT_EQ(fake.LiveObjects(), deviceOnly);
 }
 
+TEST_F(MeshResourceTest, AConversionWhoseCloneFailsChangesNothing)
+{
+    WriteFile("data/models/one.x", XMeshText({{1, 1.0f, ""}}));
+    MeshResource mesh("one");
+    ASSERT_EQ(mesh.Create(dev, "data\\models\\one.x"), S_OK);
+    ASSERT_EQ(mesh.RestoreDeviceObjects(dev), S_OK);
+    ID3DXMesh* sysMem = mesh.m_pSysMemMesh;
+    ID3DXMesh* local = mesh.m_pLocalMesh;
+    const DWORD fvf = sysMem->GetFVF();
+    const size_t live = fake.LiveObjects();
+    // The clone of the loaded mesh fails; then that of the drawn one, after
+    // the first clone was made.
+    for (int skip : {0, 1}) {
+        SCOPED_TRACE(skip);
+        fake.ClearFailures();
+        fake.Fail("CreateVertexBuffer").After(skip).Times(1);
+        EXPECT_EQ(mesh.SetFVF(dev, fvf | D3DFVF_DIFFUSE), E_FAIL);
+        EXPECT_EQ(mesh.m_pSysMemMesh, sysMem);
+        EXPECT_EQ(mesh.m_pLocalMesh, local);
+        EXPECT_EQ(sysMem->GetFVF(), fvf);
+        EXPECT_EQ(local->GetFVF(), fvf);
+        EXPECT_EQ(fake.LiveObjects(), live);
+    }
+    fake.ClearFailures();
+    ASSERT_EQ(mesh.SetFVF(dev, fvf | D3DFVF_DIFFUSE), S_OK);
+    EXPECT_EQ(mesh.m_pSysMemMesh->GetFVF(), fvf | D3DFVF_DIFFUSE);
+    EXPECT_EQ(mesh.m_pLocalMesh->GetFVF(), fvf | D3DFVF_DIFFUSE);
+    EXPECT_EQ(fake.LiveObjects(), live);
+}
+
 TEST_F(MeshResourceTest, AMeshWithoutNormalsGetsThemFromItsFacesInSystemMemory)
 {
     WriteFile("data/models/plain.x", XMeshText({{2, 1.0f, ""}}));
