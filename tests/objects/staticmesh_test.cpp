@@ -44,6 +44,33 @@ TEST_F(StaticMeshTest, LoadLogsTheFormatAfterNormalsWereAdded)
     EXPECT_EQ(ReadFile("debug.txt"), expected);
 }
 
+TEST_F(StaticMeshTest, WhenTheResourceCouldNotAddNormalsLoadAddsThemWithColours)
+{
+    WriteFile("data/models/plain.x", XSquareText());
+    // The resource's own conversion clones into system memory: that fails.
+    fake.Fail("CreateVertexBuffer").WhenArg("Pool", D3DPOOL_SYSTEMMEM).Times(1);
+    StaticMesh mesh;
+    ASSERT_EQ(mesh.Load("plain.x"), S_OK);
+    EXPECT_EQ(ReadFile("debug.txt"), "Cargando StaticMesh \"data\\models\\plain.x\" FVF: 0x2 (||||D3DFVF_XYZ|)\n");
+    const DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
+    ID3DXMesh* loaded = mesh.m_pMesh->m_pSysMemMesh;
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->GetFVF(), fvf);
+    EXPECT_EQ(loaded->GetOptions(), (DWORD)D3DXMESH_MANAGED);
+    ASSERT_NE(mesh.m_pMesh->m_pLocalMesh, nullptr);
+    EXPECT_EQ(mesh.m_pMesh->m_pLocalMesh->GetFVF(), fvf);
+    // Normals from the faces; the added colour is opaque white.
+    BYTE* v = nullptr;
+    ASSERT_EQ(loaded->LockVertexBuffer(D3DLOCK_READONLY, (void**)&v), S_OK);
+    for (DWORD i = 0; i < loaded->GetNumVertices(); ++i) {
+        const float* normal = reinterpret_cast<const float*>(v + i * 28 + 12);
+        EXPECT_FLOAT_EQ(std::fabs(normal[2]), 1.0f) << i;
+        EXPECT_EQ(*reinterpret_cast<const DWORD*>(v + i * 28 + 24), 0xFFFFFFFFu) << i;
+    }
+    loaded->UnlockVertexBuffer();
+    EXPECT_TRUE(mesh.m_hasSphere);
+}
+
 TEST_F(StaticMeshTest, LoadTakesTheSphereAndBoxOfTheMeshsOwnUnits)
 {
     WriteFile("data/models/square.x", XSquareText());
