@@ -7,6 +7,7 @@
 #include <d3dx9.h>
 
 #include "d3dx9/d3dx9_image.h"
+#include "bench_device.h"
 
 #include <chrono>
 #include <cstdio>
@@ -78,11 +79,6 @@ d3dx::Image photo(UINT w, UINT h)
     return img;
 }
 
-LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l)
-{
-    return DefWindowProcA(h, m, w, l);
-}
-
 } // namespace
 
 int main()
@@ -105,20 +101,9 @@ int main()
                         level = d3dx::Resample(level, s, s, D3DX_FILTER_BOX);
                 }, 20));
 
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "d3dx bench";
-    RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(0, "d3dx bench", "d3dx bench", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = hwnd;
-    IDirect3DDevice9* dev = nullptr;
-    if (!hwnd || !d3d || FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev))) {
+    BenchDevice device("d3dx bench");
+    IDirect3DDevice9* dev = device.Get();
+    if (!dev) {
         std::printf("no device: texture timings skipped\n");
         return 0;
     }
@@ -139,8 +124,5 @@ int main()
                     buf->Release();
                     t->Release();
                 }, 10));
-    dev->Release();
-    d3d->Release();
-    DestroyWindow(hwnd);
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <d3dx9.h>
 
+#include "bench_device.h"
+
 #include <chrono>
 #include <cstdarg>
 #include <cmath>
@@ -174,30 +176,13 @@ D3DXMESHCONTAINER* firstContainer(D3DXFRAME* frame)
     return nullptr;
 }
 
-LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l)
-{
-    return DefWindowProcA(h, m, w, l);
-}
-
 } // namespace
 
 int main()
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "skin bench";
-    RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(0, "skin bench", "skin bench", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = hwnd;
-    IDirect3DDevice9* dev = nullptr;
-    if (!hwnd || !d3d ||
-        FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev))) {
+    BenchDevice device("skin bench");
+    IDirect3DDevice9* dev = device.Get();
+    if (!dev) {
         std::printf("no device\n");
         return 1;
     }
@@ -257,7 +242,5 @@ int main()
 
     D3DXFrameDestroy(root, &alloc);
     controller->Release();
-    dev->Release();
-    d3d->Release();
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <d3dx9.h>
 
 #include "../tests/d3dx9anim/hierarchy_allocator.h"
+#include "bench_device.h"
 
 #include <chrono>
 #include <cstdio>
@@ -206,34 +207,6 @@ std::vector<uint8_t> mutant(const std::vector<std::vector<uint8_t>>& seeds, std:
     return m;
 }
 
-LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l)
-{
-    return DefWindowProcA(h, m, w, l);
-}
-
-IDirect3DDevice9* makeDevice(HWND* window)
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "xfile bench";
-    RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(0, "xfile bench", "xfile bench", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = hwnd;
-    IDirect3DDevice9* dev = nullptr;
-    if (hwnd && d3d)
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev);
-    if (d3d)
-        d3d->Release();
-    *window = hwnd;
-    return dev;
-}
-
 // Each skinned container converted for a palette of 26, the animation run a
 // few steps either way.
 bool exercise(D3DXFRAME* frame, ID3DXAnimationController* controller)
@@ -270,12 +243,10 @@ bool exercise(D3DXFRAME* frame, ID3DXAnimationController* controller)
 // The mutants that parse, through the loaders.
 int fuzzLoaders(const std::vector<std::vector<uint8_t>>& seeds, long iterations, unsigned seed)
 {
-    HWND window = nullptr;
-    IDirect3DDevice9* dev = makeDevice(&window);
+    BenchDevice device("xfile bench");
+    IDirect3DDevice9* dev = device.Get();
     if (!dev) {
         std::printf("no device: the loaders are not fuzzed\n");
-        if (window)
-            DestroyWindow(window);
         return 0;
     }
     std::mt19937 rng(seed + 1);
@@ -326,8 +297,6 @@ int fuzzLoaders(const std::vector<std::vector<uint8_t>>& seeds, long iterations,
     }
     std::printf("load fuzz: %ld mutants parsed of %ld (%ld meshes, %ld hierarchies loaded) in %.0f ms\n", tried,
                 iterations, meshes, hierarchies, msSince(t0));
-    dev->Release();
-    DestroyWindow(window);
     return 0;
 }
 
