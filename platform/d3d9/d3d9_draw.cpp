@@ -1,5 +1,6 @@
 // Draw calls: the GL state of a draw, prepared in a few named steps.
 #include "d3d9_device.h"
+#include "d3d9_helpers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,21 +8,6 @@
 namespace d3d9gl {
 
 namespace {
-float DwordFloat(DWORD d)
-{
-    float f;
-    std::memcpy(&f, &d, 4);
-    return f;
-}
-
-void ColorToFloat(D3DCOLOR c, float out[4])
-{
-    out[0] = ((c >> 16) & 255) / 255.0f;
-    out[1] = ((c >> 8) & 255) / 255.0f;
-    out[2] = (c & 255) / 255.0f;
-    out[3] = ((c >> 24) & 255) / 255.0f;
-}
-
 GLenum GLCompare(DWORD f)
 {
     if (f < D3DCMP_NEVER || f > D3DCMP_ALWAYS) return GL_ALWAYS;
@@ -98,19 +84,6 @@ GLenum GLPrimitive(D3DPRIMITIVETYPE t)
     case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
     case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
     default: return 0xFFFFFFFFu;
-    }
-}
-
-UINT VertexCount(D3DPRIMITIVETYPE t, UINT prims)
-{
-    switch (t) {
-    case D3DPT_POINTLIST: return prims;
-    case D3DPT_LINELIST: return prims * 2;
-    case D3DPT_LINESTRIP: return prims + 1;
-    case D3DPT_TRIANGLELIST: return prims * 3;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return prims + 2;
-    default: return 0;
     }
 }
 

@@ -1,6 +1,7 @@
 // The fixed-function state of a draw: the two halves of its key, and the
 // uniforms derived from the device's states.
 #include "d3d9_device.h"
+#include "d3d9_helpers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,21 +10,6 @@
 namespace d3d9gl {
 
 namespace {
-float DwordFloat(DWORD d)
-{
-    float f;
-    std::memcpy(&f, &d, 4);
-    return f;
-}
-
-void ColorToFloat(D3DCOLOR c, float out[4])
-{
-    out[0] = ((c >> 16) & 255) / 255.0f;
-    out[1] = ((c >> 8) & 255) / 255.0f;
-    out[2] = (c & 255) / 255.0f;
-    out[3] = ((c >> 24) & 255) / 255.0f;
-}
-
 void Mul(const D3DMATRIX& a, const D3DMATRIX& b, float out[16])
 {
     for (int i = 0; i < 4; ++i)

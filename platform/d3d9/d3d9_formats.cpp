@@ -1,7 +1,9 @@
 // Pixel formats: their memory layout and GL equivalents; DXT decoding.
+#include "d3d9_helpers.h"
 #include "d3d9_impl.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace d3d9gl {
 
@@ -49,13 +51,6 @@ const FormatDesc kFormats[] = {
     {D3DFMT_D32F_LOCKABLE, 4, false, GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_FLOAT, {R, G, B, A}, false, true, false},
 };
 
-void Color565(uint16_t c, uint8_t out[4])
-{
-    out[2] = (uint8_t)(((c >> 11) & 31) * 255 / 31);
-    out[1] = (uint8_t)(((c >> 5) & 63) * 255 / 63);
-    out[0] = (uint8_t)((c & 31) * 255 / 31);
-    out[3] = 255;
-}
 } // namespace
 
 const FormatDesc* FindFormat(D3DFORMAT format)
@@ -101,61 +96,13 @@ bool IsDepthFormat(D3DFORMAT f)
 void DecodeBlocks(D3DFORMAT format, const uint8_t* src, UINT width, UINT height, uint8_t* bgra)
 {
     const UINT bw = std::max(1u, (width + 3) / 4), bh = std::max(1u, (height + 3) / 4);
-    const bool dxt1 = format == D3DFMT_DXT1;
-    const bool dxt3 = format == D3DFMT_DXT2 || format == D3DFMT_DXT3;
-    const UINT blockBytes = dxt1 ? 8 : 16;
     for (UINT by = 0; by < bh; ++by) {
         for (UINT bx = 0; bx < bw; ++bx) {
-            const uint8_t* b = src + (by * bw + bx) * blockBytes;
-            uint8_t alpha[16];
-            const uint8_t* cb = b;
-            if (!dxt1) {
-                cb = b + 8;
-                if (dxt3) {
-                    for (int i = 0; i < 16; ++i) {
-                        int nib = (b[i / 2] >> ((i & 1) * 4)) & 15;
-                        alpha[i] = (uint8_t)(nib * 17);
-                    }
-                } else {
-                    uint8_t a[8];
-                    a[0] = b[0];
-                    a[1] = b[1];
-                    if (a[0] > a[1]) {
-                        for (int i = 1; i < 7; ++i) a[i + 1] = (uint8_t)(((7 - i) * a[0] + i * a[1]) / 7);
-                    } else {
-                        for (int i = 1; i < 5; ++i) a[i + 1] = (uint8_t)(((5 - i) * a[0] + i * a[1]) / 5);
-                        a[6] = 0;
-                        a[7] = 255;
-                    }
-                    uint64_t bits = 0;
-                    for (int i = 0; i < 6; ++i) bits |= (uint64_t)b[2 + i] << (8 * i);
-                    for (int i = 0; i < 16; ++i) alpha[i] = a[(bits >> (3 * i)) & 7];
-                }
-            }
-            uint16_t c0 = (uint16_t)(cb[0] | (cb[1] << 8)), c1 = (uint16_t)(cb[2] | (cb[3] << 8));
-            uint8_t pal[4][4];
-            Color565(c0, pal[0]);
-            Color565(c1, pal[1]);
-            if (c0 > c1 || !dxt1) {
-                for (int k = 0; k < 4; ++k) {
-                    pal[2][k] = (uint8_t)((2 * pal[0][k] + pal[1][k]) / 3);
-                    pal[3][k] = (uint8_t)((pal[0][k] + 2 * pal[1][k]) / 3);
-                }
-            } else {
-                for (int k = 0; k < 4; ++k) pal[2][k] = (uint8_t)((pal[0][k] + pal[1][k]) / 2);
-                pal[3][0] = pal[3][1] = pal[3][2] = 0;
-                pal[3][3] = 0;
-            }
-            uint32_t idx = (uint32_t)(cb[4] | (cb[5] << 8) | (cb[6] << 16) | ((uint32_t)cb[7] << 24));
+            uint32_t texels[16];
+            DecodeDxtBlock(format, src + (by * bw + bx) * DxtBlockBytes(format), texels);
             for (int i = 0; i < 16; ++i) {
-                UINT x = bx * 4 + (i & 3), y = by * 4 + (i >> 2);
-                if (x >= width || y >= height) continue;
-                const uint8_t* c = pal[(idx >> (2 * i)) & 3];
-                uint8_t* d = bgra + (y * width + x) * 4;
-                d[0] = c[0];
-                d[1] = c[1];
-                d[2] = c[2];
-                d[3] = dxt1 ? c[3] : alpha[i];
+                const UINT x = bx * 4 + (i & 3), y = by * 4 + (i >> 2);
+                if (x < width && y < height) std::memcpy(bgra + (y * width + x) * 4, &texels[i], 4);
             }
         }
     }

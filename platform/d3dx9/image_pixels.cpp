@@ -1,6 +1,8 @@
 // Pixel format conversion and resampling of D3DX images.
 #include "d3dx9_image.h"
 
+#include "d3d9/d3d9_helpers.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -14,16 +16,7 @@ inline uint32_t argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b)
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
-// Widens an n-bit channel to 8 bits.
-inline uint32_t widen(uint32_t v, int bits)
-{
-    if (bits >= 8)
-        return v >> (bits - 8);
-    if (bits == 0)
-        return 0;
-    uint32_t max = (1u << bits) - 1;
-    return (v * 255 + max / 2) / max;
-}
+inline uint32_t widen(uint32_t v, int bits) { return d3d9gl::WidenChannel(v, bits); }
 
 // Narrows an 8-bit channel to n bits, rounding.
 inline uint32_t narrow(uint32_t v, int bits)
@@ -87,10 +80,7 @@ bool CanWrite(D3DFORMAT f)
     }
 }
 
-bool IsBlockCompressed(D3DFORMAT f)
-{
-    return f == D3DFMT_DXT1 || f == D3DFMT_DXT2 || f == D3DFMT_DXT3 || f == D3DFMT_DXT4 || f == D3DFMT_DXT5;
-}
+bool IsBlockCompressed(D3DFORMAT f) { return d3d9gl::IsDxtFormat(f); }
 
 D3DFORMAT WritableFormatFromCode(uint32_t code)
 {
@@ -322,73 +312,13 @@ void PackRow(D3DFORMAT f, const uint32_t* in, uint8_t* d, UINT n)
     }
 }
 
-namespace {
-
-uint32_t color565(uint16_t v)
-{
-    return argb(255, widen(v >> 11, 5), widen((v >> 5) & 63, 6), widen(v & 31, 5));
-}
-
-uint32_t mix(uint32_t a, uint32_t b, int wa, int wb, int div)
-{
-    auto ch = [&](int shift) { return (((a >> shift) & 0xFF) * wa + ((b >> shift) & 0xFF) * wb + div / 2) / div; };
-    return argb(255, ch(16), ch(8), ch(0));
-}
-
-// The four colours of a DXT colour block; three and transparent black when
-// the first endpoint is not above the second (DXT1 only).
-void colorPalette(const uint8_t* block, bool allowPunchThrough, uint32_t pal[4])
-{
-    uint16_t c0 = rd16(block), c1 = rd16(block + 2);
-    pal[0] = color565(c0);
-    pal[1] = color565(c1);
-    if (c0 > c1 || !allowPunchThrough) {
-        pal[2] = mix(pal[0], pal[1], 2, 1, 3);
-        pal[3] = mix(pal[0], pal[1], 1, 2, 3);
-    } else {
-        pal[2] = mix(pal[0], pal[1], 1, 1, 2);
-        pal[3] = 0;
-    }
-}
-
-} // namespace
-
 void UnpackBlocks(D3DFORMAT f, const uint8_t* src, size_t pitch, Image& out)
 {
     UINT bw = (out.width + 3) / 4, bh = (out.height + 3) / 4;
-    size_t blockSize = f == D3DFMT_DXT1 ? 8 : 16;
     for (UINT by = 0; by < bh; ++by) {
         for (UINT bx = 0; bx < bw; ++bx) {
-            const uint8_t* blk = src + by * pitch + bx * blockSize;
             uint32_t texels[16];
-            const uint8_t* colorBlock = f == D3DFMT_DXT1 ? blk : blk + 8;
-            uint32_t pal[4];
-            colorPalette(colorBlock, f == D3DFMT_DXT1, pal);
-            uint32_t idx = rd32(colorBlock + 4);
-            for (int i = 0; i < 16; ++i)
-                texels[i] = pal[(idx >> (2 * i)) & 3];
-            if (f == D3DFMT_DXT2 || f == D3DFMT_DXT3) {
-                for (int i = 0; i < 16; ++i) {
-                    uint32_t a = (blk[i / 2] >> ((i & 1) * 4)) & 15;
-                    texels[i] = (texels[i] & 0x00FFFFFF) | (widen(a, 4) << 24);
-                }
-            } else if (f == D3DFMT_DXT4 || f == D3DFMT_DXT5) {
-                uint32_t a0 = blk[0], a1 = blk[1], alpha[8] = {a0, a1};
-                if (a0 > a1) {
-                    for (int i = 1; i < 7; ++i)
-                        alpha[i + 1] = ((7 - i) * a0 + i * a1 + 3) / 7;
-                } else {
-                    for (int i = 1; i < 5; ++i)
-                        alpha[i + 1] = ((5 - i) * a0 + i * a1 + 2) / 5;
-                    alpha[6] = 0;
-                    alpha[7] = 255;
-                }
-                uint64_t bits = 0;
-                for (int i = 0; i < 6; ++i)
-                    bits |= (uint64_t)blk[2 + i] << (8 * i);
-                for (int i = 0; i < 16; ++i)
-                    texels[i] = (texels[i] & 0x00FFFFFF) | (alpha[(bits >> (3 * i)) & 7] << 24);
-            }
+            d3d9gl::DecodeDxtBlock(f, src + by * pitch + bx * d3d9gl::DxtBlockBytes(f), texels);
             for (int y = 0; y < 4; ++y)
                 for (int x = 0; x < 4; ++x) {
                     UINT px = bx * 4 + x, py = by * 4 + y;

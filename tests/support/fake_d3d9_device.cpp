@@ -2,7 +2,9 @@
 // device and state blocks.
 #include "fake_d3d9.h"
 
-#include <d3d9_validate.h>
+#include "d3d9/d3d9_helpers.h"
+#include "d3d9/d3d9_state_defaults.h"
+#include "d3d9/d3d9_validate.h"
 
 #include <windows.h>
 
@@ -20,14 +22,7 @@ uint64_t P(const void* p)
 
 uint64_t F(float f)
 {
-    uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    return bits;
-}
-
-DWORD FD(float f)
-{
-    return (DWORD)F(f);
+    return d3d9gl::FloatDword(f);
 }
 
 D3DMATRIX Identity()
@@ -254,18 +249,7 @@ void MaskForType(FakeStateMask& m, D3DSTATEBLOCKTYPE type, const FakeStates& dev
     }
 }
 
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT prims)
-{
-    switch (type) {
-    case D3DPT_POINTLIST: return prims;
-    case D3DPT_LINELIST: return prims * 2;
-    case D3DPT_LINESTRIP: return prims + 1;
-    case D3DPT_TRIANGLELIST: return prims * 3;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return prims + 2;
-    default: return 0;
-    }
-}
+using d3d9gl::VertexCount;
 
 // A colour in the memory layout of a render-target format; bytes written, 0 if unsupported.
 UINT PackColor(D3DFORMAT fmt, D3DCOLOR c, BYTE* out)
@@ -671,124 +655,16 @@ void FakeDevice::Defaults(FakeStates& s, bool autoDepth, UINT width, UINT height
 {
     UnbindAll(s);
     s = FakeStates();
-    auto& rs = s.rs;
-    rs[D3DRS_ZENABLE] = autoDepth ? D3DZB_TRUE : D3DZB_FALSE;
-    rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
-    rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-    rs[D3DRS_ZWRITEENABLE] = TRUE;
-    rs[D3DRS_ALPHATESTENABLE] = FALSE;
-    rs[D3DRS_LASTPIXEL] = TRUE;
-    rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-    rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-    rs[D3DRS_CULLMODE] = D3DCULL_CCW;
-    rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-    rs[D3DRS_ALPHAREF] = 0;
-    rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-    rs[D3DRS_DITHERENABLE] = FALSE;
-    rs[D3DRS_ALPHABLENDENABLE] = FALSE;
-    rs[D3DRS_FOGENABLE] = FALSE;
-    rs[D3DRS_SPECULARENABLE] = FALSE;
-    rs[D3DRS_FOGCOLOR] = 0;
-    rs[D3DRS_FOGTABLEMODE] = D3DFOG_NONE;
-    rs[D3DRS_FOGSTART] = FD(0.0f);
-    rs[D3DRS_FOGEND] = FD(1.0f);
-    rs[D3DRS_FOGDENSITY] = FD(1.0f);
-    rs[D3DRS_RANGEFOGENABLE] = FALSE;
-    rs[D3DRS_STENCILENABLE] = FALSE;
-    rs[D3DRS_STENCILFAIL] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_STENCILPASS] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
-    rs[D3DRS_STENCILREF] = 0;
-    rs[D3DRS_STENCILMASK] = 0xFFFFFFFF;
-    rs[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFF;
-    rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
-    rs[D3DRS_CLIPPING] = TRUE;
-    rs[D3DRS_LIGHTING] = TRUE;
-    rs[D3DRS_AMBIENT] = 0;
-    rs[D3DRS_FOGVERTEXMODE] = D3DFOG_NONE;
-    rs[D3DRS_COLORVERTEX] = TRUE;
-    rs[D3DRS_LOCALVIEWER] = TRUE;
-    rs[D3DRS_NORMALIZENORMALS] = FALSE;
-    rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-    rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-    rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
-    rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
-    rs[D3DRS_VERTEXBLEND] = D3DVBF_DISABLE;
-    rs[D3DRS_CLIPPLANEENABLE] = 0;
-    rs[D3DRS_POINTSIZE] = FD(1.0f);
-    rs[D3DRS_POINTSIZE_MIN] = FD(1.0f);
-    rs[D3DRS_POINTSPRITEENABLE] = FALSE;
-    rs[D3DRS_POINTSCALEENABLE] = FALSE;
-    rs[D3DRS_POINTSCALE_A] = FD(1.0f);
-    rs[D3DRS_POINTSCALE_B] = FD(0.0f);
-    rs[D3DRS_POINTSCALE_C] = FD(0.0f);
-    rs[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
-    rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
-    rs[D3DRS_PATCHEDGESTYLE] = D3DPATCHEDGE_DISCRETE;
-    rs[D3DRS_DEBUGMONITORTOKEN] = D3DDMT_ENABLE;
-    rs[D3DRS_POINTSIZE_MAX] = FD(64.0f);
-    rs[D3DRS_INDEXEDVERTEXBLENDENABLE] = FALSE;
-    rs[D3DRS_COLORWRITEENABLE] = 0x0000000F;
-    rs[D3DRS_TWEENFACTOR] = FD(0.0f);
-    rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-    rs[D3DRS_POSITIONDEGREE] = D3DDEGREE_CUBIC;
-    rs[D3DRS_NORMALDEGREE] = D3DDEGREE_LINEAR;
-    rs[D3DRS_SCISSORTESTENABLE] = FALSE;
-    rs[D3DRS_SLOPESCALEDEPTHBIAS] = 0;
-    rs[D3DRS_ANTIALIASEDLINEENABLE] = FALSE;
-    rs[D3DRS_MINTESSELLATIONLEVEL] = FD(1.0f);
-    rs[D3DRS_MAXTESSELLATIONLEVEL] = FD(1.0f);
-    rs[D3DRS_ADAPTIVETESS_X] = FD(0.0f);
-    rs[D3DRS_ADAPTIVETESS_Y] = FD(0.0f);
-    rs[D3DRS_ADAPTIVETESS_Z] = FD(1.0f);
-    rs[D3DRS_ADAPTIVETESS_W] = FD(0.0f);
-    rs[D3DRS_ENABLEADAPTIVETESSELLATION] = FALSE;
-    rs[D3DRS_TWOSIDEDSTENCILMODE] = FALSE;
-    rs[D3DRS_CCW_STENCILFAIL] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_CCW_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
-    rs[D3DRS_COLORWRITEENABLE1] = 0x0000000F;
-    rs[D3DRS_COLORWRITEENABLE2] = 0x0000000F;
-    rs[D3DRS_COLORWRITEENABLE3] = 0x0000000F;
-    rs[D3DRS_BLENDFACTOR] = 0xFFFFFFFF;
-    rs[D3DRS_SRGBWRITEENABLE] = 0;
-    rs[D3DRS_DEPTHBIAS] = 0;
-    rs[D3DRS_SEPARATEALPHABLENDENABLE] = FALSE;
-    rs[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
-    rs[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
-    rs[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
-
-    for (DWORD i = 0; i < FakeStates::kStages; ++i) {
-        auto& t = s.tss[i];
-        t[D3DTSS_COLOROP] = i == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-        t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-        t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-        t[D3DTSS_ALPHAOP] = i == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-        t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-        t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-        t[D3DTSS_TEXCOORDINDEX] = i;
-        t[D3DTSS_TEXTURETRANSFORMFLAGS] = D3DTTFF_DISABLE;
-        t[D3DTSS_COLORARG0] = D3DTA_CURRENT;
-        t[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
-        t[D3DTSS_RESULTARG] = D3DTA_CURRENT;
-    }
-    for (auto& sm : s.samp) {
-        sm[D3DSAMP_ADDRESSU] = D3DTADDRESS_WRAP;
-        sm[D3DSAMP_ADDRESSV] = D3DTADDRESS_WRAP;
-        sm[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
-        sm[D3DSAMP_BORDERCOLOR] = 0;
-        sm[D3DSAMP_MAGFILTER] = D3DTEXF_POINT;
-        sm[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
-        sm[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
-        sm[D3DSAMP_MIPMAPLODBIAS] = 0;
-        sm[D3DSAMP_MAXMIPLEVEL] = 0;
-        sm[D3DSAMP_MAXANISOTROPY] = 1;
-        sm[D3DSAMP_SRGBTEXTURE] = 0;
-        sm[D3DSAMP_ELEMENTINDEX] = 0;
-        sm[D3DSAMP_DMAPOFFSET] = 0;
-    }
+    // Direct3D's documented defaults, from the table the device keeps.
+    static_assert(FakeStates::kStageStates == D3D_TEXTURESTAGESTATE_COUNT, "stage states");
+    static_assert(FakeStates::kSamplerStates == D3D_SAMPLERSTATE_COUNT, "sampler states");
+    for (size_t i = 0; i < d3d9gl::kRenderStateDefaultCount; ++i)
+        s.rs[d3d9gl::kRenderStateDefaults[i].state] = d3d9gl::kRenderStateDefaults[i].value;
+    s.rs[D3DRS_ZENABLE] = autoDepth ? D3DZB_TRUE : D3DZB_FALSE;
+    for (DWORD i = 0; i < FakeStates::kStages; ++i)
+        d3d9gl::StageStateDefaults(i, s.tss[i].data());
+    for (auto& sm : s.samp)
+        d3d9gl::SamplerStateDefaults(sm.data());
     for (auto& m : s.transforms)
         m = Identity();
     s.viewport = {0, 0, width, height, 0.0f, 1.0f};
