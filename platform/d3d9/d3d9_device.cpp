@@ -62,6 +62,11 @@ bool Device::Init()
     m_state.viewport = {0, 0, m_pp.BackBufferWidth, m_pp.BackBufferHeight, 0.0f, 1.0f};
     m_state.scissor = {0, 0, (LONG)m_pp.BackBufferWidth, (LONG)m_pp.BackBufferHeight};
     m_ff.reset(new FFCache(m_gl));
+    // Fixed-function draws compile nothing in a frame: the program that takes
+    // the key as data is built now, specialised ones in the background.
+    m_path = ProgramPathSetting();
+    if (m_path != ProgramPath::Specialised && !m_ff->Uber(UberPalette())) m_path = ProgramPath::Specialised;
+    if (m_path == ProgramPath::Auto) m_ff->StartCompiler(m_window, m_context);
     m_swapChain = new SwapChainImpl(this);
     GLuint fbo = FramebufferFor(m_renderTarget, m_depthStencil);
     if (!fbo) return false;

@@ -187,6 +187,9 @@ public:
     const GLCounters& Counters() const { return m_gl.counters; }
     // Shader objects and programs made so far.
     const FFCache& Programs() const { return *m_ff; }
+    // Waits for the programs being compiled in the background.
+    void WaitForPrograms() { m_ff->WaitForCompiler(); }
+    ProgramPath Path() const { return m_path; }
     GLuint FramebufferFor(SurfaceImpl* color, SurfaceImpl* depth);
     void SetAutogenDirty(SurfaceImpl* rt);
     void ForgetShader(GLuint shader);
@@ -242,6 +245,10 @@ private:
     void ApplyScissor();
     void ApplySamplers();
 
+    Program* FixedFunctionProgram();
+    int UberPalette() const;
+    void UploadKeys(Program* p);
+
     // Fixed-function keys and uniforms (d3d9_ffstate.cpp).
     int ActiveStages() const;
     void BuildVertexKey(FFVertexKey& k) const;
@@ -293,6 +300,11 @@ private:
     FFPixelKey m_pixelKey;
     GLuint m_vertexShader = 0, m_fragmentShader = 0;
     Program* m_program = nullptr;
+    ProgramPath m_path = ProgramPath::Specialised;
+    // The keys the uber program was last given.
+    FFVertexKey m_uberVertexKey;
+    FFPixelKey m_uberPixelKey;
+    bool m_uberKeysKnown = false;
     int m_stages = 0;  // texture stages the program samples
     // Attribute bindings last made (so that unchanged ones are not set again).
     GLuint m_lastAttribBuffers[kMaxStreams] = {};

@@ -293,6 +293,11 @@ HRESULT Device::ChooseProgram()
         if (vs && ps) {
             m_program = m_ff->Link(vs->glShader, ps->glShader);
             m_stages = kMaxSamplers;
+        } else if (!vs && !ps && m_path != ProgramPath::Specialised) {
+            BuildVertexKey(m_vertexKey);
+            BuildPixelKey(m_pixelKey, false);
+            m_program = FixedFunctionProgram();
+            m_stages = m_pixelKey.stageCount;
         } else {
             // A pixel shader without a vertex shader draws with the fixed-function halves.
             if (!vs && ((m_dirty & (DirtyVertexKey | DirtyShaders)) || !m_vertexShader)) {
@@ -314,14 +319,52 @@ HRESULT Device::ChooseProgram()
         }
         m_dirty &= ~(uint32_t)(DirtyKeys | DirtyShaders);
         if (!m_program) return vs ? D3DERR_INVALIDCALL : D3DERR_DRIVERINTERNALERROR;
+    } else if (m_ff->IsUber(m_program) && m_ff->NewPrograms()) {
+        // The specialised program of the pair may have been linked meanwhile.
+        m_program = FixedFunctionProgram();
     }
     m_gl.UseProgram(m_program->program);
+    if (m_ff->IsUber(m_program)) {
+        UploadKeys(m_program);
+        ++m_gl.counters.uberDraws;
+    }
     if (!(vs && ps)) {
         ComputeFFUniforms();
         UploadFFUniforms(m_program);
     }
     if (vs) UploadShaderConstants(m_program, ps != nullptr);
     return S_OK;
+}
+
+// The program of both fixed-function halves: the specialised one once the
+// background compiler has it, else the one that takes the keys as data.
+Program* Device::FixedFunctionProgram()
+{
+    if (m_path == ProgramPath::Auto) {
+        Program* p = m_ff->Specialised({m_vertexKey, m_pixelKey});
+        if (p) return p;
+    }
+    return m_ff->Uber(UberPalette());
+}
+
+int Device::UberPalette() const { return std::max((int)m_caps.MaxVertexBlendMatrixIndex + 1, 4); }
+
+// The key halves as the uber program's uniforms, where they changed.
+void Device::UploadKeys(Program* p)
+{
+    if (m_uberKeysKnown && m_uberVertexKey == m_vertexKey && m_uberPixelKey == m_pixelKey) return;
+    GLint v[(sizeof(FFVertexKey) + 3) / 4 * 4] = {};
+    GLint f[(sizeof(FFPixelKey) + 3) / 4 * 4] = {};
+    const uint8_t* vb = reinterpret_cast<const uint8_t*>(&m_vertexKey);
+    const uint8_t* fb = reinterpret_cast<const uint8_t*>(&m_pixelKey);
+    for (size_t i = 0; i < sizeof(FFVertexKey); ++i) v[i] = vb[i];
+    for (size_t i = 0; i < sizeof(FFPixelKey); ++i) f[i] = fb[i];
+    if (p->kvs >= 0) gl.glUniform4iv(p->kvs, (GLsizei)(sizeof(v) / sizeof(v[0]) / 4), v);
+    if (p->kps >= 0) gl.glUniform4iv(p->kps, (GLsizei)(sizeof(f) / sizeof(f[0]) / 4), f);
+    m_uberVertexKey = m_vertexKey;
+    m_uberPixelKey = m_pixelKey;
+    m_uberKeysKnown = true;
+    ++m_gl.counters.uniformUploads;
 }
 
 // Each sampled stage's texture, uploaded where it changed.

@@ -421,6 +421,8 @@ void FindUniforms(Program* prog, GLuint p)
     prog->shaderVpoff = loc("d3d_vpoff");
     prog->afunc = loc("d3d_afunc");
     prog->shaderAref = loc("d3d_aref");
+    prog->kvs = loc("k_vs");
+    prog->kps = loc("k_ps");
 }
 } // namespace
 
@@ -428,21 +430,6 @@ bool FFVertexKey::operator==(const FFVertexKey& o) const { return std::memcmp(th
 size_t FFVertexKey::Hash() const { return HashBytes(this, sizeof(*this)); }
 bool FFPixelKey::operator==(const FFPixelKey& o) const { return std::memcmp(this, &o, sizeof(*this)) == 0; }
 size_t FFPixelKey::Hash() const { return HashBytes(this, sizeof(*this)); }
-
-FFCache::~FFCache()
-{
-    for (auto& p : m_programs) {
-        if (p.second) {
-            m_state.ForgetProgram(p.second->program);
-            gl.glDeleteProgram(p.second->program);
-        }
-        delete p.second;
-    }
-    for (auto& s : m_vertex)
-        if (s.second) gl.glDeleteShader(s.second);
-    for (auto& s : m_fragment)
-        if (s.second) gl.glDeleteShader(s.second);
-}
 
 GLuint FFCache::VertexShader(const FFVertexKey& key)
 {
@@ -466,13 +453,8 @@ GLuint FFCache::FragmentShader(const FFPixelKey& key)
     return s;
 }
 
-Program* FFCache::Link(GLuint vs, GLuint fs)
+GLuint LinkShaders(GLuint vs, GLuint fs)
 {
-    if (!vs || !fs) return nullptr;
-    const uint64_t key = (uint64_t)vs << 32 | fs;
-    auto it = m_programs.find(key);
-    if (it != m_programs.end()) return it->second;
-    ++m_state.counters.programLinks;
     GLuint p = gl.glCreateProgram();
     gl.glAttachShader(p, vs);
     gl.glAttachShader(p, fs);
@@ -480,22 +462,36 @@ Program* FFCache::Link(GLuint vs, GLuint fs)
     gl.glLinkProgram(p);
     GLint ok = 0;
     gl.glGetProgramiv(p, GL_LINK_STATUS, &ok);
-    Program* prog = nullptr;
-    if (ok) {
-        prog = new Program();
-        FindUniforms(prog, p);
-        // Samplers are fixed: s<n> reads texture unit n.
-        m_state.UseProgram(p);
-        for (int i = 0; i < 16; ++i) {
-            GLint l = gl.glGetUniformLocation(p, ("s" + std::to_string(i)).c_str());
-            if (l >= 0) gl.glUniform1i(l, i);
-        }
-    } else {
-        char log[2048] = {0};
-        gl.glGetProgramInfoLog(p, sizeof(log) - 1, nullptr, log);
-        std::fprintf(stderr, "d3d9: program does not link:\n%s\n", log);
-        gl.glDeleteProgram(p);
+    if (ok) return p;
+    char log[2048] = {0};
+    gl.glGetProgramInfoLog(p, sizeof(log) - 1, nullptr, log);
+    std::fprintf(stderr, "d3d9: program does not link:\n%s\n", log);
+    gl.glDeleteProgram(p);
+    return 0;
+}
+
+Program* MakeProgram(GLStateCache& state, GLuint p)
+{
+    Program* prog = new Program();
+    FindUniforms(prog, p);
+    // Samplers are fixed: s<n> reads texture unit n.
+    state.UseProgram(p);
+    for (int i = 0; i < 16; ++i) {
+        GLint l = gl.glGetUniformLocation(p, ("s" + std::to_string(i)).c_str());
+        if (l >= 0) gl.glUniform1i(l, i);
     }
+    return prog;
+}
+
+Program* FFCache::Link(GLuint vs, GLuint fs)
+{
+    if (!vs || !fs) return nullptr;
+    const uint64_t key = (uint64_t)vs << 32 | fs;
+    auto it = m_programs.find(key);
+    if (it != m_programs.end()) return it->second;
+    ++m_state.counters.programLinks;
+    const GLuint p = LinkShaders(vs, fs);
+    Program* prog = p ? MakeProgram(m_state, p) : nullptr;
     m_programs[key] = prog;
     return prog;
 }

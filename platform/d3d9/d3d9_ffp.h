@@ -9,8 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
+
+struct SDL_Window;
 
 namespace d3d9gl {
 
@@ -69,12 +72,33 @@ struct Program {
     int uploadedMatrices = 0;
     // Application shader constants and the wrappers' uniforms, and what was last uploaded of them.
     GLint vsc, psc, vsi, psi, vsb, psb, shaderVpoff, afunc, shaderAref;
+    // The keys of the program that reads them as data.
+    GLint kvs, kps;
     uint32_t uploadedVS = ~0u, uploadedPS = ~0u, uploadedVP = ~0u, uploadedAlpha = ~0u;
+};
+
+// How fixed-function draws get their program: Specialised compiles the
+// program of a key pair when it is first drawn; Uber draws everything with the
+// one program that takes the key as data; Auto draws with that one while the
+// specialised program is compiled in the background, then with it. Read from
+// NIMB_D3D9_PROGRAMS ("specialised", "uber"; else Auto) when a device is made.
+enum class ProgramPath { Auto, Uber, Specialised };
+ProgramPath ProgramPathSetting();
+// Overrides the variable for devices made after it (tests); Auto restores it.
+void SetProgramPath(ProgramPath path, bool overridden);
+
+class FFCompiler;
+
+struct FFKeyPair {
+    FFVertexKey v;
+    FFPixelKey p;
+    bool operator==(const FFKeyPair& o) const { return v == o.v && p == o.p; }
+    size_t Hash() const { return v.Hash() * 31 + p.Hash(); }
 };
 
 class FFCache {
 public:
-    explicit FFCache(GLStateCache& state) : m_state(state) {}
+    explicit FFCache(GLStateCache& state);
     ~FFCache();
     // Shader objects of the halves; 0 when one does not compile.
     GLuint VertexShader(const FFVertexKey& key);
@@ -88,15 +112,48 @@ public:
     size_t FragmentShaders() const { return m_fragment.size(); }
     size_t Programs() const { return m_programs.size(); }
 
+    // The program that draws every fixed-function key pair, the keys given
+    // as uniforms; built on the first call, null when it does not build.
+    Program* Uber(int palette);
+    bool IsUber(const Program* p) const { return p && p == m_uber; }
+    // Starts compiling key pairs on a second GL context sharing this one's
+    // objects; false where the driver gives none.
+    bool StartCompiler(SDL_Window* window, void* context);
+    // The specialised program of a key pair once the background compiler
+    // has linked it; null before (the pair is then asked for) or when it
+    // failed.
+    Program* Specialised(const FFKeyPair& keys);
+    // Whether the compiler has linked programs not yet taken.
+    bool NewPrograms() const;
+    // Waits until the compiler has finished what it was asked (benchmarks, tests).
+    void WaitForCompiler();
+    size_t SpecialisedPrograms() const { return m_specialised.size(); }
+
 private:
+    void TakeCompiled();
+
     GLStateCache& m_state;
     std::unordered_map<FFVertexKey, GLuint, KeyHash<FFVertexKey>> m_vertex;
     std::unordered_map<FFPixelKey, GLuint, KeyHash<FFPixelKey>> m_fragment;
     std::unordered_map<uint64_t, Program*> m_programs;
+    Program* m_uber = nullptr;
+    GLuint m_uberShaders[2] = {};
+    bool m_uberTried = false;
+    std::unique_ptr<FFCompiler> m_compiler;
+    // Pairs asked of the compiler: null until linked (and when it failed).
+    std::unordered_map<FFKeyPair, Program*, KeyHash<FFKeyPair>> m_specialised;
 };
 
 std::string FFVertexSource(const FFVertexKey& k);
 std::string FFFragmentSource(const FFPixelKey& k);
+// The sources of the program that takes both key halves as data (the
+// vertex half's matrices sized for a palette of `palette`).
+std::string FFUberVertexSource(int palette);
+std::string FFUberFragmentSource();
+// Links two shader objects with the fixed-function output; 0 when they do not link.
+GLuint LinkShaders(GLuint vertexShader, GLuint fragmentShader);
+// A linked program with its uniforms found and its samplers set (left bound).
+Program* MakeProgram(GLStateCache& state, GLuint program);
 bool CompileShaderObject(GLuint& shader, const std::string& source, bool vertex);
 // Whether the colour or alpha operation of a stage (its states) reads the stage's texture.
 bool StageReadsTexture(const DWORD* stageStates);

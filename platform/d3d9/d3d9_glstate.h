@@ -16,8 +16,9 @@ struct GLCounters {
     uint64_t textureBinds = 0;
     uint64_t uniformUploads = 0;
     uint64_t draws = 0;
-    uint64_t shaderCompiles = 0;
+    uint64_t shaderCompiles = 0;   // on the device's own context (inside frames, unless at creation)
     uint64_t programLinks = 0;
+    uint64_t uberDraws = 0;        // draws with the program that takes the key as data
 };
 
 class GLStateCache {

@@ -114,10 +114,14 @@ TEST_F(Programs, LightingFogPointAndCoordinateStatesCompile)
 // What a draw costs in compiles, links and GL calls, read from the device's counters.
 class DrawCosts : public DeviceTest {
 protected:
+    // The path whose costs are counted: programs compiled when first drawn.
+    virtual d3d9gl::ProgramPath Path() const { return d3d9gl::ProgramPath::Specialised; }
     void SetUp() override
     {
         DeviceTest::SetUp();
+        d3d9gl::SetProgramPath(Path(), true);
         MakeDevice();
+        d3d9gl::SetProgramPath(d3d9gl::ProgramPath::Auto, false);
         m_device = static_cast<d3d9gl::Device*>(m_dev);
         ASSERT_EQ(m_dev->CreateVertexBuffer(4 * sizeof(RhwVertex), 0, kRhwFvf, D3DPOOL_MANAGED, &m_vb, nullptr), S_OK);
         RhwVertex* v = nullptr;
@@ -218,6 +222,72 @@ TEST_F(DrawCosts, EachKeyHalfIsCompiledOnceAndProgramsArePerPair)
     EXPECT_EQ(Counters().shaderCompiles, before.shaderCompiles);
     EXPECT_EQ(Counters().programLinks, before.programLinks);
     EXPECT_EQ(Linked(), programs + 3);
+}
+
+// The fixed-function states a sweep of new combinations goes through:
+// lighting, fog, stage operations, alpha test.
+void SetCombination(IDirect3DDevice9* dev, int c)
+{
+    dev->SetRenderState(D3DRS_FOGENABLE, (c & 1) != 0);
+    dev->SetRenderState(D3DRS_FOGTABLEMODE, (c & 2) ? D3DFOG_LINEAR : D3DFOG_NONE);
+    static const DWORD ops[] = {D3DTOP_MODULATE, D3DTOP_ADD, D3DTOP_SELECTARG2, D3DTOP_MODULATE2X};
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, ops[(c >> 2) & 3]);
+    dev->SetRenderState(D3DRS_ALPHATESTENABLE, (c & 16) != 0);
+    dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+}
+
+class BackgroundPrograms : public DrawCosts {
+protected:
+    d3d9gl::ProgramPath Path() const override { return d3d9gl::ProgramPath::Auto; }
+};
+
+TEST_F(BackgroundPrograms, NewCombinationsCompileNothingInTheFrameAndDrawTheSameWhenSpecialised)
+{
+    IDirect3DTexture9* t = SolidTexture(0xC0406080);
+    m_dev->SetTexture(0, t);
+    m_dev->SetRenderState(D3DRS_FOGCOLOR, 0xFF00FF00);
+    const d3d9gl::GLCounters before = Counters();
+    std::vector<DWORD> first;
+    for (int c = 0; c < 32; ++c) {
+        SetCombination(m_dev, c);
+        Draw();
+        first.push_back(Pixel(4, 4));
+    }
+    const d3d9gl::GLCounters during = Counters();
+    EXPECT_EQ(during.shaderCompiles, before.shaderCompiles);
+    EXPECT_EQ(during.programLinks, before.programLinks);
+    EXPECT_GT(during.uberDraws, before.uberDraws);
+    // Once the background compiles are in, the same combinations draw the
+    // same pixels with their own programs.
+    m_device->WaitForPrograms();
+    EXPECT_GT(m_device->Programs().SpecialisedPrograms(), 0u);
+    for (int c = 0; c < 32; ++c) {
+        SetCombination(m_dev, c);
+        Draw();
+        EXPECT_TRUE(Near(Pixel(4, 4), first[(size_t)c], 1, true)) << "combination " << c;
+    }
+    EXPECT_EQ(Counters().uberDraws, during.uberDraws);
+    EXPECT_EQ(Counters().shaderCompiles, before.shaderCompiles);
+    m_dev->SetTexture(0, nullptr);
+    t->Release();
+}
+
+class UberProgram : public DrawCosts {
+protected:
+    d3d9gl::ProgramPath Path() const override { return d3d9gl::ProgramPath::Uber; }
+};
+
+TEST_F(UberProgram, EveryCombinationDrawsWithTheOneProgramBuiltWithTheDevice)
+{
+    const d3d9gl::GLCounters before = Counters();
+    for (int c = 0; c < 32; ++c) {
+        SetCombination(m_dev, c);
+        Draw();
+    }
+    EXPECT_EQ(Counters().shaderCompiles, before.shaderCompiles);
+    EXPECT_EQ(Counters().programLinks, before.programLinks);
+    EXPECT_EQ(Counters().uberDraws, before.uberDraws + 32);
+    EXPECT_EQ(m_device->Programs().SpecialisedPrograms(), 0u);
 }
 
 } // namespace
