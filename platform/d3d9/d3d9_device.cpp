@@ -76,8 +76,25 @@ bool Device::Init()
     gl.glClearDepth(1.0);
     gl.glClearStencil(0);
     gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    if (m_path != ProgramPath::Specialised) WarmUber();
     m_dirty = DirtyAll;
     return gl.glGetError() == GL_NO_ERROR;
+}
+
+// Drivers that generate code at a program's first draw (llvmpipe) do so
+// now, with the default states, rather than in the first frame: a triangle
+// that is clipped away whole (all attributes at 0, so w is 0).
+void Device::WarmUber()
+{
+    Program* p = m_ff->Uber(UberPalette());
+    m_gl.UseProgram(p->program);
+    UploadKeys(p);
+    m_gl.EnableAttribArrays(0);
+    gl.glEnable(GL_DEPTH_TEST);
+    gl.glDepthFunc(GL_LEQUAL);
+    gl.glDrawArrays(GL_TRIANGLES, 0, 3);
+    gl.glFlush();
+    m_gl.Invalidate();
 }
 
 Device::~Device() = default;

@@ -246,6 +246,7 @@ private:
     void ApplySamplers();
 
     Program* FixedFunctionProgram();
+    void WarmUber();
     int UberPalette() const;
     void UploadKeys(Program* p);
 
@@ -305,6 +306,9 @@ private:
     FFVertexKey m_uberVertexKey;
     FFPixelKey m_uberPixelKey;
     bool m_uberKeysKnown = false;
+    // Specialised programs first drawn in this frame, and how many a frame takes.
+    int m_programsTaken = 0;
+    enum { kProgramsTakenPerFrame = 2 };
     int m_stages = 0;  // texture stages the program samples
     // Attribute bindings last made (so that unchanged ones are not set again).
     GLuint m_lastAttribBuffers[kMaxStreams] = {};

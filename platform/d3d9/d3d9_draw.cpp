@@ -319,7 +319,7 @@ HRESULT Device::ChooseProgram()
         }
         m_dirty &= ~(uint32_t)(DirtyKeys | DirtyShaders);
         if (!m_program) return vs ? D3DERR_INVALIDCALL : D3DERR_DRIVERINTERNALERROR;
-    } else if (m_ff->IsUber(m_program) && m_ff->NewPrograms()) {
+    } else if (m_path == ProgramPath::Auto && m_ff->IsUber(m_program)) {
         // The specialised program of the pair may have been linked meanwhile.
         m_program = FixedFunctionProgram();
     }
@@ -341,8 +341,14 @@ HRESULT Device::ChooseProgram()
 Program* Device::FixedFunctionProgram()
 {
     if (m_path == ProgramPath::Auto) {
+        // The first draw with a program costs the driver work of its own, so
+        // a frame takes only a few programs new to it.
         Program* p = m_ff->Specialised({m_vertexKey, m_pixelKey});
-        if (p) return p;
+        if (p && !p->drawn && m_programsTaken < kProgramsTakenPerFrame) {
+            p->drawn = true;
+            ++m_programsTaken;
+        }
+        if (p && p->drawn) return p;
     }
     return m_ff->Uber(UberPalette());
 }

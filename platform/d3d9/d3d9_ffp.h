@@ -74,6 +74,7 @@ struct Program {
     GLint vsc, psc, vsi, psi, vsb, psb, shaderVpoff, afunc, shaderAref;
     // The keys of the program that reads them as data.
     GLint kvs, kps;
+    bool drawn = false;
     uint32_t uploadedVS = ~0u, uploadedPS = ~0u, uploadedVP = ~0u, uploadedAlpha = ~0u;
 };
 

@@ -427,6 +427,7 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const _RGNDATA*)
     gl.glBlitFramebuffer(0, 0, (GLint)m_backBuffer->width, (GLint)m_backBuffer->height, 0, dh, dw, 0,
                          GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(m_window);
+    m_programsTaken = 0;
     m_dirty |= DirtyFramebuffer | DirtyScissor;
     return S_OK;
 }
