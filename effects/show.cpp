@@ -7,6 +7,7 @@
 #include "cubosinercia.h"
 #include "initbarra.h"
 #include "letrascutres.h"
+#include "ostrel.h"
 #include "objetoestela.h"
 #include "pulpo.h"
 #include "staticgfx2d.h"
@@ -99,7 +100,16 @@ void Escenor::BuildShow()
     F(barra, "posy")->AddConstantKey(0, 1, 0.6f);
     SetLoadingEffect(barra, 0, 1.0f);
 
-    // 2: the client scene (entry 1).
+    // 2: the client scene (entry 1): the local player turns in place.
+    Effect* ostrel = new COstrel();
+    F(ostrel, "velry")->AddLinearKey(0, 4, 0, -0.3f);
+    F(ostrel, "velry")->AddLinearKey(4, 6, -0.3f, 0);
+    F(ostrel, "velry")->AddLinearKey(6, 10, 0, 0.3f);
+    F(ostrel, "velry")->AddLinearKey(10, 12.5f, 0.07f, 0.3f);
+    F(ostrel, "velry")->AddLinearKey(12.5f, 15, 0.3f, 0);
+    F(ostrel, "velz")->AddLinearKey(10, 30, 0, -1.5f);
+    F(ostrel, "velx")->AddLinearKey(10, 30, 0, -2);
+    AddEffect(ostrel, 0, 5, 1);
 
     // 3: opening sweep (entry 2).
     Effect* e = NewStrip({"transparent4.png"});

@@ -17,6 +17,7 @@
 #include "initbarra.h"
 #include "letrascutres.h"
 #include "objetoestela.h"
+#include "ostrel.h"
 #include "pulpo.h"
 #include "staticgfx2d.h"
 
@@ -412,6 +413,26 @@ TEST_F(ShowTimeline, LoadingBarStripsAndTextsCarryExactlyTheirKeysAndEntries) {
     EXPECT_EQ(Actual(*m_show, second), Expected(rows));
 }
 
+// The client scene comes first after the loading bar; only its turn acts
+// before its entry ends at 5 s.
+TEST_F(ShowTimeline, ClientSceneCarriesExactlyItsKeysAndEntry) {
+    std::vector<COstrel*> scenes = Instances<COstrel>(*m_show);
+    ASSERT_EQ(scenes.size(), 1u);
+    EXPECT_EQ(InstanceNumber(scenes[0]), InstanceNumber(m_show->m_pLoadingEffect) + 1);
+    EXPECT_EQ(m_show->m_pendingItems.front()->m_pEffect, scenes[0]);
+    const std::vector<KeyRow> rows = {Linear("velry", 0, 4, 0, -0.3f),      Linear("velry", 4, 6, -0.3f, 0),
+                                      Linear("velry", 6, 10, 0, 0.3f),      Linear("velry", 10, 12.5f, 0.07f, 0.3f),
+                                      Linear("velry", 12.5f, 15, 0.3f, 0), Linear("velz", 10, 30, 0, -1.5f),
+                                      Linear("velx", 10, 30, 0, -2),        Entry(0, 5, 1)};
+    EXPECT_EQ(Actual(*m_show, scenes[0]), Expected(rows));
+    for (const auto& r : {std::pair<float, float>{0, 0}, {2, -0.15f}, {4, -0.3f}, {5, -0.15f}})
+        EXPECT_NEAR(FloatAt(scenes[0], "velry", r.first), r.second, 1e-6) << r.first;
+    for (float t : {0.0f, 2.5f, 5.0f}) {
+        EXPECT_EQ(FloatAt(scenes[0], "velx", t), 0.0f) << t;
+        EXPECT_EQ(FloatAt(scenes[0], "velz", t), 0.0f) << t;
+    }
+}
+
 TEST_F(ShowTimeline, TrailsCarryExactlyTheirKeysAndEntries) {
     std::vector<CObjetoEstela*> estelas = Instances<CObjetoEstela>(*m_show);
     std::vector<CPulpo*> pulpos = Instances<CPulpo>(*m_show);
@@ -483,7 +504,7 @@ TEST_F(ShowTimeline, InstancesAreCreatedInTheOrderOfTheTable) {
     }
     const std::string strip = "CStaticGfx2D";
     const std::vector<std::string> expected = {
-        strip, strip, strip, strip, "CObjetoEstela", "CubosInercia", strip, strip, strip, "CPulpo",
+        "Ostrel", strip, strip, strip, strip, "CObjetoEstela", "CubosInercia", strip, strip, strip, "CPulpo",
         strip, strip, strip, strip, strip, strip, strip, "CLetrasCutres", "CLetrasCutres"};
     EXPECT_EQ(classes, expected);
     EXPECT_LT(InstanceNumber(m_show->m_pLoadingEffect), InstanceNumber(effects.front()));

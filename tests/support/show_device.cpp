@@ -24,7 +24,7 @@ public:
         if (m_folder.empty()) return;
 
         // The show's pictures and models; the tests add their own beside them.
-        for (const char* folder : {"data/textures", "data/models"}) {
+        for (const char* folder : {"data/textures", "data/models", "data/shaders"}) {
             std::filesystem::create_directories(folder);
             std::error_code ec;
             for (const auto& e : std::filesystem::directory_iterator(std::string(NIMB_RUN_DIR "/") + folder, ec))

@@ -1,0 +1,127 @@
+// Cost of the multiplayer-client scene on the real device: COstrel::Init
+// (terrain, three players), then every frame
+// of its entry from 0 to 5 s as the show keys it, stepped at 60 frames a
+// second: median, 99th percentile and worst frame, and the peak memory.
+//
+//     build/bench/bench_ostrel [run folder, default build/run]
+//
+// Runs headless (SDL's offscreen driver) unless SDL_VIDEODRIVER is set.
+#include <windows.h>
+#include <d3d9.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "config.h"
+#include "escenor.h"
+#include "ostrel.h"
+#include "renderer.h"
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("SDL_VIDEODRIVER"))
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (!std::getenv("SDL_AUDIODRIVER"))
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::string run = std::filesystem::absolute(argc > 1 ? argv[1] : "build/run").string();
+    if (!std::filesystem::exists(run + "/data/textures/TerrainHeight.png"))
+    {
+        std::fprintf(stderr, "bench_ostrel: no show data in %s\n", run.c_str());
+        return 1;
+    }
+    char templ[] = "/tmp/bench_ostrel_XXXXXX";
+    if (!mkdtemp(templ) || chdir(templ) != 0)
+        return 1;
+    std::filesystem::create_symlink(run + "/data", "data");
+    std::filesystem::copy_file(run + "/config.xml", "config.xml");
+    g_pConfig = new Config();
+
+    WNDCLASSA wc;
+    std::memset(&wc, 0, sizeof(wc));
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "BenchOstrel";
+    RegisterClassA(&wc);
+    RECT r = {0, 0, 800, 600};
+    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+    HWND hwnd =
+        CreateWindowExA(0, "BenchOstrel", "BenchOstrel", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, r.right - r.left,
+                        r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    NimbGfx* gfx = new NimbGfx();
+    gfx->m_hWnd = hwnd;
+    gfx->m_width = 800;
+    gfx->m_height = 600;
+    if (!hwnd || !gfx->CreateDevice(true))
+    {
+        std::fprintf(stderr, "bench_ostrel: no device\n");
+        return 1;
+    }
+    gfx->SetDefaultStates();
+
+    g_sequenceTime = 0.0f;
+    Escenor* show = new Escenor("fichero_script.qvs");
+    COstrel* ostrel = nullptr;
+    for (ScheduleItem* item : show->m_pendingItems)
+        if ((ostrel = dynamic_cast<COstrel*>(item->m_pEffect)))
+            break;
+    if (!ostrel)
+    {
+        std::fprintf(stderr, "bench_ostrel: the show has no client scene\n");
+        return 1;
+    }
+    Clock::time_point t0 = Clock::now();
+    ostrel->DoInit();
+    const double init = Ms(t0, Clock::now());
+
+    std::vector<double> frames;
+    for (int i = 1; i <= 300; ++i)
+    {
+        const float t = i / 60.0f;
+        g_sequenceTime = t;
+        Clock::time_point a = Clock::now();
+        m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF00BFFF, 1.0f, 0);
+        m_pd3dDevice->BeginScene();
+        ostrel->DoRender(t / 5.0f);
+        m_pd3dDevice->EndScene();
+        m_pd3dDevice->Present(nullptr, nullptr, nullptr, nullptr);
+        frames.push_back(Ms(a, Clock::now()));
+    }
+    std::vector<double> sorted = frames;
+    std::sort(sorted.begin(), sorted.end());
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("COstrel::Init:                %8.1f ms\n", init);
+    std::printf("frame 0-5 s, median:          %8.2f ms\n", sorted[sorted.size() / 2]);
+    std::printf("frame 0-5 s, 99th percentile: %8.2f ms\n", sorted[sorted.size() * 99 / 100]);
+    std::printf("frame 0-5 s, worst:           %8.2f ms (first frame %.2f ms)\n", sorted.back(), frames.front());
+    std::printf("peak resident memory:         %8.1f MB\n", usage.ru_maxrss / 1024.0);
+
+    delete show;
+    delete gfx;
+    DestroyWindow(hwnd);
+    delete g_pConfig;
+    std::error_code ec;
+    std::filesystem::remove_all(templ, ec);
+    return 0;
+}
