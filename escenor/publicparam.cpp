@@ -4,13 +4,18 @@
 
 float g_sequenceTime = 0.0f;
 
-PublicParam::PublicParam(const char* name)
+PublicParam::PublicParam(const char* name) : m_name(CopyText(name))
 {
-    if (!name)
-        name = "";
-    size_t n = std::strlen(name);
-    m_name = new char[n + 1];
-    std::memcpy(m_name, name, n + 1);
+}
+
+char* PublicParam::CopyText(const char* text)
+{
+    if (!text)
+        text = "";
+    size_t n = std::strlen(text);
+    char* copy = new char[n + 1];
+    std::memcpy(copy, text, n + 1);
+    return copy;
 }
 
 PublicParam::~PublicParam()

@@ -54,6 +54,10 @@ public:
 
     char* m_name;
 
+protected:
+    // A new copy of the text (null reads as empty) that the caller deletes.
+    static char* CopyText(const char* text);
+
 private:
     PublicParam(const PublicParam&) = delete;
     PublicParam& operator=(const PublicParam&) = delete;

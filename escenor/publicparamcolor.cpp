@@ -63,10 +63,7 @@ char* PublicParamColor::ToString()
 {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "0x%x", (unsigned)GetARGB());
-    size_t n = std::strlen(buffer);
-    char* copy = new char[n + 1];
-    std::memcpy(copy, buffer, n + 1);
-    return copy;
+    return CopyText(buffer);
 }
 
 void PublicParamColor::Evaluate()

@@ -43,10 +43,7 @@ char* PublicParamFloat::ToString()
 {
     char buffer[256];
     std::snprintf(buffer, sizeof buffer, "%f", m_value);
-    size_t n = std::strlen(buffer);
-    char* copy = new char[n + 1];
-    std::memcpy(copy, buffer, n + 1);
-    return copy;
+    return CopyText(buffer);
 }
 
 void PublicParamFloat::Evaluate()

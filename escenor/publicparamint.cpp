@@ -33,10 +33,7 @@ char* PublicParamInt::ToString()
 {
     char buffer[256];
     std::snprintf(buffer, sizeof buffer, "%d", m_value);
-    size_t n = std::strlen(buffer);
-    char* copy = new char[n + 1];
-    std::memcpy(copy, buffer, n + 1);
-    return copy;
+    return CopyText(buffer);
 }
 
 void PublicParamInt::SetFromDouble(double value)

@@ -57,12 +57,7 @@ void PublicParamString::SetMaxLength(int maxLength)
 
 void PublicParamString::AddConstantKey(float start, float end, const char* text)
 {
-    if (!text)
-        text = "";
-    size_t n = std::strlen(text);
-    char* copy = new char[n + 1];
-    std::memcpy(copy, text, n + 1);
-    keys::Insert(m_constantKeys, new ConstantKey<char*>{start, end, copy});
+    keys::Insert(m_constantKeys, new ConstantKey<char*>{start, end, CopyText(text)});
 }
 
 void PublicParamString::AddLinearKey(float, float, const char*, const char*)
