@@ -1,6 +1,8 @@
 // The device: life cycle, queries, resource creation, the implicit swap chain.
 #include "d3d9_device.h"
 #include "d3d9_testing.h"
+#include "windows.h"
+#include "windows/win_internal.h"
 
 #include <SDL.h>
 
@@ -194,6 +196,39 @@ HRESULT Device::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode)
     pMode->RefreshRate = 60;
     pMode->Format = m_pp.BackBufferFormat;
     return S_OK;
+}
+
+HRESULT Device::SetCursorProperties(UINT XHotSpot, UINT YHotSpot, IDirect3DSurface9* pCursorBitmap)
+{
+    if (!pCursorBitmap) return D3DERR_INVALIDCALL;
+    D3DSURFACE_DESC desc;
+    if (FAILED(pCursorBitmap->GetDesc(&desc)) || desc.Format != D3DFMT_A8R8G8B8) return D3DERR_INVALIDCALL;
+    // Each side a power of two, smaller than the display mode's.
+    D3DDISPLAYMODE mode;
+    if (FAILED(GetDisplayMode(0, &mode))) return D3DERR_INVALIDCALL;
+    auto powerOfTwo = [](UINT v) { return v != 0 && (v & (v - 1)) == 0; };
+    if (!powerOfTwo(desc.Width) || !powerOfTwo(desc.Height) || desc.Width >= mode.Width ||
+        desc.Height >= mode.Height)
+        return D3DERR_INVALIDCALL;
+    D3DLOCKED_RECT locked;
+    if (FAILED(pCursorBitmap->LockRect(&locked, nullptr, D3DLOCK_READONLY))) return D3DERR_INVALIDCALL;
+    std::vector<uint32_t> argb((size_t)desc.Width * desc.Height);
+    for (UINT y = 0; y < desc.Height; ++y)
+        std::memcpy(&argb[(size_t)y * desc.Width], (const uint8_t*)locked.pBits + (size_t)y * locked.Pitch,
+                    (size_t)desc.Width * 4);
+    pCursorBitmap->UnlockRect();
+    PlatformSetDeviceCursor(argb.data(), (int)desc.Width, (int)desc.Height, (int)XHotSpot, (int)YHotSpot);
+    return S_OK;
+}
+
+void Device::SetCursorPosition(int X, int Y, DWORD)
+{
+    SetCursorPos(X, Y);
+}
+
+BOOL Device::ShowCursor(BOOL bShow)
+{
+    return PlatformShowDeviceCursor(bShow != FALSE) ? TRUE : FALSE;
 }
 
 HRESULT Device::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* p)

@@ -41,9 +41,11 @@ public:
     HRESULT GetDeviceCaps(D3DCAPS9* pCaps) override;
     HRESULT GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) override;
     HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* pParameters) override;
-    HRESULT SetCursorProperties(UINT, UINT, IDirect3DSurface9*) override { return S_OK; }
-    void SetCursorPosition(int, int, DWORD) override {}
-    BOOL ShowCursor(BOOL) override { return FALSE; }
+    // The cursor picture goes to the Windows layer, which shows it in place
+    // of the window cursor while ShowCursor has it on.
+    HRESULT SetCursorProperties(UINT XHotSpot, UINT YHotSpot, IDirect3DSurface9* pCursorBitmap) override;
+    void SetCursorPosition(int X, int Y, DWORD Flags) override;
+    BOOL ShowCursor(BOOL bShow) override;
     HRESULT CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS*, IDirect3DSwapChain9**) override
     { return D3DERR_NOTAVAILABLE; }
     HRESULT GetSwapChain(UINT iSwapChain, IDirect3DSwapChain9** ppSwapChain) override;

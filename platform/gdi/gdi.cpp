@@ -559,6 +559,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     bmp->height = (int)std::labs(h.biHeight);
     bmp->topDown = h.biHeight < 0;
     bmp->bpp = h.biBitCount;
+    bmp->section = true;
     bmp->stride = (((size_t)bmp->width * bmp->bpp + 31) / 32) * 4;
     bmp->bits.assign(bmp->stride * bmp->height, 0);
     g_objects.insert(bmp);

@@ -23,6 +23,7 @@ struct Bitmap : Object {
     Bitmap() : Object(Kind::Bitmap) {}
     int width = 0, height = 0, bpp = 1;
     bool topDown = false;
+    bool section = false; // made by CreateDIBSection: its pixels are the caller's too
     size_t stride = 0;
     std::vector<BYTE> bits;
 

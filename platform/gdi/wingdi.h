@@ -30,6 +30,16 @@ typedef struct tagBITMAPINFOHEADER {
     DWORD biClrImportant;
 } BITMAPINFOHEADER, *LPBITMAPINFOHEADER;
 
+typedef struct tagBITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits; // a section's pixels, else null
+} BITMAP, *PBITMAP, *LPBITMAP;
+
 typedef struct tagRGBQUAD {
     BYTE rgbBlue;
     BYTE rgbGreen;
@@ -281,6 +291,17 @@ int SetMapMode(HDC hdc, int mode);
 // 24- and 32-bit sections; the pixels are zeroed and stay valid until the
 // bitmap is deleted.
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
+// 1-, 24- and 32-bit bitmaps; `bits` (or null for zeros) holds word-aligned
+// rows, top row first.
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const void* bits);
+// A bitmap's BITMAP record (other objects are not described); with a null
+// output, the size it needs.
+int GetObjectA(HGDIOBJ object, int size, LPVOID out);
+// Copies scan lines of a bitmap as 24- or 32-bit pixels (BI_RGB) of the
+// bitmap's width: a positive height counts scan lines from the bottom row,
+// a negative one from the top. 1-bit pixels read as black (0) or white (1).
+// Null bits: fills in the header only. Returns the number of lines copied.
+int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info, UINT usage);
 
 HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                   DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
@@ -359,6 +380,7 @@ BOOL DrawFocusRect(HDC hdc, const RECT* rect);
 // unless DT_NOPREFIX. Returns the height of the text.
 int DrawTextA(HDC hdc, LPCSTR text, int count, LPRECT rect, UINT format);
 
+#define GetObject GetObjectA
 #define CreateFont CreateFontA
 #define CreateFontIndirect CreateFontIndirectA
 #define GetTextExtentPoint32 GetTextExtentPoint32A

@@ -107,6 +107,12 @@ void applyCursor()
 {
     if (!g_videoUp)
         return;
+    // A device cursor that is shown takes the window cursor's place.
+    if (SDL_Cursor* device = PlatformDeviceCursorIfShown()) {
+        SDL_SetCursor(device);
+        SDL_ShowCursor(SDL_ENABLE);
+        return;
+    }
     bool visible = g_cursor && g_cursorCount >= 0;
     if (visible) {
         int i = cursorIndex(g_cursor);
@@ -115,6 +121,8 @@ void applyCursor()
                 g_systemCursors[i].sdl = SDL_CreateSystemCursor(g_systemCursors[i].sdlId);
             if (g_systemCursors[i].sdl)
                 SDL_SetCursor(g_systemCursors[i].sdl);
+        } else if (SDL_Cursor* made = PlatformIconSdlCursor(g_cursor)) {
+            SDL_SetCursor(made);
         }
     }
     SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
@@ -1978,6 +1986,39 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name)
     if (!instance && name == IDI_APPLICATION)
         return reinterpret_cast<HICON>(&g_applicationIcon);
     return nullptr;
+}
+
+BOOL GetCursorPos(LPPOINT point)
+{
+    if (!point)
+        return FALSE;
+    pump();
+    *point = g_cursorPos;
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y)
+{
+    g_cursorPos = {x, y};
+    if (g_videoUp)
+        SDL_WarpMouseGlobal(x, y); // where the video driver can
+    return TRUE;
+}
+
+WORD PlatformSystemCursorId(HCURSOR cursor)
+{
+    int i = cursorIndex(cursor);
+    return i >= 0 ? g_systemCursors[i].id : 0;
+}
+
+bool PlatformIsApplicationIcon(HICON icon)
+{
+    return icon == reinterpret_cast<HICON>(&g_applicationIcon);
+}
+
+void PlatformApplyCursor()
+{
+    applyCursor();
 }
 
 // ---- Rectangles ------------------------------------------------------------------------

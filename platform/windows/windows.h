@@ -395,6 +395,14 @@ typedef struct tagCREATESTRUCTA {
 } CREATESTRUCTA, *LPCREATESTRUCTA;
 typedef CREATESTRUCTA CREATESTRUCT;
 
+typedef struct _ICONINFO {
+    BOOL fIcon;      // TRUE: an icon, whose hot spot is its centre
+    DWORD xHotspot;
+    DWORD yHotspot;
+    HBITMAP hbmMask; // without hbmColor: the AND half above the XOR half
+    HBITMAP hbmColor;
+} ICONINFO, *PICONINFO;
+
 // ---- Window classes and windows ------------------------------------------------------
 // Class names compare without regard to case; registering a name twice for
 // the same instance fails with ERROR_CLASS_ALREADY_EXISTS.
@@ -524,6 +532,17 @@ int ShowCursor(BOOL show);
 // (a null or unknown name yields null).
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);
+// Icons and cursors from bitmaps (copied: the caller keeps its own). The
+// system cursors and icon have pictures too; destroying them does nothing.
+HICON CreateIconIndirect(PICONINFO info);
+// New bitmaps that the caller deletes.
+BOOL GetIconInfo(HICON icon, PICONINFO info);
+BOOL DestroyIcon(HICON icon);
+BOOL DestroyCursor(HCURSOR cursor);
+// The cursor position in screen coordinates, as the last mouse message over
+// one of the program's windows or SetCursorPos left it.
+BOOL GetCursorPos(LPPOINT point);
+BOOL SetCursorPos(int x, int y);
 // Stock brushes, pens and fonts as fixed handles.
 HGDIOBJ GetStockObject(int index);
 
