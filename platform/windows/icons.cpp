@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <string>
 #include <set>
 #include <vector>
@@ -26,7 +27,7 @@ struct Icon {
 
 std::set<Icon*> g_icons;
 // Pictures of the system cursors and icon, made on first use.
-std::map<HICON, Icon*> g_systemPictures;
+std::map<HICON, std::unique_ptr<Icon>> g_systemPictures;
 
 struct DeviceCursor {
     std::vector<uint32_t> argb;
@@ -178,7 +179,7 @@ Icon* systemPicture(HICON handle)
 {
     auto it = g_systemPictures.find(handle);
     if (it != g_systemPictures.end())
-        return it->second;
+        return it->second.get();
     Icon* picture = nullptr;
     if (PlatformIsApplicationIcon(handle))
         picture = applicationPicture();
@@ -192,7 +193,7 @@ Icon* systemPicture(HICON handle)
             break;
         }
     if (picture)
-        g_systemPictures[handle] = picture;
+        g_systemPictures[handle].reset(picture);
     return picture;
 }
 
