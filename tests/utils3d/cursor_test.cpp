@@ -5,23 +5,11 @@
 #include <cstring>
 #include <vector>
 
+#include "bitmap_pixels.h"
 #include "fake_d3d9.h"
 #include "utils.h"
 
 namespace {
-
-// A 1-bit bitmap whose pixel (x, y) is on(x, y).
-template <typename On>
-HBITMAP MonoBitmap(int width, int height, On on)
-{
-    const size_t stride = ((size_t)width + 15) / 16 * 2;
-    std::vector<BYTE> bits(stride * height, 0);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if (on(x, y))
-                bits[stride * y + x / 8] |= (BYTE)(0x80 >> (x % 8));
-    return CreateBitmap(width, height, 1, 1, bits.data());
-}
 
 class CursorFromIconTest : public ::testing::Test {
 protected:
