@@ -337,6 +337,7 @@
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_INVALID_PARAMETER 87
+#define ERROR_INSUFFICIENT_BUFFER 122
 #define ERROR_MOD_NOT_FOUND 126
 #define ERROR_INVALID_WINDOW_HANDLE 1400
 #define ERROR_TLW_WITH_WSCHILD 1406
@@ -558,6 +559,18 @@ void Sleep(DWORD milliseconds);
 DWORD GetLastError();
 void SetLastError(DWORD error);
 void OutputDebugStringA(LPCSTR text);
+// Text: the ANSI code page is UTF-8 here, as the system's locale. A length
+// of -1 means up to and with the terminator; a zero output size asks for
+// the size needed. Too small an output fills it, then fails with
+// ERROR_INSUFFICIENT_BUFFER; characters that are no code point become the
+// default character ('?').
+#define CP_ACP 0
+#define CP_UTF8 65001
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR multiByte,
+                        int multiByteSize, LPCSTR defaultChar, BOOL* usedDefaultChar);
+// Compares ignoring the case of ASCII letters: below, at or above zero. A
+// null text counts as empty.
+int lstrcmpiA(LPCSTR a, LPCSTR b);
 int MessageBoxA(HWND hwnd, LPCSTR text, LPCSTR caption, UINT type);
 
 // The program's entry, called by the process entry `main`.
@@ -588,6 +601,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 #define GetModuleHandle GetModuleHandleA
 #define GetModuleFileName GetModuleFileNameA
 #define OutputDebugString OutputDebugStringA
+#define lstrcmpi lstrcmpiA
 #define MessageBox MessageBoxA
 
 #include "mmsystem.h"
