@@ -4,13 +4,13 @@
 #include <cctype>
 #include <string>
 
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR multiByte,
-                        int multiByteSize, LPCSTR defaultChar, BOOL* usedDefaultChar)
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR multiByte, int multiByteSize,
+                        LPCSTR defaultChar, BOOL* usedDefaultChar)
 {
     if (usedDefaultChar)
         *usedDefaultChar = FALSE;
-    if ((codePage != CP_ACP && codePage != CP_UTF8) || flags != 0 || !wide || wideLength == 0 ||
-        wideLength < -1 || multiByteSize < 0 || (multiByteSize > 0 && !multiByte)) {
+    if ((codePage != CP_ACP && codePage != CP_UTF8) || flags != 0 || !wide || wideLength == 0 || wideLength < -1 ||
+        multiByteSize < 0 || (multiByteSize > 0 && !multiByte)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }

@@ -260,9 +260,9 @@ TEST_F(MeshFrameTest, ASecondMeshInOneFrameFailsTheLoadAndKeepsWhatWasRead)
 
     // The same at the top level: the root's mesh, loaded but never drawn.
     MeshFile top;
-    EXPECT_EQ(Load(top, "top.x",
-                   "xof 0303txt 0032\n" + MeshRecord("A", {{1, 1.0f, ""}}) + MeshRecord("B", {{1, 1.0f, ""}})),
-              E_FAIL);
+    EXPECT_EQ(
+        Load(top, "top.x", "xof 0303txt 0032\n" + MeshRecord("A", {{1, 1.0f, ""}}) + MeshRecord("B", {{1, 1.0f, ""}})),
+        E_FAIL);
     ASSERT_NE(top.m_pMesh, nullptr);
     EXPECT_STREQ(top.m_pMesh->m_name, "A");
     top.RestoreDeviceObjects(dev);
@@ -341,7 +341,7 @@ TEST_F(MeshFrameTest, FramesNestedTooDeeplyThroughReferencesFailTheLoad)
 // A data object whose calls can fail, counting its references.
 class FakeRecord final : public ID3DXFileData {
 public:
-    FakeRecord(const GUID& type, const std::string& name) : m_type(type), m_name(name) {}
+    FakeRecord(const GUID& type, const std::string& name) : m_type(type), m_name(name) { }
     ~FakeRecord()
     {
         for (FakeRecord* c : m_children)
@@ -425,7 +425,8 @@ TEST_F(MeshFrameTest, ATransformRecordShorterThanAMatrixIsAnErrorAndIsUnlocked)
         SCOPED_TRACE(size);
         FakeRecord* record = new FakeRecord(TID_D3DRMFrameTransformMatrix, "");
         record->m_bytes.assign(size, 0);
-        std::memcpy(record->m_bytes.data(), (const float*)moved, std::min<size_t>(size, 64));
+        if (size)
+            std::memcpy(record->m_bytes.data(), (const float*)moved, std::min<size_t>(size, 64));
         MeshFile tree;
         const HRESULT hr = tree.LoadFrame(dev, record, &tree);
         EXPECT_EQ(record->m_locks, 1);
@@ -446,8 +447,8 @@ TEST_F(MeshFrameTest, FailingRecordCallsReturnTheirCodeAndReleaseEveryChild)
     // Frame Outer { Frame A {}  Frame B {}  Frame C {} }, broken in turn.
     struct Case {
         const char* what;
-        int failChild;          // Outer's child that cannot be had
-        HRESULT bName, bType;   // B's failures
+        int failChild;        // Outer's child that cannot be had
+        HRESULT bName, bType; // B's failures
         HRESULT expected;
         std::vector<std::string> children; // of Outer afterwards
     };

@@ -60,7 +60,7 @@ TEST(LstrcmpiA, IgnoresTheCaseOfLetters)
         int sign;
     } cases[] = {
         {"Frame", "fRAME", 0}, {"abc", "abd", -1}, {"ABD", "abc", 1}, {"ab", "abc", -1},
-        {"", "", 0},           {nullptr, "", 0},   {"a", nullptr, 1},  {"[", "A", -1}, // compared as lower case
+        {"", "", 0},           {nullptr, "", 0},   {"a", nullptr, 1}, {"[", "A", -1}, // compared as lower case
     };
     for (const auto& c : cases) {
         const int r = lstrcmpiA(c.a, c.b);
