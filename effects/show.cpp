@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "blob2dcompuesto.h"
 #include "cubosinercia.h"
 #include "initbarra.h"
 #include "letrascutres.h"
@@ -249,6 +250,16 @@ void Escenor::BuildShow()
     AddEffect(e, 9, 18, 15);
 
     // 20: blob grid (entry 28).
+    CBlob2DCompuesto* blob = new CBlob2DCompuesto(32, 32);
+    S(blob, "ficheroObjeto")->AddConstantKey(0, 0, "arrow.x");
+    F(blob, "alpha")->AddConstantKey(0, 10, 0.3f);
+    F(blob, "factor")->AddLinearKey(0, 18, 0, 40);
+    F(blob, "posx")->AddConstantKey(0, 0, -3.2f);
+    F(blob, "posy")->AddConstantKey(0, 0, 2.4f);
+    F(blob, "separacionx")->AddConstantKey(0, 0, 0.21f);
+    F(blob, "separaciony")->AddConstantKey(0, 0, 0.155f);
+    F(blob, "alpha")->AddLinearKey(15, 18, 1, 0);
+    AddEffect(blob, 11, 18, 7);
 
     // 21: the first text (entry 29).
     m_pText1 = new CLetrasCutres();

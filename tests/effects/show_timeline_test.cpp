@@ -505,7 +505,7 @@ TEST_F(ShowTimeline, InstancesAreCreatedInTheOrderOfTheTable) {
     const std::string strip = "CStaticGfx2D";
     const std::vector<std::string> expected = {
         "Ostrel", strip, strip, strip, strip, "CObjetoEstela", "CubosInercia", strip, strip, strip, "CPulpo",
-        strip, strip, strip, strip, strip, strip, strip, "CLetrasCutres", "CLetrasCutres"};
+        strip, strip, strip, strip, strip, strip, strip, "CBlob2DCompuesto", "CLetrasCutres", "CLetrasCutres"};
     EXPECT_EQ(classes, expected);
     EXPECT_LT(InstanceNumber(m_show->m_pLoadingEffect), InstanceNumber(effects.front()));
 }
