@@ -2,22 +2,35 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 #include <mscrt.h>
 
 void DebugLog(const char* format, ...)
 {
-    // Formatted straight into the file: no fixed buffer to overflow.
-    FILE* f = ms_fopen("debug.txt", "a");
-    if (!f) {
-        ReportError("No puedo abrir el archivo %s", "debug.txt");
-        return;
-    }
+    // Formatted once, then appended with one open, write and close, so that
+    // the log holds every completed call even after a crash.
+    char local[4096];
     va_list args;
     va_start(args, format);
-    std::vfprintf(f, format, args);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(local, sizeof(local), format, args);
     va_end(args);
-    std::fclose(f);
+    char* text = local;
+    if (length >= (int)sizeof(local)) {
+        // Longer texts are written whole.
+        text = static_cast<char*>(std::malloc((size_t)length + 1));
+        if (text)
+            std::vsnprintf(text, (size_t)length + 1, format, again);
+    }
+    va_end(again);
+    if (length < 0 || !text)
+        return;
+    if (!ms_append("debug.txt", text, (size_t)length))
+        ReportError("No puedo abrir el archivo %s", "debug.txt");
+    if (text != local)
+        std::free(text);
 }
 
 void ReportError(const char*, ...)

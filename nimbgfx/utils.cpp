@@ -1,6 +1,7 @@
 #include "utils.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include <d3dx9.h>
@@ -38,25 +39,31 @@ void InitLight(D3DLIGHT9& light, D3DLIGHTTYPE ltType, float x, float y, float z)
 
 void DumpRenderStates()
 {
-    DebugLog("----------------------------------------------------\n");
-    if (m_pd3dDevice == NULL) {
-        g_renderStatesTaken = true;
-        return;
-    }
-    for (DWORD n = 0; n < 256; n++) {
-        // Numbers that are not render states fail to read; keep the stored
-        // value for them so they never count as changed.
-        DWORD value = g_renderStatesTaken ? g_renderStates[n] : 0;
-        m_pd3dDevice->GetRenderState((D3DRENDERSTATETYPE)n, &value);
-        if (!g_renderStatesTaken) {
-            g_renderStates[n] = value;
-        } else if (value != g_renderStates[n]) {
-            DebugLog("Valor %d difiere: antes: 0x%X ahora: 0x%X\n", (int)n,
-                     (unsigned)g_renderStates[n], (unsigned)value);
-            g_renderStates[n] = value;
+    // The dashes and every changed state go to the log in one append.
+    static const char kDashes[] = "----------------------------------------------------\n";
+    char text[sizeof(kDashes) + 256 * 64];
+    std::memcpy(text, kDashes, sizeof(kDashes));
+    size_t length = sizeof(kDashes) - 1;
+    if (m_pd3dDevice != NULL) {
+        for (DWORD n = 0; n < 256; n++) {
+            // Numbers that are not render states fail to read; keep the stored
+            // value for them so they never count as changed.
+            DWORD value = g_renderStatesTaken ? g_renderStates[n] : 0;
+            m_pd3dDevice->GetRenderState((D3DRENDERSTATETYPE)n, &value);
+            if (!g_renderStatesTaken) {
+                g_renderStates[n] = value;
+            } else if (value != g_renderStates[n]) {
+                const int line = std::snprintf(text + length, sizeof(text) - length,
+                                               "Valor %d difiere: antes: 0x%X ahora: 0x%X\n", (int)n,
+                                               (unsigned)g_renderStates[n], (unsigned)value);
+                if (line > 0 && (size_t)line < sizeof(text) - length)
+                    length += (size_t)line;
+                g_renderStates[n] = value;
+            }
         }
     }
     g_renderStatesTaken = true;
+    DebugLog("%s", text);
 }
 
 void ApplyDefaultStates()

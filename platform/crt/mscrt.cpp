@@ -1,6 +1,9 @@
 #include "mscrt.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <cerrno>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -107,4 +110,38 @@ FILE* ms_fopen(const char* path, const char* mode)
     if (!ms_resolve_path(path, &buf[0], buf.size()))
         return nullptr;
     return std::fopen(buf.c_str(), mode);
+}
+
+bool ms_append(const char* path, const void* data, size_t size)
+{
+    if (!path || (!data && size))
+        return false;
+    // The common case, a plain name of an existing file, costs no lookup.
+    int fd = -1;
+    if (!std::strchr(path, '\\'))
+        fd = ::open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
+        std::string buf(std::strlen(path) + 4096, '\0');
+        if (!ms_resolve_path(path, &buf[0], buf.size()))
+            return false;
+        fd = ::open(buf.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    }
+    if (fd < 0)
+        return false;
+    const char* p = static_cast<const char*>(data);
+    bool ok = true;
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        p += n;
+        size -= (size_t)n;
+    }
+    if (::close(fd) != 0)
+        ok = false;
+    return ok;
 }

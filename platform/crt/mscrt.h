@@ -23,3 +23,9 @@ FILE* ms_fopen(const char* path, const char* mode);
 // The path ms_fopen would open (for stat or remove); returns false when the
 // result does not fit.
 bool ms_resolve_path(const char* path, char* out, size_t outSize);
+
+// Appends `size` bytes to the file (created when missing) with plain system
+// calls: open, write until all is written, close; nothing is buffered. A
+// path with '\' or of another case is resolved as ms_fopen does. Returns
+// false when the file cannot be opened or written.
+bool ms_append(const char* path, const void* data, size_t size);

@@ -68,3 +68,34 @@ TEST(MsCrt, OpenMapsBackslashesAndMatchesCaseInsensitively)
     ASSERT_TRUE(ms_resolve_path("data\\textures\\fondo.png", big, sizeof big));
     EXPECT_STREQ(big, "Data/Textures/Fondo.PNG");
 }
+
+TEST(MsCrt, AppendCreatesAppendsAndFindsTheFileAsOpenDoes)
+{
+    TempFolder dir;
+    mkdir("Logs", 0700);
+    EXPECT_TRUE(ms_append("a.txt", "one\n", 4));
+    EXPECT_TRUE(ms_append("a.txt", "two", 3));
+    EXPECT_TRUE(ms_append("a.txt", "", 0));
+    EXPECT_EQ(TempFolder::read("a.txt"), "one\ntwo");
+    // Backslashes and another case reach the file that exists.
+    TempFolder::write("Logs/Run.TXT", "x");
+    EXPECT_TRUE(ms_append("logs\\run.txt", "y", 1));
+    EXPECT_EQ(TempFolder::read("Logs/Run.TXT"), "xy");
+    std::string big(100000, 'q');
+    EXPECT_TRUE(ms_append("big.txt", big.data(), big.size()));
+    EXPECT_EQ(TempFolder::read("big.txt"), big);
+    // What cannot be opened for writing fails.
+    EXPECT_FALSE(ms_append("Logs", "z", 1));
+    EXPECT_FALSE(ms_append("missing/folder/a.txt", "z", 1));
+    EXPECT_FALSE(ms_append(nullptr, "z", 1));
+}
+
+TEST(DebugLog, ALongLineBetweenShortOnesKeepsTheOrder)
+{
+    TempFolder dir;
+    std::string big(5000, 'w');
+    DebugLog("a%d", 1);
+    DebugLog("%s", big.c_str());
+    DebugLog("b\n");
+    EXPECT_EQ(TempFolder::read("debug.txt"), "a1" + big + "b\n");
+}
