@@ -219,6 +219,28 @@ TEST_F(States, BlockTypesCarryTheirStates)
     all->Release();
 }
 
+// Render-state numbers read and write; the gaps between them, and numbers
+// past the last state, fail.
+TEST_F(States, OnlyRenderStateNumbersAreStates)
+{
+    const struct {
+        DWORD number;
+        bool state;
+    } cases[] = {{0, false},   {6, false},   {7, true},    {8, true},    {13, false},  {14, true},
+                 {21, false},  {22, true},   {165, true},  {209, true},  {210, false}, {255, false},
+                 {256, false}, {4096, false}};
+    for (const auto& c : cases) {
+        DWORD v = 0;
+        const HRESULT get = m_dev->GetRenderState((D3DRENDERSTATETYPE)c.number, &v);
+        EXPECT_EQ(get == S_OK, c.state) << c.number;
+        if (c.state) {
+            EXPECT_EQ(m_dev->SetRenderState((D3DRENDERSTATETYPE)c.number, v), S_OK) << c.number;
+        } else {
+            EXPECT_EQ(get, D3DERR_INVALIDCALL) << c.number;
+        }
+    }
+}
+
 // A block made before a light was first set carries nothing for it: applying
 // it leaves that light as it is, while lights it knew are put back.
 TEST_F(States, BlocksCarryOnlyTheLightsThatExistedWhenTheyWereMade)
