@@ -105,7 +105,8 @@ TEST_F(CrowdPixels, AFarInstanceShowsItsMeshThroughTheImpostor)
     EXPECT_EQ(f.At(fx + 30, fy) & 0xFFFFFF, 0u);
 }
 
-// The impostor's image as A8R8G8B8 pixels, top row first.
+// The impostor's image as ARGB pixels, top row first (16-bit formats
+// widened; only their alpha matters here).
 std::vector<DWORD> ImpostorImage(CrowdMesh* m)
 {
     std::vector<DWORD> pixels;
@@ -115,15 +116,22 @@ std::vector<DWORD> ImpostorImage(CrowdMesh* m)
         return pixels;
     D3DSURFACE_DESC desc;
     level->GetDesc(&desc);
-    if (desc.Format == D3DFMT_A8R8G8B8 &&
-        SUCCEEDED(m_pd3dDevice->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+    if (SUCCEEDED(m_pd3dDevice->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
                                                             &copy, nullptr)) &&
         SUCCEEDED(m_pd3dDevice->GetRenderTargetData(level, copy))) {
         D3DLOCKED_RECT locked;
         if (SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
             for (UINT y = 0; y < desc.Height; ++y) {
-                const DWORD* row = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + y * locked.Pitch);
-                pixels.insert(pixels.end(), row, row + desc.Width);
+                const BYTE* row = static_cast<const BYTE*>(locked.pBits) + y * locked.Pitch;
+                for (UINT x = 0; x < desc.Width; ++x) {
+                    if (desc.Format == D3DFMT_A8R8G8B8) {
+                        pixels.push_back(reinterpret_cast<const DWORD*>(row)[x]);
+                    } else {
+                        const WORD p = reinterpret_cast<const WORD*>(row)[x];
+                        const bool opaque = desc.Format == D3DFMT_A1R5G5B5 ? (p & 0x8000) != 0 : (p >> 12) != 0;
+                        pixels.push_back(opaque ? 0xFF000000u : 0u);
+                    }
+                }
             }
             copy->UnlockRect();
         }
