@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 TEST(MsCrt, RandIsTheMsvcGenerator)
 {
@@ -71,31 +72,21 @@ TEST(MsCrt, OpenMapsBackslashesAndMatchesCaseInsensitively)
 
 TEST(MsCrt, AppendCreatesAppendsAndFindsTheFileAsOpenDoes)
 {
-    TempFolder dir;
+    ScratchFolder dir;
     mkdir("Logs", 0700);
     EXPECT_TRUE(ms_append("a.txt", "one\n", 4));
     EXPECT_TRUE(ms_append("a.txt", "two", 3));
     EXPECT_TRUE(ms_append("a.txt", "", 0));
-    EXPECT_EQ(TempFolder::read("a.txt"), "one\ntwo");
+    EXPECT_EQ(ScratchFolder::Read("a.txt"), "one\ntwo");
     // Backslashes and another case reach the file that exists.
-    TempFolder::write("Logs/Run.TXT", "x");
+    ScratchFolder::Write("Logs/Run.TXT", "x");
     EXPECT_TRUE(ms_append("logs\\run.txt", "y", 1));
-    EXPECT_EQ(TempFolder::read("Logs/Run.TXT"), "xy");
+    EXPECT_EQ(ScratchFolder::Read("Logs/Run.TXT"), "xy");
     std::string big(100000, 'q');
     EXPECT_TRUE(ms_append("big.txt", big.data(), big.size()));
-    EXPECT_EQ(TempFolder::read("big.txt"), big);
+    EXPECT_EQ(ScratchFolder::Read("big.txt"), big);
     // What cannot be opened for writing fails.
     EXPECT_FALSE(ms_append("Logs", "z", 1));
     EXPECT_FALSE(ms_append("missing/folder/a.txt", "z", 1));
     EXPECT_FALSE(ms_append(nullptr, "z", 1));
-}
-
-TEST(DebugLog, ALongLineBetweenShortOnesKeepsTheOrder)
-{
-    TempFolder dir;
-    std::string big(5000, 'w');
-    DebugLog("a%d", 1);
-    DebugLog("%s", big.c_str());
-    DebugLog("b\n");
-    EXPECT_EQ(TempFolder::read("debug.txt"), "a1" + big + "b\n");
 }

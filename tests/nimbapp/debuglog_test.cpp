@@ -38,3 +38,13 @@ TEST(DebugLog, UnopenableLogIsIgnored)
     ASSERT_EQ(stat("debug.txt", &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
+
+TEST(DebugLog, ALongLineBetweenShortOnesKeepsTheOrder)
+{
+    ScratchFolder dir;
+    std::string big(5000, 'w');
+    DebugLog("a%d", 1);
+    DebugLog("%s", big.c_str());
+    DebugLog("b\n");
+    EXPECT_EQ(ScratchFolder::Read("debug.txt"), "a1" + big + "b\n");
+}
