@@ -7,6 +7,7 @@
 #include "bitmapfont.h"
 #include "camera.h"
 #include "config.h"
+#include "crowd.h"
 #include "escenor.h"
 #include "jugador.h"
 #include "renderer.h"
@@ -89,7 +90,7 @@ std::vector<ArbolColocado> ColocarArboles(Terrain* terreno)
 
 COstrel::COstrel()
     : m_pEscena(nullptr), m_pCamara(nullptr), m_pTerreno(nullptr), m_pFuente(nullptr), m_pJugadorLocal(nullptr),
-      m_pEstado(nullptr)
+      m_pEstado(nullptr), m_pArboles(nullptr)
 {
     SetName("Ostrel");
     g_pOstrel = this;
@@ -108,11 +109,20 @@ COstrel::~COstrel()
 {
     if (m_initialised)
     {
-        // The players take their meshes out of the scene, so they go first.
+        // The players take their meshes out of the scene, so they go first;
+        // the trees borrow the crowd's mesh, so they go before the crowd.
         for (CJugador* jugador : m_jugadores)
             delete jugador;
         m_jugadores.clear();
         m_pJugadorLocal = nullptr;
+        if (m_pArboles)
+        {
+            for (CrowdMesh* arbol : m_pArboles->m_instances)
+                delete arbol;
+            m_pArboles->m_instances.clear();
+            delete m_pArboles;
+            m_pArboles = nullptr;
+        }
         delete m_pTerreno;
         m_pTerreno = nullptr;
         delete m_pCamara;
@@ -154,6 +164,22 @@ int COstrel::Init()
     m_pTerreno = new Terrain("TerrainHeight.png", "TerrainBase.dds", "TerrainDetail.dds", g_pConfig->m_resolucionTerreno,
                              kExtension, 64, g_pConfig->m_useDetailTextures, g_pConfig->m_useBumpMap);
     m_pEscena->Add(m_pTerreno);
+
+    if (g_pConfig->m_arboles)
+    {
+        m_pArboles = new Crowd(true);
+        m_pArboles->Load("tree1.x");
+        m_pEscena->Add(m_pArboles);
+        for (const ArbolColocado& a : ColocarArboles(m_pTerreno))
+        {
+            CrowdMesh* arbol = m_pArboles->AddInstance();
+            arbol->m_position = D3DXVECTOR3(a.x, a.y, a.z);
+            arbol->m_yaw = a.yaw;
+            arbol->m_scale = a.escala;
+            arbol->m_twoSided = true;
+            m_pEscena->Add(arbol);
+        }
+    }
 
     m_pJugadorLocal = new CJugador(kIdJugadorLocal, 100.0f, 0.0f, 0.0f, "", (unsigned char)g_pConfig->m_modelo,
                                    (unsigned char)g_pConfig->m_textura);

@@ -1,4 +1,4 @@
-// The multiplayer-client scene: a terrain under linear fog, three
+// The multiplayer-client scene: a terrain under linear fog with trees, three
 // skinned players, a camera chasing the local one, name tags, chat bubbles
 // and a five-line chat log. The local player is steered by the keyed
 // velocities velx, velz and velry.
@@ -16,6 +16,7 @@
 class BitmapFont;
 class Camera;
 class CJugador;
+class Crowd;
 class Scene;
 class Terrain;
 
@@ -76,6 +77,8 @@ public:
     CJugador* m_pJugadorLocal;
     std::list<CJugador*> m_jugadores;
     IDirect3DStateBlock9* m_pEstado;
+    // The trees' crowd (null without trees); its instances are the trees.
+    Crowd* m_pArboles;
 };
 
 // The last scene effect constructed; the players reach its scene, terrain

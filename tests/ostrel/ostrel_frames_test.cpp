@@ -1,5 +1,5 @@
 // Captured frames of the show's multiplayer-client scene on the real device:
-// terrain under fog and the walking local player.
+// terrain under fog, trees and the walking local player.
 #include <gtest/gtest.h>
 
 #include <bass.h>
@@ -11,6 +11,7 @@
 #include <list>
 #include <vector>
 
+#include "crowd.h"
 #include "escenor.h"
 #include "jugador.h"
 #include "ostrel.h"
@@ -113,10 +114,11 @@ protected:
     float m_time = 0.0f;
 };
 
-TEST_F(OstrelFrames, TerrainFogAndTheWalkingPlayerAtOneAndFourSeconds)
+TEST_F(OstrelFrames, TerrainFogTreesAndTheWalkingPlayerAtOneAndFourSeconds)
 {
     ASSERT_NE(m_ostrel, nullptr);
     ASSERT_EQ(m_ostrel->DoInit(), 0);
+    ASSERT_NE(m_ostrel->m_pArboles, nullptr);
     ASSERT_NE(m_ostrel->m_pEstado, nullptr);
     Scene* scene = m_ostrel->m_pEscena;
     SkinMesh* player = m_ostrel->m_pJugadorLocal->m_objeto;
@@ -132,6 +134,9 @@ TEST_F(OstrelFrames, TerrainFogAndTheWalkingPlayerAtOneAndFourSeconds)
         // The same frame again without some of it: the time does not move,
         // so only what was left out changes.
         const std::list<SceneObject*> all = scene->m_objects;
+        scene->m_objects.remove_if([](SceneObject* o) { return dynamic_cast<CrowdMesh*>(o) != nullptr; });
+        const Frame noTrees = Draw(at);
+        scene->m_objects = all;
         scene->m_objects.remove(player);
         const Frame noPlayer = Draw(at);
         scene->m_objects = all;
@@ -150,6 +155,10 @@ TEST_F(OstrelFrames, TerrainFogAndTheWalkingPlayerAtOneAndFourSeconds)
                 ground += f.G(x, y) > f.B(x, y) && Distance(f, x, y, kFog) > 100;
         EXPECT_GT(ground, lower * 9 / 10);
         EXPECT_EQ(Distance(f, 400, 0, kFog), 0);
+
+        // Trees: far away, along the horizon in the upper half.
+        EXPECT_GT(Changed(f, noTrees, 0, 0, kScreenW, kScreenH / 3), 1000);
+        EXPECT_EQ(Changed(f, noTrees, 0, kScreenH / 3, kScreenW, kScreenH), 0);
 
         // Fog: only the far ground changes, and toward the fog's colour.
         const int fogged = Changed(f, noFog, 0, 0, kScreenW, kScreenH);

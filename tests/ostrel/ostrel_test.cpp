@@ -14,6 +14,7 @@
 
 #include "camera.h"
 #include "config.h"
+#include "crowd.h"
 #include "escenor.h"
 #include "fake_engine.h"
 #include "jugador.h"
@@ -286,6 +287,28 @@ TEST_F(OstrelTest, TheShowsTreeLayoutIsTheSameOnEveryRun)
 }
 
 // ---- the scene
+
+TEST_F(OstrelTest, InitListsTerrainTreesAndPlayersInOrder)
+{
+    Made("  <arboles>true</arboles>\n");
+    std::vector<SceneObject*> objects(m_ostrel->m_pEscena->m_objects.begin(), m_ostrel->m_pEscena->m_objects.end());
+    ASSERT_NE(m_ostrel->m_pArboles, nullptr);
+    const size_t trees = m_ostrel->m_pArboles->m_instances.size();
+    ASSERT_GT(trees, 0u);
+    ASSERT_EQ(objects.size(), 1 + 1 + trees + 3);
+    EXPECT_EQ(objects[0], m_ostrel->m_pTerreno);
+    EXPECT_EQ(objects[1], m_ostrel->m_pArboles);
+    size_t i = 2;
+    for (CrowdMesh* tree : m_ostrel->m_pArboles->m_instances)
+    {
+        EXPECT_EQ(objects[i++], tree);
+        EXPECT_TRUE(tree->m_twoSided);
+    }
+    std::vector<CJugador*> players = Players();
+    ASSERT_EQ(players.size(), 3u);
+    for (CJugador* p : players)
+        EXPECT_EQ(objects[i++], p->m_objeto);
+}
 
 TEST_F(OstrelTest, PlayersStandWhereInitPutsThem)
 {
