@@ -40,8 +40,17 @@ float GroundHeight(float x, float z)
     // Forested, low ground along the edges.
     float edge = Smooth(390.0f, 515.0f, std::sqrt(std::sqrt(x * x * x * x + z * z * z * z)));
     h += (1.0f - 0.3f * Rolling().At(nx * 3.0f, nz * 3.0f) - h) * edge;
-    // The meadow where the player starts: flat, a little above the valleys.
+    // Trees grow only in the valleys in front of the start, short of where
+    // the fog begins, and in the forest along the left edge and the left end
+    // of the far edge; rolling uplands above the tree line everywhere else.
     float d = std::hypot(x - kStartX, z - kStartZ);
+    float turn = std::atan2(x - kStartX, kStartZ - z);
+    float seen = Smooth(360.0f, 300.0f, d) * Smooth(-0.95f, -0.7f, turn) * Smooth(1.75f, 1.5f, turn);
+    float forest = std::max(Smooth(-420.0f, -470.0f, x), Smooth(-420.0f, -470.0f, z) * Smooth(-150.0f, -250.0f, x));
+    float upland = 12.5f + 4.0f * Rolling().At(nx * 2.0f, nz * 2.0f);
+    if (h < upland)
+        h += (upland - h) * (1.0f - std::max(seen, forest));
+    // The meadow where the player starts: flat, a little above the valleys.
     h += (11.0f - h) * Smooth(100.0f, 42.0f, d);
     // Round the hill tops off below the height map's ceiling (31.75).
     if (h > 18.0f)

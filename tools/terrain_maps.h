@@ -11,8 +11,9 @@ namespace tools {
 // Where the local player starts; the ground is a smooth meadow around it.
 const float kStartX = 100.0f, kStartZ = 0.0f;
 
-// Ground height in world units at (x, z); above 10 on the meadow and the
-// hills, below 10 in the valleys and along the edges, where trees grow.
+// Ground height in world units at (x, z); above 10 on the meadow, the hills
+// and the uplands, below 10 where trees grow: in the valleys in front of the
+// start, short of the fog, and along the left and far edges.
 float GroundHeight(float x, float z);
 
 // "TerrainHeight.png": 128 x 128 grey samples s, height = (s - 128) / 4;

@@ -1,5 +1,6 @@
 // The height map of the multiplayer-client scene: a flat meadow where the
-// local player starts, valleys below 10 for the trees, hills elsewhere.
+// local player starts, valleys below 10 for the trees where the camera
+// looks, hills elsewhere.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,19 +47,35 @@ TEST_F(HeightMap, StartIsAFlatMeadowWithoutTrees)
 }
 
 // Trees are tried every 24 units from -512 (every third sample) and planted
-// where the height is below 10.
-TEST_F(HeightMap, LeavesValleysForTheTrees)
+// where the height is below 10. Every far tree is an impostor drawn every
+// frame it is in view, so trees grow where the camera looks, short of the
+// fog, and along the edges, but not on the hills beyond.
+TEST_F(HeightMap, LeavesValleysForTheTreesWhereTheCameraLooks)
 {
-    int trees = 0, atLeftEdge = 0, atFarEdge = 0;
+    int trees = 0, atLeftEdge = 0, atFarEdge = 0, inView = 0, inFog = 0;
     for (int gx = 0; gx < 1024; gx += 24)
-        for (int gz = 0; gz < 1024; gz += 24)
-            if (Height(gz / 8, gx / 8) < 10.0f) {
-                ++trees;
-                atLeftEdge += gx == 0;
-                atFarEdge += gz == 0;
+        for (int gz = 0; gz < 1024; gz += 24) {
+            if (!(Height(gz / 8, gx / 8) < 10.0f))
+                continue;
+            ++trees;
+            atLeftEdge += gx == 0;
+            atFarEdge += gz == 0;
+            // The camera, 5 units behind the player at (100, 0), looks along
+            // -z and turns about 0.8 radians toward +x over the scene; with
+            // its field of view it sees directions from about -0.66 to 1.46
+            // radians off -z.
+            const float x = gx - 512.0f, z = gz - 512.0f;
+            const float turn = std::atan2(x - 100.0f, -z);
+            const float d = std::hypot(x - 100.0f, z);
+            if (turn > -0.66f && turn < 1.46f && x > -400.0f && z > -400.0f) {
+                inView += d < 300.0f;
+                inFog += d >= 380.0f;
             }
-    EXPECT_GE(trees, 300);
-    EXPECT_LE(trees, 900) << "a forest of impostors costs frame time";
+        }
+    EXPECT_GE(inView, 40) << "trees along the horizon";
+    EXPECT_EQ(inFog, 0) << "impostors the fog hides";
+    EXPECT_GE(trees, 150);
+    EXPECT_LE(trees, 300) << "a forest of impostors costs frame time and memory";
     // Trees along x = -512 and z = -512, some of which the jitter moves off
     // the terrain.
     EXPECT_GE(atLeftEdge, 10);
