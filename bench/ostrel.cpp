@@ -178,6 +178,14 @@ int main(int argc, char** argv)
     std::printf("frame 0-5 s, 99th percentile: %8.2f ms\n", sorted[sorted.size() * 99 / 100]);
     std::printf("frame 0-5 s, worst:           %8.2f ms (first frame %.2f ms)\n", sorted.back(), frames.front());
     std::printf("peak resident memory:         %8.1f MB\n", usage.ru_maxrss / 1024.0);
+    int over = 0, busyMain = 0;
+    for (const FrameCounts& c : counts)
+    {
+        over += c.ms > 16.7;
+        busyMain += c.threadMs > 8.0;
+    }
+    std::printf("frames over 16.7 ms:          %8d of %zu, %d with over 8 ms of main thread's CPU\n", over,
+                counts.size(), busyMain);
     PrintCount("frame, main thread's CPU ms:", counts, &FrameCounts::threadMs);
     PrintCount("frame, all threads' CPU ms:", counts, &FrameCounts::processMs);
     PrintCount("draws a frame:", counts, &FrameCounts::draws);

@@ -4,6 +4,7 @@
 #include "windows/sdl_window.h"
 
 #include <SDL.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <cstring>
@@ -29,6 +30,21 @@ bool BackBufferMatches(D3DFORMAT display, D3DFORMAT bb)
     case D3DFMT_A2R10G10B10: return bb == D3DFMT_A2R10G10B10;
     default: return false;
     }
+}
+
+// The software rasteriser takes its binning memory anew for every frame and
+// frees it when the frame is drawn. Left to the allocator's own policy the
+// top of the heap goes back to the system each time and the next frame
+// faults it in page by page; the device keeps up to 64 MiB of it instead,
+// and takes blocks below 32 MiB from the heap.
+void KeepFreedHeapForFrames()
+{
+    static bool kept = false;
+    if (kept)
+        return;
+    kept = true;
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
 }
 } // namespace
 
@@ -301,6 +317,7 @@ HRESULT Direct3D9Impl::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hF
     if (!bbf || bbf->isDepth || bbf->block) return D3DERR_INVALIDCALL;
     if (params.EnableAutoDepthStencil && !IsDepthFormat(params.AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
 
+    KeepFreedHeapForFrames();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
