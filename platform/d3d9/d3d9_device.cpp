@@ -14,6 +14,30 @@ namespace d3d9gl {
 
 namespace {
 Device* g_currentDevice = nullptr;
+
+// Whether the window's own framebuffer (bound) can hold the back buffer and
+// the implicit depth-stencil surface: the same formats to copy between them,
+// alpha where the back buffer has it, and clip control to keep Direct3D's
+// rows, fill rule and winding there.
+bool WindowCanHold(const D3DPRESENT_PARAMETERS& pp, const FormatDesc& back, const FormatDesc* depth)
+{
+    if (PresentPathSetting() != PresentPath::Auto || !gl.glClipControl) return false;
+    if (pp.SwapEffect == D3DSWAPEFFECT_COPY) return false;
+    GLint alpha = 0, depthBits = 0, stencilBits = 0;
+    gl.glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE,
+                                             &alpha);
+    if (depth) {
+        gl.glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE,
+                                                 &depthBits);
+        gl.glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL,
+                                                 GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE, &stencilBits);
+    }
+    // A buffer the window lacks may answer with an error rather than 0.
+    while (gl.glGetError() != GL_NO_ERROR) {
+    }
+    if (back.hasAlpha && alpha < 8) return false;
+    return !depth || (depth->internalFormat == GL_DEPTH24_STENCIL8 && depthBits == 24 && stencilBits == 8);
+}
 } // namespace
 
 Device::Device(Direct3D9Impl* d3d, SDL_Window* window, void* context, const D3DPRESENT_PARAMETERS& pp,
@@ -60,6 +84,9 @@ bool Device::Init()
     }
     m_renderTarget = m_backBuffer;
     m_depthStencil = m_autoDepth;
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    m_windowCapable = WindowCanHold(m_pp, *m_backBuffer->fmt, m_autoDepth ? m_autoDepth->fmt : nullptr);
+    m_inWindow = m_windowCapable && WindowFits();
     m_state.rs[D3DRS_ZENABLE] = m_autoDepth ? D3DZB_TRUE : D3DZB_FALSE;
     m_state.viewport = {0, 0, m_pp.BackBufferWidth, m_pp.BackBufferHeight, 0.0f, 1.0f};
     m_state.scissor = {0, 0, (LONG)m_pp.BackBufferWidth, (LONG)m_pp.BackBufferHeight};
@@ -78,6 +105,10 @@ bool Device::Init()
     gl.glClearDepth(1.0);
     gl.glClearStencil(0);
     gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    if (m_inWindow) {
+        m_gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+        gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    }
     if (m_path != ProgramPath::Specialised) WarmUber();
     m_dirty = DirtyAll;
     return gl.glGetError() == GL_NO_ERROR;

@@ -17,6 +17,16 @@ namespace d3d9gl {
 
 class SwapChainImpl;
 
+// Where the back buffer keeps its pixels: Auto draws it in place in the
+// window's framebuffer where the window can hold it (presenting without a
+// copy) and in a texture of its own otherwise; Copy always in the texture,
+// copied to the window at Present. Read from NIMB_D3D9_PRESENT ("copy"; else
+// Auto) when a device is made.
+enum class PresentPath { Auto, Copy };
+PresentPath PresentPathSetting();
+// Overrides the variable for devices made after it (tests); false restores it.
+void SetPresentPath(PresentPath path, bool overridden);
+
 class Device final : public IDirect3DDevice9 {
 public:
     Device(Direct3D9Impl* d3d, SDL_Window* window, void* context, const D3DPRESENT_PARAMETERS& pp,
@@ -192,6 +202,11 @@ public:
     // Waits for the programs being compiled in the background.
     void WaitForPrograms() { m_ff->WaitForCompiler(); }
     ProgramPath Path() const { return m_path; }
+    // Whether the back buffer is drawn in place in the window now.
+    bool BackBufferInWindow() const { return m_inWindow; }
+    // A surface about to be written other than by drawing (a lock) keeps its
+    // pixels in its own storage from now on.
+    void NeedOwnStorage(SurfaceImpl* s);
     GLuint FramebufferFor(SurfaceImpl* color, SurfaceImpl* depth);
     void SetAutogenDirty(SurfaceImpl* rt);
     void ForgetShader(GLuint shader);
@@ -221,6 +236,16 @@ private:
 
     // Targets (d3d9_targets.cpp).
     void ApplyFramebuffer();
+    // The back buffer and the implicit depth-stencil surface in the window's
+    // framebuffer: whether the window can hold them now, moving them out of it
+    // (a copy) and back (at Present), and window rows from Direct3D's.
+    bool WindowFits() const;
+    bool InWindow(const SurfaceImpl* s) const { return m_inWindow && s == m_backBuffer; }
+    void LeaveWindow();
+    void EnterWindow();
+    void CopyFlipped(GLuint from, GLuint to, bool depth);
+    void TargetScissor(LONG left, LONG top, LONG right, LONG bottom);
+    GLint WindowRow(LONG y) const { return (GLint)m_backBuffer->height - (GLint)y; }
     bool SurfaceRect(SurfaceImpl* s, const RECT* r, RECT& out);
     // A GL texture holding an off-screen plain surface's memory (the caller deletes it).
     GLuint UploadPlainSurface(SurfaceImpl* s);
@@ -282,6 +307,20 @@ private:
     SwapChainImpl* m_swapChain = nullptr;
     SurfaceImpl* m_renderTarget = nullptr;   // bound
     SurfaceImpl* m_depthStencil = nullptr;   // bound
+    // The back buffer and implicit depth-stencil surface are drawn in the
+    // window's framebuffer (rows bottom-up, the clip origin at the top) while
+    // m_inWindow; m_windowCapable when the window's framebuffer can hold them
+    // at all (sizes, formats, swap effect, the driver's clip control). A use
+    // the window cannot serve (another depth surface with the back buffer,
+    // the implicit one with a texture, a lock that writes) moves them to their
+    // own storage; they go back after kFramesBeforeWindow frames without one.
+    bool m_windowCapable = false;
+    bool m_inWindow = false;
+    bool m_boundWindow = false;   // the framebuffer draws go to is the window's
+    bool m_clipUpper = false;     // the clip origin last set
+    bool m_storageNeeded = false; // this frame needed the surfaces' own storage
+    int m_framesWithoutNeed = 0;
+    enum { kFramesBeforeWindow = 30 };
     DeviceState m_state;
     StateBlockImpl* m_recording = nullptr;
     bool m_inScene = false;

@@ -170,7 +170,8 @@ void Device::ApplyRaster()
 void Device::ApplyViewport()
 {
     const D3DVIEWPORT9& v = m_state.viewport;
-    m_gl.Viewport((GLint)v.X, (GLint)v.Y, (GLsizei)v.Width, (GLsizei)v.Height);
+    const GLint y = m_boundWindow ? WindowRow((LONG)(v.Y + v.Height)) : (GLint)v.Y;
+    m_gl.Viewport((GLint)v.X, y, (GLsizei)v.Width, (GLsizei)v.Height);
     m_gl.DepthRange(v.MinZ, v.MaxZ);
 }
 
@@ -180,7 +181,7 @@ void Device::ApplyScissor()
     m_gl.Enable(GLStateCache::CapScissorTest, on);
     if (!on) return;
     const RECT& r = m_state.scissor;
-    m_gl.Scissor(r.left, r.top, std::max(0, (int)(r.right - r.left)), std::max(0, (int)(r.bottom - r.top)));
+    TargetScissor(r.left, r.top, r.right, r.bottom);
 }
 
 void Device::ApplySamplers()

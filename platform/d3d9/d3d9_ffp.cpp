@@ -103,7 +103,7 @@ std::string FFVertexSource(const FFVertexKey& d)
     const std::string fl = d.flat ? "flat " : "";
     s += fl + "out vec4 v_diff;\n" + fl + "out vec4 v_spec;\nout float v_fog;\nout float v_fogz;\n";
     for (int i = 0; i < d.stageCount; ++i) s += "out vec4 v_tex" + Str(i) + ";\n";
-    if (d.pointSprite) s += "flat out vec3 v_sprite;\n";
+    if (d.pointSprite) s += "flat out vec4 v_sprite;\n";
     s += "void main() {\n";
     s += "  vec4 eye = vec4(0.0, 0.0, 0.0, 1.0);\n  vec3 n = vec3(0.0);\n";
     if (d.pretransformed) {
@@ -248,9 +248,11 @@ std::string FFVertexSource(const FFVertexKey& d)
         }
         s += "  gl_PointSize = max(clamp(ps, u_point.y, u_point.z), 1.0 / 64.0);\n";
         // Sprite coordinates come from the window position of the fragment
-        // against the point's centre, so v = 0 is the point's top row.
+        // against the point's centre, so v = 0 is the point's top row (the
+        // centre's row in the target's own order, w the way rows run).
         if (d.pointSprite)
-            s += "  v_sprite = vec3((gl_Position.xy / gl_Position.w * 0.5 + 0.5) * u_vp.zw + u_vp.xy, gl_PointSize);\n";
+            s += "  v_sprite = vec4(((gl_Position.xy / gl_Position.w * 0.5 + 0.5) * u_vp.zw + u_vp.xy) *\n"
+                 "    vec2(1.0, u_vpoff.w) + vec2(0.0, u_vpoff.z), gl_PointSize, u_vpoff.w);\n";
     }
     s += "}\n";
     return s;
@@ -282,7 +284,7 @@ std::string FFFragmentSource(const FFPixelKey& d)
         }
     } else {
         s += fl + "in vec4 v_diff;\n" + fl + "in vec4 v_spec;\nin float v_fog;\nin float v_fogz;\n";
-        if (d.pointSprite) s += "flat in vec3 v_sprite;\n";
+        if (d.pointSprite) s += "flat in vec4 v_sprite;\n";
         for (int i = 0; i < d.stageCount; ++i) {
             s += "in vec4 v_tex" + Str(i) + ";\n";
             if (d.stage[i].hasTexture) s += "uniform sampler2D s" + Str(i) + ";\n";
@@ -296,7 +298,7 @@ std::string FFFragmentSource(const FFPixelKey& d)
         const std::string I = Str(i);
         if (st.hasTexture) {
             std::string coord;
-            if (d.pointSprite) coord = "(gl_FragCoord.xy - v_sprite.xy) / v_sprite.z + 0.5";
+            if (d.pointSprite) coord = "(gl_FragCoord.xy - v_sprite.xy) * vec2(1.0, v_sprite.w) / v_sprite.z + 0.5";
             else if (st.projected && st.transformCount >= 2)
                 coord = "v_tex" + I + ".xy / v_tex" + I + "[" + Str(st.transformCount - 1) + "]";
             else coord = "v_tex" + I + ".xy";
@@ -419,6 +421,7 @@ void FindUniforms(Program* prog, GLuint p)
     prog->vsb = loc("vs_b");
     prog->psb = loc("ps_b");
     prog->shaderVpoff = loc("d3d_vpoff");
+    prog->shaderFragY = loc("d3d_fragy");
     prog->afunc = loc("d3d_afunc");
     prog->shaderAref = loc("d3d_aref");
     prog->kvs = loc("k_vs");

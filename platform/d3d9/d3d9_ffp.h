@@ -71,7 +71,7 @@ struct Program {
     uint32_t uploaded[UNumGroups];
     int uploadedMatrices = 0;
     // Application shader constants and the wrappers' uniforms, and what was last uploaded of them.
-    GLint vsc, psc, vsi, psi, vsb, psb, shaderVpoff, afunc, shaderAref;
+    GLint vsc, psc, vsi, psi, vsb, psb, shaderVpoff, shaderFragY, afunc, shaderAref;
     // The keys of the program that reads them as data.
     GLint kvs, kps;
     bool drawn = false;

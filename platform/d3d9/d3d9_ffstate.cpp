@@ -194,7 +194,9 @@ void Device::UploadFFUniforms(Program* p)
     }
     if (up[UViewport] != s[UViewport]) {
         if (p->vp >= 0) gl.glUniform4fv(p->vp, 1, u.viewport);
-        float off[4] = {1.0f / u.viewport[2], 1.0f / u.viewport[3], 0, 0};
+        // Half a pixel, and window rows from the target's (reversed in the window).
+        float off[4] = {1.0f / u.viewport[2], 1.0f / u.viewport[3], m_boundWindow ? (float)m_backBuffer->height : 0.0f,
+                        m_boundWindow ? -1.0f : 1.0f};
         if (p->vpoff >= 0) gl.glUniform4fv(p->vpoff, 1, off);
         up[UViewport] = s[UViewport];
         ++count;

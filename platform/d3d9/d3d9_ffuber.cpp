@@ -54,7 +54,7 @@ std::string FFUberVertexSource(int palette)
     s += "uniform vec4 u_point, u_pscale;\n";
     // Colours go out twice, interpolated and flat; the pixel half picks by the shade mode.
     s += "out vec4 v_diff, v_spec;\nflat out vec4 v_fdiff, v_fspec;\nout float v_fog;\nout float v_fogz;\n";
-    s += "out vec4 v_tex[8];\nflat out vec3 v_sprite;\n";
+    s += "out vec4 v_tex[8];\nflat out vec4 v_sprite;\n";
     s += "vec4 TexAttr(int i) {\n";
     for (int i = 0; i < 7; ++i) s += "  if (i == " + Str(i) + ") return a_tex" + Str(i) + ";\n";
     s += "  return a_tex7;\n}\n";
@@ -188,7 +188,7 @@ std::string FFUberVertexSource(int palette)
   }
 )";
     for (int i = 0; i < 8; ++i) s += "  v_tex[" + Str(i) + "] = tc[" + Str(i) + "];\n";
-    s += R"(  v_sprite = vec3(0.0);
+    s += R"(  v_sprite = vec4(0.0);
   if (K_points != 0) {
     float ps = K_psize != 0 ? a_psize : u_point.x;
     if (K_pointScale != 0 && K_pretransformed == 0) {
@@ -197,7 +197,8 @@ std::string FFUberVertexSource(int palette)
     }
     gl_PointSize = max(clamp(ps, u_point.y, u_point.z), 1.0 / 64.0);
     if (K_pointSprite != 0)
-      v_sprite = vec3((gl_Position.xy / gl_Position.w * 0.5 + 0.5) * u_vp.zw + u_vp.xy, gl_PointSize);
+      v_sprite = vec4(((gl_Position.xy / gl_Position.w * 0.5 + 0.5) * u_vp.zw + u_vp.xy) * vec2(1.0, u_vpoff.w) +
+                      vec2(0.0, u_vpoff.z), gl_PointSize, u_vpoff.w);
   }
 }
 )";
@@ -220,7 +221,7 @@ std::string FFUberFragmentSource()
     G("transformCount", transformCount);
 #undef G
     s += "in vec4 v_diff, v_spec;\nflat in vec4 v_fdiff, v_fspec;\nin float v_fog;\nin float v_fogz;\n";
-    s += "in vec4 v_tex[8];\nflat in vec3 v_sprite;\n";
+    s += "in vec4 v_tex[8];\nflat in vec4 v_sprite;\n";
     for (int i = 0; i < 8; ++i) s += "uniform sampler2D s" + Str(i) + ";\n";
     s += "uniform vec4 u_tf;\nuniform vec4 u_cst[8];\nuniform vec4 u_fogc;\nuniform vec4 u_fog;\nuniform float u_aref;\n";
     s += "out vec4 oC0;\n";
@@ -276,7 +277,7 @@ std::string FFUberFragmentSource()
         s += "  tex[" + I + "] = vec4(1.0);\n";
         s += "  if (" + I + " < K_stageCount && K_hasTexture(" + I + ") != 0) {\n";
         s += "    vec2 co = v_tex[" + I + "].xy;\n";
-        s += "    if (K_pointSprite != 0) co = (gl_FragCoord.xy - v_sprite.xy) / v_sprite.z + 0.5;\n";
+        s += "    if (K_pointSprite != 0) co = (gl_FragCoord.xy - v_sprite.xy) * vec2(1.0, v_sprite.w) / v_sprite.z + 0.5;\n";
         s += "    else if (K_projected(" + I + ") != 0 && K_transformCount(" + I + ") >= 2)\n";
         s += "      co = v_tex[" + I + "].xy / v_tex[" + I + "][K_transformCount(" + I + ") - 1];\n";
         s += "    tex[" + I + "] = texture(s" + I + ", co);\n  }\n";

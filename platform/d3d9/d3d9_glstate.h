@@ -19,6 +19,8 @@ struct GLCounters {
     uint64_t shaderCompiles = 0;   // on the device's own context (inside frames, unless at creation)
     uint64_t programLinks = 0;
     uint64_t uberDraws = 0;        // draws with the program that takes the key as data
+    uint64_t presentCopies = 0;    // presents that copied the back buffer to the window
+    uint64_t windowMoves = 0;      // copies of the back buffer into or out of the window's framebuffer
 };
 
 class GLStateCache {

@@ -215,7 +215,9 @@ HRESULT SurfaceImpl::LockRect(D3DLOCKED_RECT* lr, const RECT* r, DWORD flags)
         return S_OK;
     }
     if (!IsColorTarget() || fmt->block) return D3DERR_INVALIDCALL;
-    // A colour target: read it back, and write it back on unlock.
+    // A colour target: read it back, and write it back on unlock (into its
+    // own storage: the back buffer leaves the window for that).
+    if (!(flags & D3DLOCK_READONLY)) m_device->NeedOwnStorage(this);
     UINT pitch = FormatPitch(*fmt, width);
     lockBuffer.assign((size_t)pitch * height, 0);
     RECT full = {0, 0, (LONG)width, (LONG)height};

@@ -71,10 +71,29 @@ HRESULT Device::CreatePixelShader(const DWORD* f, IDirect3DPixelShader9** pp)
     MakeCurrent();
     PixelShaderImpl* s = new PixelShaderImpl(this, f, n, src, false);
     ++m_gl.counters.shaderCompiles;
+    // Window positions and y derivatives count rows from the top, whichever
+    // way the target's rows run (d3d_fragy maps them: offset and direction).
+    std::string rows, setRows;
+    const bool position = src.find("gl_FragCoord") != std::string::npos;
+    if (position || src.find("dFdy") != std::string::npos) {
+        rows = "uniform vec2 d3d_fragy;\n"
+               "float d3d_dFdy(float v) { return dFdy(v) * d3d_fragy.y; }\n"
+               "vec2 d3d_dFdy(vec2 v) { return dFdy(v) * d3d_fragy.y; }\n"
+               "vec3 d3d_dFdy(vec3 v) { return dFdy(v) * d3d_fragy.y; }\n"
+               "vec4 d3d_dFdy(vec4 v) { return dFdy(v) * d3d_fragy.y; }\n"
+               "#define dFdy d3d_dFdy\n";
+        if (position) {
+            rows += "vec4 d3d_FragCoord;\n";
+            setRows = "  d3d_FragCoord = vec4(gl_FragCoord.x, d3d_fragy.x + d3d_fragy.y * gl_FragCoord.y, "
+                      "gl_FragCoord.zw);\n";
+            for (size_t at = src.find("gl_FragCoord"); at != std::string::npos; at = src.find("gl_FragCoord", at))
+                src.replace(at, 12, "d3d_FragCoord");
+        }
+    }
     // The alpha test still applies after the shader, as on Direct3D 9.
-    const std::string wrapped = "#version 330 core\n#define main d3d_user_main\n" + src +
+    const std::string wrapped = "#version 330 core\n" + rows + "#define main d3d_user_main\n" + src +
                                 "\n#undef main\nuniform int d3d_afunc;\nuniform float d3d_aref;\n"
-                                "void main() {\n  d3d_user_main();\n"
+                                "void main() {\n" + setRows + "  d3d_user_main();\n"
                                 "  float a = floor(clamp(oC0.a, 0.0, 1.0) * 255.0 + 0.5);\n"
                                 "  bool pass = d3d_afunc == 8 || (d3d_afunc == 2 && a < d3d_aref) ||\n"
                                 "    (d3d_afunc == 3 && a == d3d_aref) || (d3d_afunc == 4 && a <= d3d_aref) ||\n"
@@ -270,6 +289,8 @@ void Device::UploadShaderConstants(Program* p, bool pixel)
         const D3DVIEWPORT9& v = m_state.viewport;
         float off[4] = {1.0f / (float)std::max<DWORD>(v.Width, 1), 1.0f / (float)std::max<DWORD>(v.Height, 1), 0, 0};
         if (p->shaderVpoff >= 0) gl.glUniform4fv(p->shaderVpoff, 1, off);
+        const float rows[2] = {m_boundWindow ? (float)m_backBuffer->height : 0.0f, m_boundWindow ? -1.0f : 1.0f};
+        if (p->shaderFragY >= 0) gl.glUniform2fv(p->shaderFragY, 1, rows);
         p->uploadedVP = serial[UViewport];
         ++c.uniformUploads;
     }

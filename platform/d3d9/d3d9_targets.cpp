@@ -5,9 +5,15 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 namespace d3d9gl {
+
+namespace {
+std::atomic<int> g_presentOverride{-1};
+} // namespace
 
 // ---- Framebuffers -----------------------------------------------------------------------
 GLuint Device::FramebufferFor(SurfaceImpl* color, SurfaceImpl* depth)
@@ -53,7 +59,101 @@ void Device::ForgetSurface(SurfaceImpl* s)
 
 void Device::ApplyFramebuffer()
 {
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, FramebufferFor(m_renderTarget, m_depthStencil));
+    SurfaceImpl* rt = m_renderTarget;
+    SurfaceImpl* ds = m_depthStencil;
+    // The window's framebuffer holds the back buffer with the implicit depth
+    // surface or none; another pairing of either needs their own storage.
+    const bool own = ds && (rt == m_backBuffer) != (ds == m_autoDepth);
+    if (own) {
+        m_storageNeeded = true;
+        if (m_inWindow) LeaveWindow();
+    }
+    const bool window = InWindow(rt);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, window ? 0 : FramebufferFor(rt, ds));
+    if (window != m_boundWindow) {
+        // Viewport, scissor and the programs' window rows count from the other end.
+        m_boundWindow = window;
+        m_dirty |= DirtyViewport | DirtyScissor;
+        ++serial[UViewport];
+    }
+    if (window != m_clipUpper && gl.glClipControl) {
+        // Clip space's top goes to the window's top row, as it goes to a
+        // texture's first row elsewhere; the driver then also keeps Direct3D's
+        // top-left fill rule and winding there.
+        gl.glClipControl(window ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+        m_clipUpper = window;
+    }
+}
+
+PresentPath PresentPathSetting()
+{
+    const int forced = g_presentOverride;
+    if (forced >= 0) return (PresentPath)forced;
+    const char* v = std::getenv("NIMB_D3D9_PRESENT");
+    return v && std::strcmp(v, "copy") == 0 ? PresentPath::Copy : PresentPath::Auto;
+}
+
+void SetPresentPath(PresentPath path, bool overridden) { g_presentOverride = overridden ? (int)path : -1; }
+
+bool Device::WindowFits() const
+{
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(m_window, &w, &h);
+    return (UINT)w == m_backBuffer->width && (UINT)h == m_backBuffer->height;
+}
+
+// Copies the whole back buffer (and the implicit depth-stencil surface)
+// between the window's framebuffer and their own, rows reversed.
+void Device::CopyFlipped(GLuint from, GLuint to, bool depth)
+{
+    const GLint w = (GLint)m_backBuffer->width, h = (GLint)m_backBuffer->height;
+    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, from);
+    m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+    m_gl.Enable(GLStateCache::CapScissorTest, false);
+    m_gl.ColorMask(true, true, true, true);
+    GLbitfield bits = GL_COLOR_BUFFER_BIT;
+    if (depth && m_autoDepth) {
+        m_gl.DepthMask(true);
+        bits |= GL_DEPTH_BUFFER_BIT;
+        if (m_autoDepth->fmt->hasStencil) {
+            m_gl.StencilMask(0xFFFFFFFFu);
+            bits |= GL_STENCIL_BUFFER_BIT;
+        }
+    }
+    gl.glBlitFramebuffer(0, 0, w, h, 0, h, w, 0, bits, GL_NEAREST);
+    ++m_gl.counters.windowMoves;
+    m_dirty |= DirtyFramebuffer | DirtyScissor | DirtyBlend | DirtyDepthStencil;
+}
+
+void Device::LeaveWindow()
+{
+    MakeCurrent();
+    const GLuint fbo = FramebufferFor(m_backBuffer, m_autoDepth);
+    m_inWindow = false;
+    m_storageNeeded = true;
+    if (fbo) CopyFlipped(0, fbo, true);
+    m_dirty |= DirtyFramebuffer;
+}
+
+void Device::EnterWindow()
+{
+    const GLuint fbo = FramebufferFor(m_backBuffer, m_autoDepth);
+    if (!fbo) return;
+    CopyFlipped(fbo, 0, !(m_pp.Flags & D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL));
+    m_inWindow = true;
+}
+
+void Device::NeedOwnStorage(SurfaceImpl* s)
+{
+    if (s != m_backBuffer) return;
+    m_storageNeeded = true;
+    if (m_inWindow) LeaveWindow();
+}
+
+void Device::TargetScissor(LONG left, LONG top, LONG right, LONG bottom)
+{
+    m_gl.Scissor((GLint)left, m_boundWindow ? WindowRow(bottom) : (GLint)top, std::max(0, (int)(right - left)),
+                 std::max(0, (int)(bottom - top)));
 }
 
 void Device::SetAutogenDirty(SurfaceImpl* rt)
@@ -64,17 +164,20 @@ void Device::SetAutogenDirty(SurfaceImpl* rt)
 HRESULT Device::ReadSurface(SurfaceImpl* s, const RECT& r, uint8_t* dst, UINT pitch)
 {
     MakeCurrent();
-    GLuint fbo = FramebufferFor(s, nullptr);
-    if (!fbo) return D3DERR_INVALIDCALL;
+    // The window's rows run bottom-up.
+    const bool window = InWindow(s);
+    GLuint fbo = window ? 0 : FramebufferFor(s, nullptr);
+    if (!fbo && !window) return D3DERR_INVALIDCALL;
     m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
     gl.glPixelStorei(GL_PACK_ALIGNMENT, 1);
     const UINT w = (UINT)(r.right - r.left), h = (UINT)(r.bottom - r.top);
     const UINT bpp = s->fmt->bytesPerPixel;
     std::vector<uint8_t> rows((size_t)w * h * bpp);
-    gl.glReadPixels(r.left, r.top, (GLsizei)w, (GLsizei)h, s->fmt->glFormat, s->fmt->glType, rows.data());
+    gl.glReadPixels(r.left, window ? WindowRow(r.bottom) : r.top, (GLsizei)w, (GLsizei)h, s->fmt->glFormat,
+                    s->fmt->glType, rows.data());
     for (UINT y = 0; y < h; ++y) {
         uint8_t* d = dst + (size_t)y * pitch;
-        std::memcpy(d, rows.data() + (size_t)y * w * bpp, (size_t)w * bpp);
+        std::memcpy(d, rows.data() + (size_t)(window ? h - 1 - y : y) * w * bpp, (size_t)w * bpp);
         // Formats without alpha read back with their unused bits set.
         SetUnusedBits(*s->fmt, d, w);
     }
@@ -181,8 +284,11 @@ HRESULT Device::StretchRect(IDirect3DSurface9* pSrc, const RECT* pSrcRect, IDire
     if (!src->IsColorTarget() && src->kind != SurfaceImpl::TextureLevel && src->kind != SurfaceImpl::OffscreenPlain)
         return D3DERR_INVALIDCALL;
     MakeCurrent();
+    // The back buffer in the window is read or written there, its rows reversed.
+    const bool srcWindow = InWindow(src), dstWindow = InWindow(dst);
     GLuint srcFbo = 0, srcTexture = 0;
-    if (src->IsColorTarget()) {
+    if (srcWindow) {
+    } else if (src->IsColorTarget()) {
         srcFbo = FramebufferFor(src, nullptr);
     } else {
         GLint level = 0;
@@ -197,17 +303,19 @@ HRESULT Device::StretchRect(IDirect3DSurface9* pSrc, const RECT* pSrcRect, IDire
         gl.glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
                                   srcTexture ? srcTexture : src->container->m_glTexture, level);
     }
-    GLuint dstFbo = FramebufferFor(dst, nullptr);
-    if (!srcFbo || !dstFbo) return D3DERR_INVALIDCALL;
+    GLuint dstFbo = dstWindow ? 0 : FramebufferFor(dst, nullptr);
+    if ((!srcFbo && !srcWindow) || (!dstFbo && !dstWindow)) return D3DERR_INVALIDCALL;
     m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, srcFbo);
     m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, dstFbo);
     m_gl.Enable(GLStateCache::CapScissorTest, false);
-    gl.glBlitFramebuffer(sr.left, sr.top, sr.right, sr.bottom, dr.left, dr.top, dr.right, dr.bottom,
+    const GLint dstTop = dstWindow ? WindowRow(dr.top) : dr.top, dstBottom = dstWindow ? WindowRow(dr.bottom) : dr.bottom;
+    gl.glBlitFramebuffer(sr.left, srcWindow ? WindowRow(sr.top) : sr.top, sr.right,
+                         srcWindow ? WindowRow(sr.bottom) : sr.bottom, dr.left, dstTop, dr.right, dstBottom,
                          GL_COLOR_BUFFER_BIT, Filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
     if (!src->fmt->hasAlpha || !dst->fmt->hasAlpha) {
         // Blits copy the stored alpha; a format without alpha reads as opaque.
         m_gl.Enable(GLStateCache::CapScissorTest, true);
-        m_gl.Scissor(dr.left, dr.top, dr.right - dr.left, dr.bottom - dr.top);
+        m_gl.Scissor(dr.left, std::min(dstTop, dstBottom), dr.right - dr.left, dr.bottom - dr.top);
         m_gl.ColorMask(false, false, false, true);
         gl.glClearColor(0, 0, 0, 1);
         gl.glClear(GL_COLOR_BUFFER_BIT);
@@ -258,9 +366,10 @@ HRESULT Device::ColorFill(IDirect3DSurface9* pSurface, const RECT* pRect, D3DCOL
     if (!s || !SurfaceRect(s, pRect, r)) return D3DERR_INVALIDCALL;
     if (s->IsColorTarget()) {
         MakeCurrent();
-        m_gl.BindFramebuffer(GL_FRAMEBUFFER, FramebufferFor(s, nullptr));
+        const bool window = InWindow(s);
+        m_gl.BindFramebuffer(GL_FRAMEBUFFER, window ? 0 : FramebufferFor(s, nullptr));
         m_gl.Enable(GLStateCache::CapScissorTest, true);
-        m_gl.Scissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        m_gl.Scissor(r.left, window ? WindowRow(r.bottom) : r.top, r.right - r.left, r.bottom - r.top);
         m_gl.ColorMask(true, true, true, true);
         SetClearColor(color, s);
         gl.glClear(GL_COLOR_BUFFER_BIT);
@@ -312,7 +421,8 @@ HRESULT Device::SetDepthStencilSurface(IDirect3DSurface9* pDS)
     SurfaceImpl* s = static_cast<SurfaceImpl*>(pDS);
     if (s && !s->fmt->isDepth) return D3DERR_INVALIDCALL;
     SetBound(m_depthStencil, s);
-    m_dirty |= DirtyFramebuffer;
+    // Whether depth and stencil tests apply goes with the surface.
+    m_dirty |= DirtyFramebuffer | DirtyDepthStencil;
     return S_OK;
 }
 
@@ -396,7 +506,7 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
         r = std::min(r, area.right);
         b = std::min(b, area.bottom);
         if (l >= r || t >= b) return;
-        m_gl.Scissor(l, t, r - l, b - t);
+        TargetScissor(l, t, r, b);
         gl.glClear(bits);
     };
     if (Count == 0) {
@@ -409,23 +519,49 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
     return S_OK;
 }
 
-HRESULT Device::Present(const RECT*, const RECT*, HWND, const _RGNDATA*)
+HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, const _RGNDATA* pDirtyRegion)
 {
+    // Rectangles and dirty regions are for swap chains that copy.
+    const bool copies = m_pp.SwapEffect == D3DSWAPEFFECT_COPY;
+    if ((pSourceRect || pDestRect || pDirtyRegion) && !copies) return D3DERR_INVALIDCALL;
     MakeCurrent();
-    GLuint src = FramebufferFor(m_backBuffer, nullptr);
-    int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(m_window, &dw, &dh);
-    if (dw <= 0 || dh <= 0) {
-        dw = (int)m_backBuffer->width;
-        dh = (int)m_backBuffer->height;
+    if (m_storageNeeded) m_framesWithoutNeed = 0;
+    else if (m_framesWithoutNeed < kFramesBeforeWindow) ++m_framesWithoutNeed;
+    m_storageNeeded = false;
+    const bool fits = WindowFits();
+    if (m_inWindow) {
+        // Drawn in place. A window that changed size no longer holds the back
+        // buffer: the next frame draws into its own storage.
+        if (!fits) m_inWindow = false;
+    } else if (m_windowCapable && fits && m_framesWithoutNeed >= kFramesBeforeWindow) {
+        EnterWindow();
+    } else {
+        int dw = 0, dh = 0;
+        SDL_GL_GetDrawableSize(m_window, &dw, &dh);
+        if (dw <= 0 || dh <= 0) {
+            dw = (int)m_backBuffer->width;
+            dh = (int)m_backBuffer->height;
+        }
+        // The source rectangle is clipped to the back buffer; the destination
+        // is in the window's client coordinates.
+        const LONG bw = (LONG)m_backBuffer->width, bh = (LONG)m_backBuffer->height;
+        RECT sr = pSourceRect ? *pSourceRect : RECT{0, 0, bw, bh};
+        sr = RECT{std::max<LONG>(sr.left, 0), std::max<LONG>(sr.top, 0), std::min(sr.right, bw), std::min(sr.bottom, bh)};
+        const RECT dr = pDestRect ? *pDestRect : RECT{0, 0, (LONG)dw, (LONG)dh};
+        if (sr.left < sr.right && sr.top < sr.bottom && dr.left < dr.right && dr.top < dr.bottom) {
+            const GLuint src = FramebufferFor(m_backBuffer, nullptr);
+            m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, src);
+            m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+            m_gl.Enable(GLStateCache::CapScissorTest, false);
+            m_gl.ColorMask(true, true, true, true);
+            const bool same = sr.right - sr.left == dr.right - dr.left && sr.bottom - sr.top == dr.bottom - dr.top;
+            // Row 0 of the back buffer is the top of the picture.
+            gl.glBlitFramebuffer(sr.left, sr.top, sr.right, sr.bottom, dr.left, dh - dr.top, dr.right,
+                                 dh - dr.bottom, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+            ++m_gl.counters.presentCopies;
+            m_dirty |= DirtyBlend;
+        }
     }
-    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, src);
-    m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    m_gl.Enable(GLStateCache::CapScissorTest, false);
-    const bool same = (UINT)dw == m_backBuffer->width && (UINT)dh == m_backBuffer->height;
-    // Row 0 of the back buffer is the top of the picture.
-    gl.glBlitFramebuffer(0, 0, (GLint)m_backBuffer->width, (GLint)m_backBuffer->height, 0, dh, dw, 0,
-                         GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(m_window);
     m_programsTaken = 0;
     m_dirty |= DirtyFramebuffer | DirtyScissor;

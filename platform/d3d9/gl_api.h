@@ -71,7 +71,10 @@ enum : GLenum {
     GL_FRAMEBUFFER = 0x8D40, GL_READ_FRAMEBUFFER = 0x8CA8, GL_DRAW_FRAMEBUFFER = 0x8CA9,
     GL_RENDERBUFFER = 0x8D41, GL_COLOR_ATTACHMENT0 = 0x8CE0, GL_DEPTH_ATTACHMENT = 0x8D00,
     GL_STENCIL_ATTACHMENT = 0x8D20, GL_DEPTH_STENCIL_ATTACHMENT = 0x821A, GL_FRAMEBUFFER_COMPLETE = 0x8CD5,
-    GL_POINT_SPRITE_COORD_ORIGIN = 0x8CA0, GL_LOWER_LEFT = 0x8CA2, GL_UPPER_LEFT = 0x8CA1,
+    GL_POINT_SPRITE_COORD_ORIGIN = 0x8CA0, GL_LOWER_LEFT = 0x8CA1, GL_UPPER_LEFT = 0x8CA2,
+    GL_NEGATIVE_ONE_TO_ONE = 0x935E, GL_NUM_EXTENSIONS = 0x821D, GL_EXTENSIONS = 0x1F03, GL_BACK_LEFT = 0x0402,
+    GL_DEPTH = 0x1801, GL_STENCIL = 0x1802, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE = 0x8215,
+    GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE = 0x8216, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE = 0x8217,
     GL_FIRST_VERTEX_CONVENTION = 0x8E4D, GL_LAST_VERTEX_CONVENTION = 0x8E4E,
     GL_MAX_TEXTURE_SIZE = 0x0D33, GL_VERSION = 0x1F02, GL_RENDERER = 0x1F01, GL_VENDOR = 0x1F00,
     GL_NO_ERROR = 0, GL_ALIASED_POINT_SIZE_RANGE = 0x846D, GL_POINT_SIZE_RANGE = 0x0B12,
@@ -85,6 +88,8 @@ enum : GLenum {
     X(void, glGetIntegerv, (GLenum pname, GLint* data)) \
     X(void, glGetFloatv, (GLenum pname, GLfloat* data)) \
     X(const GLubyte*, glGetString, (GLenum name)) \
+    X(const GLubyte*, glGetStringi, (GLenum name, GLuint index)) \
+    X(void, glGetFramebufferAttachmentParameteriv, (GLenum target, GLenum attachment, GLenum pname, GLint* params)) \
     X(void, glFinish, (void)) \
     X(void, glFlush, (void)) \
     X(void, glViewport, (GLint x, GLint y, GLsizei w, GLsizei h)) \
@@ -189,6 +194,9 @@ struct GLApi {
 #define D3D9GL_DECLARE(ret, name, args) ret (*name) args = nullptr;
     D3D9GL_FUNCS(D3D9GL_DECLARE)
 #undef D3D9GL_DECLARE
+    // Where clip space's y = 1 lands (GL_ARB_clip_control); null where the
+    // driver lacks it.
+    void (*glClipControl)(GLenum origin, GLenum depth) = nullptr;
     // Loads every entry point from the current context; false when one is missing.
     bool Load();
 };

@@ -1096,6 +1096,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
             flags |= SDL_WINDOW_BORDERLESS;
         else if (style & WS_THICKFRAME)
             flags |= SDL_WINDOW_RESIZABLE;
+        // The Direct3D device draws in place in the window's framebuffer,
+        // with its depth and stencil buffers.
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
         if (g_beforeWindowHook)
             g_beforeWindowHook();
         if (!g_glLoaded) {

@@ -358,22 +358,6 @@ TEST_F(Geometry, TextureCoordinateIndexGenerationAndTransform)
     t->Release();
 }
 
-// Shaders come as token streams that carry GLSL.
-std::vector<DWORD> ShaderTokens(DWORD version, const char* glsl)
-{
-    std::vector<DWORD> t;
-    t.push_back(version);
-    const size_t len = std::strlen(glsl) + 1;
-    const size_t words = (len + 3) / 4;
-    t.push_back(0xFFFEu | (DWORD)((words + 1) << 16));
-    t.push_back(D3DSHADER_GLSL_TAG);
-    const size_t at = t.size();
-    t.resize(at + words, 0);
-    std::memcpy(&t[at], glsl, len);
-    t.push_back(0x0000FFFFu);
-    return t;
-}
-
 TEST_F(Geometry, ShadersDrawWithTheirConstantsAndNullMeansFixedFunction)
 {
     std::vector<DWORD> vs = ShaderTokens(D3DVS_VERSION(2, 0),

@@ -116,6 +116,21 @@ IDirect3DTexture9* DeviceTest::SolidTexture(DWORD argb, D3DFORMAT format, UINT s
     return t;
 }
 
+std::vector<DWORD> ShaderTokens(DWORD version, const char* glsl)
+{
+    std::vector<DWORD> t;
+    t.push_back(version);
+    const size_t len = std::strlen(glsl) + 1;
+    const size_t words = (len + 3) / 4;
+    t.push_back(0xFFFEu | (DWORD)((words + 1) << 16));
+    t.push_back(D3DSHADER_GLSL_TAG);
+    const size_t at = t.size();
+    t.resize(at + words, 0);
+    std::memcpy(&t[at], glsl, len);
+    t.push_back(0x0000FFFFu);
+    return t;
+}
+
 ::testing::AssertionResult Near(DWORD actual, DWORD expected, int tol, bool alpha)
 {
     Rgba a = Split(actual), e = Split(expected);

@@ -57,6 +57,9 @@ protected:
     IDirect3DDevice9* m_dev = nullptr;
 };
 
+// A shader's token stream carrying its GLSL.
+std::vector<DWORD> ShaderTokens(DWORD version, const char* glsl);
+
 // Expects a colour within a tolerance per channel.
 ::testing::AssertionResult Near(DWORD actual, DWORD expected, int tolerance = 3, bool alpha = false);
 
