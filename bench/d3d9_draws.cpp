@@ -4,8 +4,10 @@
 //
 // A frame is 2,000 small textured quads (pre-transformed vertices, 8 x 8
 // pixels) with a state change before each: the texture of stage 0 cycles
-// through 8 textures and alpha blending toggles. Both paths draw into an
-// off-screen target that is blitted to the window at Present. A third figure
+// through 8 textures and alpha blending toggles. Raw GL draws into an
+// off-screen target that is blitted to the window at Present; the device
+// draws its back buffer in place in the window (NIMB_D3D9_PRESENT=copy gives
+// it the raw path's off-screen target and copy). A third figure
 // adds 8 redundant state sets before each draw of the device's frame.
 //
 //     build/bench/bench_d3d9_draws [frames]

@@ -1118,6 +1118,13 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         bool shaped = false;
         SDL_Window* sdl = createSdlWindow(title, x + border, y + border + caption, cw, ch, flags, shaped);
         if (!sdl) {
+            // A display without such buffers still gets a window (the device
+            // then draws into buffers of its own).
+            SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+            SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+            sdl = createSdlWindow(title, x + border, y + border + caption, cw, ch, flags, shaped);
+        }
+        if (!sdl) {
             delete w;
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
