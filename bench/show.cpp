@@ -1,0 +1,291 @@
+// The whole show as the program plays it, timed frame by frame.
+//
+//     build/bench/bench_show [run folder, default build/run] [output folder, default .]
+//
+// Runs the program's own loop (Application, NimbGfx, the show) off-screen at
+// 800x600 unless SDL_VIDEODRIVER is set; llvmpipe keeps its default threads.
+// The only difference from the program is where the renderer is made: on the
+// loop's first frame instead of inside Application::Create, so that the load
+// is timed too. Reports the load time (start to the end of the first show
+// frame), frame times per second of the show and per scheduled effect, the
+// shader programs linked inside frames, peak resident memory and the share of
+// the frames spent in DumpRenderStates and in the debug log. Writes
+// show_frames.csv (one line per frame) and show_frames.svg (frame time over
+// the show) into the output folder.
+#include <windows.h>
+#include <d3d9.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "application.h"
+#include "config.h"
+#include "escenor.h"
+#include "publicparam.h"
+#include "renderer.h"
+#include "d3d9/d3d9_testing.h"
+
+bool CountProgramLinks(IDirect3DDevice9* device, uint64_t* links) __attribute__((weak));
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point g_processStart;
+double g_dumpMs = 0;  // inside DumpRenderStates, this frame
+double g_logMs = 0;   // between opening and closing the debug log, this frame
+FILE* g_logFile = nullptr;
+Clock::time_point g_logOpened;
+
+struct Frame {
+    double start;    // ms since the process started
+    double ms;       // the whole RenderFrame: clear, effects, present
+    float sequence;  // show seconds
+    double dumpMs;
+    double logMs;
+    uint64_t links;  // shader programs linked inside it
+};
+std::vector<Frame> g_frames;
+
+struct Span {
+    std::string name;
+    float start, end;
+};
+std::vector<Span> g_spans;
+
+double Ms(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+uint64_t Links()
+{
+    uint64_t links = 0;
+    return CountProgramLinks && m_pd3dDevice && CountProgramLinks(m_pd3dDevice, &links) ? links : 0;
+}
+
+bool FrameHook(void*)
+{
+    Application* app = g_pApp;
+    if (!app->m_pRenderer) {
+        // What Application::Create does when no hook is set: the load.
+        RECT client = {0, 0, 0, 0};
+        GetClientRect(app->m_hWnd, &client);
+        app->m_pRenderer = new NimbGfx;
+        app->m_pRenderer->Init(app->m_hWnd, client.right - client.left, client.bottom - client.top,
+                               app->m_windowed);
+        if (Escenor* e = app->m_pRenderer->m_pEscenor) {
+            for (ScheduleItem* item : e->m_pendingItems)
+                g_spans.push_back({item->m_pEffect->m_name ? item->m_pEffect->m_name : "?", item->m_start,
+                                   item->m_end});
+        }
+    }
+    g_dumpMs = g_logMs = 0;
+    uint64_t links = Links();
+    Clock::time_point t0 = Clock::now();
+    bool more = app->m_pRenderer->RenderFrame();
+    Clock::time_point t1 = Clock::now();
+    g_frames.push_back({Ms(g_processStart, t0), Ms(t0, t1), g_sequenceTime, g_dumpMs, g_logMs, Links() - links});
+    return more;
+}
+
+struct Stats {
+    size_t n = 0;
+    double median = 0, p99 = 0, max = 0;
+};
+
+Stats Of(std::vector<double> v)
+{
+    Stats s;
+    s.n = v.size();
+    if (v.empty())
+        return s;
+    std::sort(v.begin(), v.end());
+    s.median = v[v.size() / 2];
+    s.p99 = v[std::min(v.size() - 1, (v.size() * 99) / 100)];
+    s.max = v.back();
+    return s;
+}
+
+void PrintRow(const char* label, const Stats& s)
+{
+    std::printf("  %-28s %6zu frames  median %7.2f ms  p99 %7.2f ms  max %7.2f ms\n", label, s.n, s.median, s.p99,
+                s.max);
+}
+
+void WriteSvg(const std::string& path, float showEnd)
+{
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (!f)
+        return;
+    const double w = 1000, h = 400, top = 40;
+    double maxMs = 20;
+    for (const Frame& fr : g_frames)
+        maxMs = std::max(maxMs, std::min(fr.ms, 100.0));
+    auto x = [&](double s) { return 40 + (w - 60) * s / showEnd; };
+    auto y = [&](double ms) { return h - 30 - (h - 30 - top) * std::min(ms, maxMs) / maxMs; };
+    std::fprintf(f, "<svg xmlns='http://www.w3.org/2000/svg' width='%g' height='%g' font-family='sans-serif' "
+                    "font-size='11'>\n<rect width='100%%' height='100%%' fill='white'/>\n", w, h);
+    std::fprintf(f, "<text x='40' y='20'>frame time (ms) over show time (s); lines at 8 and 16.7 ms</text>\n");
+    for (double ms : {8.0, 16.7})
+        std::fprintf(f, "<line x1='40' x2='%g' y1='%.1f' y2='%.1f' stroke='%s' stroke-dasharray='4 3'/>"
+                        "<text x='4' y='%.1f'>%g</text>\n", w - 20, y(ms), y(ms), ms < 10 ? "#888" : "#c33",
+                     y(ms) + 4, ms);
+    for (int s = 0; s <= (int)showEnd; ++s)
+        std::fprintf(f, "<text x='%.1f' y='%g' text-anchor='middle'>%d</text>\n", x(s), h - 12, s);
+    std::fprintf(f, "<polyline fill='none' stroke='#236' stroke-width='1' points='");
+    for (const Frame& fr : g_frames)
+        if (fr.sequence >= 0 && fr.sequence <= showEnd)
+            std::fprintf(f, "%.1f,%.1f ", x(fr.sequence), y(fr.ms));
+    std::fprintf(f, "'/>\n");
+    for (const Frame& fr : g_frames)
+        if (fr.links && fr.sequence >= 0 && fr.sequence <= showEnd)
+            std::fprintf(f, "<circle cx='%.1f' cy='%.1f' r='3' fill='#c33'/>\n", x(fr.sequence), y(fr.ms));
+    std::fprintf(f, "</svg>\n");
+    std::fclose(f);
+}
+
+} // namespace
+
+// Link-time wraps (see bench/CMakeLists.txt): time the render-state dump and
+// the debug log without touching the program's code.
+extern "C" {
+void __real__Z16DumpRenderStatesv();
+void __wrap__Z16DumpRenderStatesv()
+{
+    Clock::time_point t0 = Clock::now();
+    __real__Z16DumpRenderStatesv();
+    g_dumpMs += Ms(t0, Clock::now());
+}
+
+FILE* __real__Z8ms_fopenPKcS0_(const char* path, const char* mode);
+FILE* __wrap__Z8ms_fopenPKcS0_(const char* path, const char* mode)
+{
+    Clock::time_point t0 = Clock::now();
+    FILE* f = __real__Z8ms_fopenPKcS0_(path, mode);
+    if (f && std::strcmp(path, "debug.txt") == 0) {
+        g_logFile = f;
+        g_logOpened = t0;
+    }
+    return f;
+}
+
+int __real_fclose(FILE* f);
+int __wrap_fclose(FILE* f)
+{
+    int r = __real_fclose(f);
+    if (f && f == g_logFile) {
+        g_logMs += Ms(g_logOpened, Clock::now());
+        g_logFile = nullptr;
+    }
+    return r;
+}
+}
+
+int main(int argc, char** argv)
+{
+    g_processStart = Clock::now();
+    if (!std::getenv("SDL_VIDEODRIVER"))
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (!std::getenv("SDL_AUDIODRIVER"))
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::string run = std::filesystem::absolute(argc > 1 ? argv[1] : "build/run").string();
+    std::string out = std::filesystem::absolute(argc > 2 ? argv[2] : ".").string();
+    if (!std::filesystem::exists(run + "/config.xml") || !std::filesystem::exists(run + "/data")) {
+        std::fprintf(stderr, "bench_show: no run folder at %s (build the run_data and run_config targets)\n",
+                     run.c_str());
+        return 1;
+    }
+    char templ[] = "/tmp/bench_show_XXXXXX";
+    if (!mkdtemp(templ) || chdir(templ) != 0)
+        return 1;
+    std::filesystem::create_symlink(run + "/data", "data");
+    std::filesystem::copy_file(run + "/config.xml", "config.xml");
+
+    SetAppFrameHook(FrameHook, nullptr);
+    Application* app = new Application;
+    g_pConfig->m_resx = 800;
+    g_pConfig->m_resy = 600;
+    g_pConfig->m_windowed = true;
+    app->Create(g_pConfig->m_resx, g_pConfig->m_resy);
+    int status = app->Run();
+    delete app;
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    std::filesystem::current_path("/");
+    std::filesystem::remove_all(templ);
+
+    if (g_frames.empty()) {
+        std::fprintf(stderr, "bench_show: the show drew no frame (exit status %d)\n", status);
+        return 1;
+    }
+    float showEnd = 0;
+    for (const Span& s : g_spans)
+        showEnd = std::max(showEnd, std::max(s.start, s.end));
+    std::vector<double> all, dumps, logs;
+    uint64_t links = 0, linkFrames = 0;
+    double dumpTotal = 0, logTotal = 0, frameTotal = 0;
+    for (const Frame& f : g_frames) {
+        all.push_back(f.ms);
+        links += f.links;
+        linkFrames += f.links != 0;
+        dumpTotal += f.dumpMs;
+        logTotal += f.logMs;
+        frameTotal += f.ms;
+    }
+    const Frame& first = g_frames.front();
+    std::printf("bench_show: %zu frames, exit status %d\n", g_frames.size(), status);
+    std::printf("  load (start to the end of the first show frame): %.0f ms\n", first.start + first.ms);
+    std::printf("  peak resident memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
+    std::printf("  shader programs linked inside frames: %llu (in %llu frames)\n", (unsigned long long)links,
+                (unsigned long long)linkFrames);
+    std::printf("  DumpRenderStates: %.2f %% of frame time; debug log: %.2f %%\n", 100 * dumpTotal / frameTotal,
+                100 * logTotal / frameTotal);
+    PrintRow("whole show", Of(all));
+    std::printf(" per second of the show:\n");
+    for (int s = 0; s < (int)std::ceil(showEnd) + 1; ++s) {
+        std::vector<double> v;
+        for (const Frame& f : g_frames)
+            if (f.sequence >= s && f.sequence < s + 1)
+                v.push_back(f.ms);
+        if (v.empty())
+            continue;
+        char label[32];
+        std::snprintf(label, sizeof(label), "%2d s", s);
+        PrintRow(label, Of(v));
+    }
+    std::printf(" per scheduled effect:\n");
+    for (const Span& span : g_spans) {
+        std::vector<double> v;
+        for (const Frame& f : g_frames)
+            if (f.sequence >= span.start && (span.end == 0 || f.sequence <= span.end))
+                v.push_back(f.ms);
+        char label[64];
+        std::snprintf(label, sizeof(label), "%s [%g, %g]", span.name.c_str(), span.start, span.end);
+        PrintRow(label, Of(v));
+    }
+
+    std::string csv = out + "/show_frames.csv";
+    if (FILE* f = std::fopen(csv.c_str(), "w")) {
+        std::fprintf(f, "frame,start_ms,sequence_s,frame_ms,dump_ms,log_ms,programs_linked\n");
+        for (size_t i = 0; i < g_frames.size(); ++i) {
+            const Frame& fr = g_frames[i];
+            std::fprintf(f, "%zu,%.3f,%.4f,%.3f,%.3f,%.3f,%llu\n", i, fr.start, fr.sequence, fr.ms, fr.dumpMs,
+                         fr.logMs, (unsigned long long)fr.links);
+        }
+        std::fclose(f);
+    }
+    WriteSvg(out + "/show_frames.svg", showEnd > 0 ? showEnd : 18);
+    std::printf("  wrote %s and %s/show_frames.svg\n", csv.c_str(), out.c_str());
+    return status;
+}
