@@ -35,17 +35,13 @@
 #include "renderer.h"
 #include "d3d9/d3d9_testing.h"
 
-bool CountProgramLinks(IDirect3DDevice9* device, uint64_t* links) __attribute__((weak));
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 Clock::time_point g_processStart;
 double g_dumpMs = 0;  // inside DumpRenderStates, this frame
-double g_logMs = 0;   // between opening and closing the debug log, this frame
-FILE* g_logFile = nullptr;
-Clock::time_point g_logOpened;
+double g_logMs = 0;   // appending to the debug log, this frame
 
 struct Frame {
     double start;    // ms since the process started
@@ -71,7 +67,7 @@ double Ms(Clock::time_point a, Clock::time_point b)
 uint64_t Links()
 {
     uint64_t links = 0;
-    return CountProgramLinks && m_pd3dDevice && CountProgramLinks(m_pd3dDevice, &links) ? links : 0;
+    return m_pd3dDevice && CountProgramLinks(m_pd3dDevice, &links) ? links : 0;
 }
 
 bool FrameHook(void*)
@@ -168,27 +164,14 @@ void __wrap__Z16DumpRenderStatesv()
     g_dumpMs += Ms(t0, Clock::now());
 }
 
-FILE* __real__Z8ms_fopenPKcS0_(const char* path, const char* mode);
-FILE* __wrap__Z8ms_fopenPKcS0_(const char* path, const char* mode)
+bool __real__Z9ms_appendPKcPKvm(const char* path, const void* data, size_t size);
+bool __wrap__Z9ms_appendPKcPKvm(const char* path, const void* data, size_t size)
 {
     Clock::time_point t0 = Clock::now();
-    FILE* f = __real__Z8ms_fopenPKcS0_(path, mode);
-    if (f && std::strcmp(path, "debug.txt") == 0) {
-        g_logFile = f;
-        g_logOpened = t0;
-    }
-    return f;
-}
-
-int __real_fclose(FILE* f);
-int __wrap_fclose(FILE* f)
-{
-    int r = __real_fclose(f);
-    if (f && f == g_logFile) {
-        g_logMs += Ms(g_logOpened, Clock::now());
-        g_logFile = nullptr;
-    }
-    return r;
+    bool ok = __real__Z9ms_appendPKcPKvm(path, data, size);
+    if (path && std::strcmp(path, "debug.txt") == 0)
+        g_logMs += Ms(t0, Clock::now());
+    return ok;
 }
 }
 

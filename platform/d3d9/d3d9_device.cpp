@@ -467,6 +467,14 @@ bool CountStateCalls(IDirect3DDevice9* device, uint64_t* made, uint64_t* spared)
     return true;
 }
 
+bool CountProgramLinks(IDirect3DDevice9* device, uint64_t* links)
+{
+    d3d9gl::Device* d = dynamic_cast<d3d9gl::Device*>(device);
+    if (!d || !links) return false;
+    *links = d->Counters().programLinks;
+    return true;
+}
+
 bool SetValidationCaps(IDirect3DDevice9* device, const D3DCAPS9* caps)
 {
     d3d9gl::Device* d = dynamic_cast<d3d9gl::Device*>(device);

@@ -21,3 +21,7 @@ bool SetValidationCaps(IDirect3DDevice9* device, const D3DCAPS9* caps);
 // The GL state calls a device has made since it was created, and those its
 // state cache spared; false (and nothing written) for another device.
 bool CountStateCalls(IDirect3DDevice9* device, uint64_t* made, uint64_t* spared);
+
+// The GL programs a device has linked since it was created (fixed-function
+// and shader programs alike); false (and nothing written) for another device.
+bool CountProgramLinks(IDirect3DDevice9* device, uint64_t* links);
