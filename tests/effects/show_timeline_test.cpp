@@ -518,6 +518,75 @@ TEST_F(ShowTimeline, CubesHaveOneEntryFromThreeToFiveSecondsAndNoKeys) {
     EXPECT_EQ(Actual(*m_show, cubes[0]), Expected({Entry(3, 5, 6)}));
 }
 
+// ---- the whole show in numbers
+
+// The effects the show made: the loading bar, then each scheduled one once.
+std::vector<Effect*> AllInstances(Escenor& show) {
+    std::vector<Effect*> effects = {show.m_pLoadingEffect};
+    for (ScheduleItem* item : show.m_pendingItems)
+        if (std::find(effects.begin(), effects.end(), item->m_pEffect) == effects.end())
+            effects.push_back(item->m_pEffect);
+    return effects;
+}
+
+template <typename Param>
+void CountNumberKeys(std::map<std::string, size_t>& counts, const std::string& kind, Param* p) {
+    counts[kind + " constant"] += p->m_constantKeys.size();
+    counts[kind + " linear"] += p->m_linearKeys.size();
+    counts[kind + " sine"] += p->m_sineKeys.size();
+}
+
+TEST_F(ShowTimeline, ShowCountsItsInstancesEntriesAndKeysOfEachKind) {
+    std::vector<Effect*> effects = AllInstances(*m_show);
+    ASSERT_EQ(effects.size(), 22u);
+    EXPECT_EQ(m_show->m_pendingItems.size(), 30u);
+    // Numbered one after another, the loading bar first.
+    const int first = InstanceNumber(m_show->m_pLoadingEffect);
+    std::vector<int> numbers;
+    for (Effect* e : effects) numbers.push_back(InstanceNumber(e) - first + 1);
+    std::sort(numbers.begin(), numbers.end());
+    for (int i = 0; i < 22; ++i) EXPECT_EQ(numbers[i], i + 1);
+
+    std::map<std::string, size_t> counts;
+    for (Effect* e : effects)
+        for (PublicParam* p : e->m_params) {
+            if (auto* f = dynamic_cast<PublicParamFloat*>(p)) CountNumberKeys(counts, "float", f);
+            if (auto* i = dynamic_cast<PublicParamInt*>(p)) CountNumberKeys(counts, "integer", i);
+            if (auto* t = dynamic_cast<PublicParamString*>(p)) {
+                counts["text constant"] += t->m_constantKeys.size();
+                counts["text linear"] += t->m_linearKeys.size();
+            }
+        }
+    const std::map<std::string, size_t> expected = {
+        {"text constant", 71},  {"text linear", 0},    {"float constant", 81},   {"float linear", 127},
+        {"float sine", 4},      {"integer constant", 14}, {"integer linear", 9}, {"integer sine", 0}};
+    EXPECT_EQ(counts, expected);
+    size_t total = 0;
+    for (const auto& c : counts) total += c.second;
+    EXPECT_EQ(total, 306u);
+}
+
+// The pending list: sorted by start, equal starts in the order they were
+// scheduled, so the texts' entries come among the strips of their start.
+TEST_F(ShowTimeline, PendingEntriesAreSortedByStartInScheduleOrder) {
+    const int first = InstanceNumber(m_show->m_pLoadingEffect);
+    struct Pending {
+        int instance;
+        float start;
+    };
+    const std::vector<Pending> expected = {
+        {2, 0},  {3, 0},  {4, 0},    {21, 0}, {5, 1},  {6, 1},  {22, 1},  {7, 2},   {8, 3},   {9, 4},
+        {10, 4}, {11, 5}, {12, 5},   {13, 5}, {16, 5}, {14, 5.2f}, {16, 6}, {15, 6.4f}, {16, 7}, {17, 7},
+        {16, 8}, {18, 8}, {16, 9},   {19, 9}, {16, 10}, {16, 11}, {20, 11}, {16, 12}, {16, 13}, {16, 14}};
+    ASSERT_EQ(m_show->m_pendingItems.size(), expected.size());
+    size_t i = 0;
+    for (ScheduleItem* item : m_show->m_pendingItems) {
+        EXPECT_EQ(InstanceNumber(item->m_pEffect) - first + 1, expected[i].instance) << "position " << i;
+        EXPECT_FLOAT_EQ(item->m_start, expected[i].start) << "position " << i;
+        ++i;
+    }
+}
+
 // ---- the parameters each class creates, in order, with defaults and bounds
 
 struct ParamRow {
