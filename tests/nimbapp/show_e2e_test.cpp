@@ -108,6 +108,54 @@ size_t Colours(const BmpImage& p, size_t cap = 4096)
     return seen.size();
 }
 
+// Share of the pixels in a rectangle, given in fractions of the picture,
+// whose colour passes the test.
+double Share(const BmpImage& p, double x0, double y0, double x1, double y1, bool (*pass)(int r, int g, int b))
+{
+    const int X0 = (int)(x0 * p.width), X1 = (int)(x1 * p.width), Y0 = (int)(y0 * p.height),
+              Y1 = (int)(y1 * p.height);
+    size_t passed = 0, all = 0;
+    for (int y = Y0; y < Y1; ++y)
+        for (int x = X0; x < X1; ++x) {
+            const uint32_t c = p.At(x, y);
+            passed += pass((c >> 16) & 255, (c >> 8) & 255, c & 255);
+            ++all;
+        }
+    return all ? (double)passed / all : 0;
+}
+
+// The terrain scene's sky, and the clear colour once the scene is gone.
+bool Sky(int r, int, int b)
+{
+    return b > 150 && b > r + 80;
+}
+bool NotSky(int r, int g, int b)
+{
+    return !Sky(r, g, b);
+}
+// Its grass: dark, no more blue than green.
+bool Grass(int r, int g, int b)
+{
+    return g >= b && r < 150 && g < 150;
+}
+// The cubes' glass panels: light blue to white.
+bool Glass(int r, int g, int b)
+{
+    return b > 130 && g > 100 && r < 200 && b > r;
+}
+bool Dark(int r, int g, int b)
+{
+    return r < 90 && g < 90 && b < 90;
+}
+
+struct ShotCheck {
+    double time;        // show seconds after the load
+    const char* what;   // what the show has on screen then
+    double x0, y0, x1, y1;
+    bool (*pass)(int r, int g, int b);
+    double atLeast, below;  // bounds of the share that passes
+};
+
 TEST(Show, ScreenshotsTakenWithF11ShowTheShow)
 {
     if (!ProgramInstalled("Xvfb") || !ProgramInstalled("xdotool"))
@@ -118,7 +166,17 @@ TEST(Show, ScreenshotsTakenWithF11ShowTheShow)
     PrepareRunFolder();
     // Show times (seconds after the load) at which a user presses F11; each
     // press leaves one "<milliseconds>.bmp" in the run folder.
-    const std::vector<double> times = {1.0, 3.6, 8.5, 12.5};
+    const std::vector<double> times = {2.5, 3.8, 8.5, 13.0};
+    const std::vector<ShotCheck> checks = {
+        {2.5, "terrain scene: sky above", 0, 0, 1, 0.1, Sky, 0.8, 1.01},
+        {2.5, "terrain scene: grass below", 0, 0.7, 0.3, 0.95, Grass, 0.6, 1.01},
+        {3.8, "cubes over the terrain", 0.05, 0.35, 0.95, 0.8, Glass, 0.15, 1.01},
+        {8.5, "no terrain scene: no sky", 0, 0, 1, 0.1, Sky, 0, 0.1},
+        {8.5, "no terrain scene: no grass", 0, 0.7, 0.3, 0.95, Grass, 0, 0.1},
+        {8.5, "dark middle background", 0, 0, 1, 0.1, Dark, 0.15, 1.01},
+        {13.0, "pixel frame along the left edge", 0, 0.1, 0.03, 0.9, NotSky, 0.4, 1.01},
+        {13.0, "blob grid in the middle", 0.2, 0.2, 0.8, 0.8, Dark, 0.02, 1.01},
+    };
     std::string keys;
     double last = 0;
     for (double t : times) {
@@ -151,6 +209,13 @@ TEST(Show, ScreenshotsTakenWithF11ShowTheShow)
         EXPECT_GT(p.width, 400);
         EXPECT_GT(p.height, 300);
         EXPECT_GT(Colours(p), 64u) << "a flat picture";
+        for (const ShotCheck& c : checks) {
+            if (c.time != times[i])
+                continue;
+            const double share = Share(p, c.x0, c.y0, c.x1, c.y1, c.pass);
+            EXPECT_GE(share, c.atLeast) << c.what;
+            EXPECT_LT(share, c.below) << c.what;
+        }
     }
 }
 
