@@ -7,11 +7,17 @@
 // The only difference from the program is where the renderer is made: on the
 // loop's first frame instead of inside Application::Create, so that the load
 // is timed too. Reports the load time (start to the end of the first show
-// frame), frame times per second of the show and per scheduled effect, the
-// shader programs linked inside frames, peak resident memory and the share of
-// the frames spent in DumpRenderStates and in the debug log. Writes
+// frame) with each effect's Init, frame times per second of the show and per
+// scheduled effect, the shader programs linked inside frames, peak resident
+// memory and the share of the frames spent in DumpRenderStates and in the
+// debug log. Writes
 // show_frames.csv (one line per frame) and show_frames.svg (frame time over
 // the show) into the output folder.
+//
+// With BENCH_SHOW_EFFECTS=1 the GL work is also finished before and after
+// every effect's render, so that each effect's own cost (processor and
+// rasteriser) is measured and listed; this serialises the frame, so the
+// frame figures of such a run are not the program's.
 #include <windows.h>
 #include <d3d9.h>
 
@@ -25,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +41,8 @@
 #include "publicparam.h"
 #include "renderer.h"
 #include "d3d9/d3d9_testing.h"
+
+#include <SDL.h>
 
 namespace {
 
@@ -59,6 +68,23 @@ struct Span {
 };
 std::vector<Span> g_spans;
 
+// Each effect's Init during the load, in order.
+struct InitTime {
+    std::string name;
+    double ms;
+};
+std::vector<InitTime> g_inits;
+
+// Per effect, with BENCH_SHOW_EFFECTS: the finished cost of every render.
+bool g_perEffect = false;
+void (*g_glFinish)() = nullptr;
+struct EffectCost {
+    std::vector<double> ms;  // each render, finished
+    double submitMs = 0;     // in the render call itself, all renders
+    uint64_t links = 0;      // shader programs linked
+};
+std::map<std::string, EffectCost> g_effectCost;
+
 double Ms(Clock::time_point a, Clock::time_point b)
 {
     return std::chrono::duration<double, std::milli>(b - a).count();
@@ -74,6 +100,8 @@ bool FrameHook(void*)
 {
     Application* app = g_pApp;
     if (!app->m_pRenderer) {
+        if (g_perEffect)
+            g_glFinish = reinterpret_cast<void (*)()>(SDL_GL_GetProcAddress("glFinish"));
         // What Application::Create does when no hook is set: the load.
         RECT client = {0, 0, 0, 0};
         GetClientRect(app->m_hWnd, &client);
@@ -164,6 +192,35 @@ void __wrap__Z16DumpRenderStatesv()
     g_dumpMs += Ms(t0, Clock::now());
 }
 
+int __real__ZN6Effect6DoInitEv(Effect* effect);
+int __wrap__ZN6Effect6DoInitEv(Effect* effect)
+{
+    const bool first = !effect->m_initialised;
+    Clock::time_point t0 = Clock::now();
+    int r = __real__ZN6Effect6DoInitEv(effect);
+    if (first)
+        g_inits.push_back({effect->m_name ? effect->m_name : "?", Ms(t0, Clock::now())});
+    return r;
+}
+
+int __real__ZN6Effect8DoRenderEf(Effect* effect, float t);
+int __wrap__ZN6Effect8DoRenderEf(Effect* effect, float t)
+{
+    if (!g_perEffect || !g_glFinish)
+        return __real__ZN6Effect8DoRenderEf(effect, t);
+    g_glFinish();
+    const uint64_t links = Links();
+    Clock::time_point t0 = Clock::now();
+    int r = __real__ZN6Effect8DoRenderEf(effect, t);
+    Clock::time_point t1 = Clock::now();
+    g_glFinish();
+    EffectCost& cost = g_effectCost[effect->m_name ? effect->m_name : "?"];
+    cost.ms.push_back(Ms(t0, Clock::now()));
+    cost.submitMs += Ms(t0, t1);
+    cost.links += Links() - links;
+    return r;
+}
+
 bool __real__Z9ms_appendPKcPKvm(const char* path, const void* data, size_t size);
 bool __wrap__Z9ms_appendPKcPKvm(const char* path, const void* data, size_t size)
 {
@@ -195,6 +252,7 @@ int main(int argc, char** argv)
     std::filesystem::create_symlink(run + "/data", "data");
     std::filesystem::copy_file(run + "/config.xml", "config.xml");
 
+    g_perEffect = std::getenv("BENCH_SHOW_EFFECTS") && std::atoi(std::getenv("BENCH_SHOW_EFFECTS")) != 0;
     SetAppFrameHook(FrameHook, nullptr);
     Application* app = new Application;
     g_pConfig->m_resx = 800;
@@ -229,6 +287,14 @@ int main(int argc, char** argv)
     const Frame& first = g_frames.front();
     std::printf("bench_show: %zu frames, exit status %d\n", g_frames.size(), status);
     std::printf("  load (start to the end of the first show frame): %.0f ms\n", first.start + first.ms);
+    double initTotal = 0;
+    for (const InitTime& i : g_inits)
+        initTotal += i.ms;
+    std::printf("    of which the effects' Init: %.0f ms:", initTotal);
+    for (const InitTime& i : g_inits)
+        if (i.ms >= 10)
+            std::printf(" %s %.0f;", i.name.c_str(), i.ms);
+    std::printf(" (others under 10 ms)\n");
     std::printf("  peak resident memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
     std::printf("  shader programs linked inside frames: %llu (in %llu frames)\n", (unsigned long long)links,
                 (unsigned long long)linkFrames);
@@ -256,6 +322,20 @@ int main(int argc, char** argv)
         char label[64];
         std::snprintf(label, sizeof(label), "%s [%g, %g]", span.name.c_str(), span.start, span.end);
         PrintRow(label, Of(v));
+    }
+
+    if (g_perEffect) {
+        std::printf(" per effect, each render finished (BENCH_SHOW_EFFECTS=1: the frames above were serialised):\n");
+        for (auto& e : g_effectCost) {
+            Stats st = Of(e.second.ms);
+            double sum = 0;
+            for (double ms : e.second.ms)
+                sum += ms;
+            std::printf("  %-22s %5zu renders  mean %6.2f ms (%6.2f ms in the call)  median %6.2f  p99 %6.2f  "
+                        "max %6.2f ms  %llu programs linked\n",
+                        e.first.c_str(), st.n, sum / st.n, e.second.submitMs / st.n, st.median, st.p99, st.max,
+                        (unsigned long long)e.second.links);
+        }
     }
 
     std::string csv = out + "/show_frames.csv";
