@@ -160,6 +160,8 @@ void Device::Destroy()
     m_autoDepth = nullptr;
     delete m_swapChain;
     m_swapChain = nullptr;
+    for (GLsync f : m_frameFences) gl.glDeleteSync(f);
+    m_frameFences.clear();
     for (auto& f : m_fbos) gl.glDeleteFramebuffers(1, &f.second);
     m_fbos.clear();
     m_program = nullptr;

@@ -244,6 +244,7 @@ private:
     void LeaveWindow();
     void EnterWindow();
     void CopyFlipped(GLuint from, GLuint to, bool depth);
+    void ThrottleFrames();
     void TargetScissor(LONG left, LONG top, LONG right, LONG bottom);
     GLint WindowRow(LONG y) const { return (GLint)m_backBuffer->height - (GLint)y; }
     bool SurfaceRect(SurfaceImpl* s, const RECT* r, RECT& out);
@@ -321,6 +322,9 @@ private:
     bool m_storageNeeded = false; // this frame needed the surfaces' own storage
     int m_framesWithoutNeed = 0;
     enum { kFramesBeforeWindow = 30 };
+    // Fences of the frames presented and perhaps still being drawn.
+    std::vector<GLsync> m_frameFences;
+    enum { kFramesInFlight = 2 };
     DeviceState m_state;
     StateBlockImpl* m_recording = nullptr;
     bool m_inScene = false;

@@ -143,6 +143,19 @@ void Device::EnterWindow()
     m_inWindow = true;
 }
 
+// At most kFramesInFlight presented frames are still being drawn when the
+// next one starts: the driver may otherwise queue frame after frame (a
+// window's buffer that is never waited on), each holding its memory.
+void Device::ThrottleFrames()
+{
+    if (m_frameFences.size() >= (size_t)kFramesInFlight) {
+        gl.glClientWaitSync(m_frameFences.front(), GL_SYNC_FLUSH_COMMANDS_BIT, ~(GLuint64)0);
+        gl.glDeleteSync(m_frameFences.front());
+        m_frameFences.erase(m_frameFences.begin());
+    }
+    m_frameFences.push_back(gl.glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0));
+}
+
 void Device::NeedOwnStorage(SurfaceImpl* s)
 {
     if (s != m_backBuffer) return;
@@ -562,6 +575,7 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, co
             m_dirty |= DirtyBlend;
         }
     }
+    ThrottleFrames();
     SDL_GL_SwapWindow(m_window);
     m_programsTaken = 0;
     m_dirty |= DirtyFramebuffer | DirtyScissor;

@@ -19,6 +19,8 @@ typedef char GLchar;
 typedef unsigned char GLubyte;
 typedef ptrdiff_t GLsizeiptr;
 typedef ptrdiff_t GLintptr;
+typedef struct __GLsync* GLsync;
+typedef uint64_t GLuint64;
 
 enum : GLenum {
     GL_FALSE_ = 0, GL_TRUE_ = 1,
@@ -72,7 +74,8 @@ enum : GLenum {
     GL_RENDERBUFFER = 0x8D41, GL_COLOR_ATTACHMENT0 = 0x8CE0, GL_DEPTH_ATTACHMENT = 0x8D00,
     GL_STENCIL_ATTACHMENT = 0x8D20, GL_DEPTH_STENCIL_ATTACHMENT = 0x821A, GL_FRAMEBUFFER_COMPLETE = 0x8CD5,
     GL_POINT_SPRITE_COORD_ORIGIN = 0x8CA0, GL_LOWER_LEFT = 0x8CA1, GL_UPPER_LEFT = 0x8CA2,
-    GL_NEGATIVE_ONE_TO_ONE = 0x935E, GL_NUM_EXTENSIONS = 0x821D, GL_EXTENSIONS = 0x1F03, GL_BACK_LEFT = 0x0402,
+    GL_NEGATIVE_ONE_TO_ONE = 0x935E, GL_SYNC_GPU_COMMANDS_COMPLETE = 0x9117, GL_SYNC_FLUSH_COMMANDS_BIT = 0x0001,
+    GL_NUM_EXTENSIONS = 0x821D, GL_EXTENSIONS = 0x1F03, GL_BACK_LEFT = 0x0402,
     GL_DEPTH = 0x1801, GL_STENCIL = 0x1802, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE = 0x8215,
     GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE = 0x8216, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE = 0x8217,
     GL_FIRST_VERTEX_CONVENTION = 0x8E4D, GL_LAST_VERTEX_CONVENTION = 0x8E4E,
@@ -92,6 +95,9 @@ enum : GLenum {
     X(void, glGetFramebufferAttachmentParameteriv, (GLenum target, GLenum attachment, GLenum pname, GLint* params)) \
     X(void, glFinish, (void)) \
     X(void, glFlush, (void)) \
+    X(GLsync, glFenceSync, (GLenum condition, GLbitfield flags)) \
+    X(GLenum, glClientWaitSync, (GLsync sync, GLbitfield flags, GLuint64 timeout)) \
+    X(void, glDeleteSync, (GLsync sync)) \
     X(void, glViewport, (GLint x, GLint y, GLsizei w, GLsizei h)) \
     X(void, glScissor, (GLint x, GLint y, GLsizei w, GLsizei h)) \
     X(void, glDepthRange, (GLdouble n, GLdouble f)) \
