@@ -9,8 +9,8 @@
 // is timed too. Reports the load time (start to the end of the first show
 // frame) with each effect's Init, frame times per second of the show and per
 // scheduled effect, the shader programs linked inside frames, peak resident
-// memory and the share of the frames spent in DumpRenderStates and in the
-// debug log. Writes
+// memory, the share of the frames spent in the effects, in DumpRenderStates
+// and in the debug log, and the slowest frames. Writes
 // show_frames.csv (one line per frame) and show_frames.svg (frame time over
 // the show) into the output folder.
 //
@@ -51,6 +51,7 @@ using Clock = std::chrono::steady_clock;
 Clock::time_point g_processStart;
 double g_dumpMs = 0;  // inside DumpRenderStates, this frame
 double g_logMs = 0;   // appending to the debug log, this frame
+double g_showMs = 0;  // in the sequencer's frame (the effects), this frame
 
 struct Frame {
     double start;    // ms since the process started
@@ -58,6 +59,7 @@ struct Frame {
     float sequence;  // show seconds
     double dumpMs;
     double logMs;
+    double showMs;   // the sequencer's frame: the effects; the rest is clear and present
     uint64_t links;  // shader programs linked inside it
 };
 std::vector<Frame> g_frames;
@@ -114,12 +116,13 @@ bool FrameHook(void*)
                                    item->m_end});
         }
     }
-    g_dumpMs = g_logMs = 0;
+    g_dumpMs = g_logMs = g_showMs = 0;
     uint64_t links = Links();
     Clock::time_point t0 = Clock::now();
     bool more = app->m_pRenderer->RenderFrame();
     Clock::time_point t1 = Clock::now();
-    g_frames.push_back({Ms(g_processStart, t0), Ms(t0, t1), g_sequenceTime, g_dumpMs, g_logMs, Links() - links});
+    g_frames.push_back({Ms(g_processStart, t0), Ms(t0, t1), g_sequenceTime, g_dumpMs, g_logMs, g_showMs,
+                        Links() - links});
     return more;
 }
 
@@ -221,6 +224,15 @@ int __wrap__ZN6Effect8DoRenderEf(Effect* effect, float t)
     return r;
 }
 
+bool __real__ZN7Escenor11RenderFrameEv(Escenor* escenor);
+bool __wrap__ZN7Escenor11RenderFrameEv(Escenor* escenor)
+{
+    Clock::time_point t0 = Clock::now();
+    bool more = __real__ZN7Escenor11RenderFrameEv(escenor);
+    g_showMs += Ms(t0, Clock::now());
+    return more;
+}
+
 bool __real__Z9ms_appendPKcPKvm(const char* path, const void* data, size_t size);
 bool __wrap__Z9ms_appendPKcPKvm(const char* path, const void* data, size_t size)
 {
@@ -275,13 +287,14 @@ int main(int argc, char** argv)
         showEnd = std::max(showEnd, std::max(s.start, s.end));
     std::vector<double> all, dumps, logs;
     uint64_t links = 0, linkFrames = 0;
-    double dumpTotal = 0, logTotal = 0, frameTotal = 0;
+    double dumpTotal = 0, logTotal = 0, frameTotal = 0, showTotal = 0;
     for (const Frame& f : g_frames) {
         all.push_back(f.ms);
         links += f.links;
         linkFrames += f.links != 0;
         dumpTotal += f.dumpMs;
         logTotal += f.logMs;
+        showTotal += f.showMs;
         frameTotal += f.ms;
     }
     const Frame& first = g_frames.front();
@@ -300,7 +313,17 @@ int main(int argc, char** argv)
                 (unsigned long long)linkFrames);
     std::printf("  DumpRenderStates: %.2f %% of frame time; debug log: %.2f %%\n", 100 * dumpTotal / frameTotal,
                 100 * logTotal / frameTotal);
+    std::printf("  the effects (the sequencer's frame): %.1f %% of frame time; clear and present: %.1f %%\n",
+                100 * showTotal / frameTotal, 100 * (frameTotal - showTotal) / frameTotal);
     PrintRow("whole show", Of(all));
+    std::vector<const Frame*> slowest;
+    for (const Frame& f : g_frames)
+        slowest.push_back(&f);
+    std::sort(slowest.begin(), slowest.end(), [](const Frame* a, const Frame* b) { return a->ms > b->ms; });
+    std::printf("  slowest frames (show s: frame ms, in the effects ms):");
+    for (size_t i = 0; i < slowest.size() && i < 8; ++i)
+        std::printf(" %.2f: %.0f, %.0f;", slowest[i]->sequence, slowest[i]->ms, slowest[i]->showMs);
+    std::printf("\n");
     std::printf(" per second of the show:\n");
     for (int s = 0; s < (int)std::ceil(showEnd) + 1; ++s) {
         std::vector<double> v;
@@ -340,11 +363,11 @@ int main(int argc, char** argv)
 
     std::string csv = out + "/show_frames.csv";
     if (FILE* f = std::fopen(csv.c_str(), "w")) {
-        std::fprintf(f, "frame,start_ms,sequence_s,frame_ms,dump_ms,log_ms,programs_linked\n");
+        std::fprintf(f, "frame,start_ms,sequence_s,frame_ms,effects_ms,dump_ms,log_ms,programs_linked\n");
         for (size_t i = 0; i < g_frames.size(); ++i) {
             const Frame& fr = g_frames[i];
-            std::fprintf(f, "%zu,%.3f,%.4f,%.3f,%.3f,%.3f,%llu\n", i, fr.start, fr.sequence, fr.ms, fr.dumpMs,
-                         fr.logMs, (unsigned long long)fr.links);
+            std::fprintf(f, "%zu,%.3f,%.4f,%.3f,%.3f,%.3f,%.3f,%llu\n", i, fr.start, fr.sequence, fr.ms, fr.showMs,
+                         fr.dumpMs, fr.logMs, (unsigned long long)fr.links);
         }
         std::fclose(f);
     }
