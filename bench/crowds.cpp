@@ -33,6 +33,7 @@
 #include "debuglog.h"
 #include "escenor.h"
 #include "renderer.h"
+#include "show_gfx.h"
 #include "utils.h"
 
 namespace {
@@ -101,10 +102,6 @@ long long FileSize(const char* name)
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("SDL_VIDEODRIVER"))
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (!std::getenv("SDL_AUDIODRIVER"))
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
     // One llvmpipe thread unless told otherwise: steadier figures.
     if (!std::getenv("LP_NUM_THREADS"))
         setenv("LP_NUM_THREADS", "1", 1);
@@ -115,33 +112,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_crowds: no show data in %s\n", run.c_str());
         return 1;
     }
-    char templ[] = "/tmp/bench_crowds_XXXXXX";
-    if (!mkdtemp(templ) || chdir(templ) != 0)
+    NimbGfx* gfx = OpenShowGfx("crowds", run);
+    if (!gfx)
         return 1;
-    std::filesystem::create_symlink(run + "/data", "data");
-    std::filesystem::copy_file(run + "/config.xml", "config.xml");
-    g_pConfig = new Config();
-
-    WNDCLASSA wc;
-    std::memset(&wc, 0, sizeof(wc));
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "BenchCrowds";
-    RegisterClassA(&wc);
-    RECT r = {0, 0, 800, 600};
-    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND hwnd =
-        CreateWindowExA(0, "BenchCrowds", "BenchCrowds", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, r.right - r.left,
-                        r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    NimbGfx* gfx = new NimbGfx();
-    gfx->m_hWnd = hwnd;
-    gfx->m_width = 800;
-    gfx->m_height = 600;
-    if (!hwnd || !gfx->CreateDevice(true)) {
-        std::fprintf(stderr, "bench_crowds: no device\n");
-        return 1;
-    }
-    gfx->SetDefaultStates();
 
     {
         const int lines = 10000;
@@ -283,10 +256,6 @@ int main(int argc, char** argv)
         delete trees;
     }
 
-    delete gfx;
-    DestroyWindow(hwnd);
-    delete g_pConfig;
-    std::error_code ec;
-    std::filesystem::remove_all(templ, ec);
+    CloseShowGfx(gfx);
     return 0;
 }

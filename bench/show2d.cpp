@@ -27,6 +27,7 @@
 #include "escenor.h"
 #include "quads.h"
 #include "renderer.h"
+#include "show_gfx.h"
 #include "scene.h"
 #include "timer.h"
 #include "windows/win_internal.h"
@@ -61,42 +62,15 @@ double Time(int frames, F draw) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
     std::string run = std::filesystem::absolute(argc > 1 ? argv[1] : "build/run").string();
     int frames = argc > 2 ? std::atoi(argv[2]) : 200;
     if (!std::filesystem::exists(run + "/data/textures/initimg.png")) {
         std::fprintf(stderr, "bench_show2d: no show data in %s\n", run.c_str());
         return 1;
     }
-    char templ[] = "/tmp/bench_show2d_XXXXXX";
-    if (!mkdtemp(templ) || chdir(templ) != 0) return 1;
-    std::filesystem::create_symlink(run + "/data", "data");
-    std::filesystem::copy_file(run + "/config.xml", "config.xml");
-    g_pConfig = new Config();
-    g_pConfig->m_resx = 800;
-    g_pConfig->m_resy = 600;
-
-    WNDCLASSA wc;
-    std::memset(&wc, 0, sizeof(wc));
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "BenchShow2d";
-    RegisterClassA(&wc);
-    RECT r = {0, 0, 800, 600};
-    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND hwnd = CreateWindowExA(0, "BenchShow2d", "BenchShow2d", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr),
-                                nullptr);
-    NimbGfx* gfx = new NimbGfx();
-    gfx->m_hWnd = hwnd;
-    gfx->m_width = 800;
-    gfx->m_height = 600;
-    if (!hwnd || !gfx->CreateDevice(true)) {
-        std::fprintf(stderr, "bench_show2d: no device\n");
+    NimbGfx* gfx = OpenShowGfx("show2d", run);
+    if (!gfx)
         return 1;
-    }
-    gfx->SetDefaultStates();
 
     {
         Camera camera;
@@ -149,10 +123,6 @@ int main(int argc, char** argv) {
         PlatformRealClocks();
     }
 
-    delete gfx;
-    DestroyWindow(hwnd);
-    delete g_pConfig;
-    std::error_code ec;
-    std::filesystem::remove_all(templ, ec);
+    CloseShowGfx(gfx);
     return 0;
 }

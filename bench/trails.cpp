@@ -27,6 +27,7 @@
 #include "objetoestela.h"
 #include "pulpo.h"
 #include "renderer.h"
+#include "show_gfx.h"
 #include "tailmesh.h"
 
 namespace {
@@ -72,43 +73,15 @@ T* ShowEffect(Escenor& show, ScheduleItem** entry)
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("SDL_VIDEODRIVER"))
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (!std::getenv("SDL_AUDIODRIVER"))
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
     std::string run = std::filesystem::absolute(argc > 1 ? argv[1] : "build/run").string();
     int frames = argc > 2 ? std::atoi(argv[2]) : 200;
     if (!std::filesystem::exists(run + "/data/models/arrow.x")) {
         std::fprintf(stderr, "bench_trails: no show data in %s\n", run.c_str());
         return 1;
     }
-    char templ[] = "/tmp/bench_trails_XXXXXX";
-    if (!mkdtemp(templ) || chdir(templ) != 0)
+    NimbGfx* gfx = OpenShowGfx("trails", run);
+    if (!gfx)
         return 1;
-    std::filesystem::create_symlink(run + "/data", "data");
-    std::filesystem::copy_file(run + "/config.xml", "config.xml");
-    g_pConfig = new Config();
-
-    WNDCLASSA wc;
-    std::memset(&wc, 0, sizeof(wc));
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "BenchTrails";
-    RegisterClassA(&wc);
-    RECT r = {0, 0, 800, 600};
-    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND hwnd =
-        CreateWindowExA(0, "BenchTrails", "BenchTrails", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, r.right - r.left,
-                        r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    NimbGfx* gfx = new NimbGfx();
-    gfx->m_hWnd = hwnd;
-    gfx->m_width = 800;
-    gfx->m_height = 600;
-    if (!hwnd || !gfx->CreateDevice(true)) {
-        std::fprintf(stderr, "bench_trails: no device\n");
-        return 1;
-    }
-    gfx->SetDefaultStates();
 
     {
         const int loads = 20;
@@ -151,10 +124,6 @@ int main(int argc, char** argv)
         delete show;
     }
 
-    delete gfx;
-    DestroyWindow(hwnd);
-    delete g_pConfig;
-    std::error_code ec;
-    std::filesystem::remove_all(templ, ec);
+    CloseShowGfx(gfx);
     return 0;
 }

@@ -6,26 +6,14 @@
 
 int g_effectCount = 0;
 
-namespace {
-char* CopyText(const char* text)
-{
-    if (!text)
-        text = "";
-    size_t n = std::strlen(text);
-    char* copy = new char[n + 1];
-    std::memcpy(copy, text, n + 1);
-    return copy;
-}
-}
-
 Effect::Effect()
-    : m_name(CopyText("Efecto sin nombre")), m_refCount(0), m_initialised(false), m_started(false),
+    : m_name(PublicParam::CopyText("Efecto sin nombre")), m_refCount(0), m_initialised(false), m_started(false),
       m_lastTime(-1.0f), m_delta(0.0f)
 {
 }
 
 Effect::Effect(const char* name)
-    : m_name(CopyText(name)), m_refCount(0), m_initialised(false), m_started(false), m_lastTime(-1.0f),
+    : m_name(PublicParam::CopyText(name)), m_refCount(0), m_initialised(false), m_started(false), m_lastTime(-1.0f),
       m_delta(0.0f)
 {
 }

@@ -54,7 +54,6 @@ public:
 
     char* m_name;
 
-protected:
     // A new copy of the text (null reads as empty) that the caller deletes.
     static char* CopyText(const char* text);
 
