@@ -1,5 +1,6 @@
 // The device: life cycle, queries, resource creation, the implicit swap chain.
 #include "d3d9_device.h"
+#include "d3d9_programs.h"
 #include "d3d9_testing.h"
 #include "windows.h"
 #include "windows/win_internal.h"
@@ -467,6 +468,13 @@ bool CountStateCalls(IDirect3DDevice9* device, uint64_t* made, uint64_t* spared)
     *made = d->Counters().stateCalls;
     *spared = d->Counters().stateSkipped;
     return true;
+}
+
+bool PrepareShaderProgram(IDirect3DDevice9* device, IDirect3DVertexShader9* vs, IDirect3DPixelShader9* ps)
+{
+    d3d9gl::Device* d = dynamic_cast<d3d9gl::Device*>(device);
+    return d && d->PrepareProgram(dynamic_cast<d3d9gl::VertexShaderImpl*>(vs),
+                                  dynamic_cast<d3d9gl::PixelShaderImpl*>(ps));
 }
 
 bool CountProgramLinks(IDirect3DDevice9* device, uint64_t* links)

@@ -201,6 +201,8 @@ public:
     const FFCache& Programs() const { return *m_ff; }
     // Waits for the programs being compiled in the background.
     void WaitForPrograms() { m_ff->WaitForCompiler(); }
+    // Links the program of a shader pair now rather than at its first draw.
+    bool PrepareProgram(VertexShaderImpl* vs, PixelShaderImpl* ps);
     ProgramPath Path() const { return m_path; }
     // Whether the back buffer is drawn in place in the window now.
     bool BackBufferInWindow() const { return m_inWindow; }

@@ -36,6 +36,13 @@ bool ShaderSource(const DWORD* f, bool vertex, std::string& source, UINT& dwords
 }
 } // namespace
 
+bool Device::PrepareProgram(VertexShaderImpl* vs, PixelShaderImpl* ps)
+{
+    if (!vs || !ps || vs->GetDeviceImpl() != this || ps->GetDeviceImpl() != this) return false;
+    MakeCurrent();
+    return m_ff->Link(vs->glShader, ps->glShader) != nullptr;
+}
+
 HRESULT Device::CreateVertexShader(const DWORD* f, IDirect3DVertexShader9** pp)
 {
     if (!pp) return D3DERR_INVALIDCALL;

@@ -1,5 +1,7 @@
 #include "d3dx9effect_impl.h"
 
+#include "d3d9/d3d9_programs.h"
+
 #include <mscrt.h>
 
 #include <algorithm>
@@ -286,6 +288,15 @@ bool Effect::Init(const fx::Effect& parsed, const std::string& skipConstants, st
     }
     if (!ok)
         return false;
+    // The device links each pass's program now rather than at its first draw.
+    for (const auto& tech : m_techniques)
+        for (const auto& pass : tech->passes)
+            if (pass->vs >= 0 && pass->ps >= 0) {
+                IUnknown* vs = m_shaders[(size_t)pass->vs]->object;
+                IUnknown* ps = m_shaders[(size_t)pass->ps]->object;
+                PrepareShaderProgram(m_device, static_cast<IDirect3DVertexShader9*>(vs),
+                                     static_cast<IDirect3DPixelShader9*>(ps));
+            }
     D3DXHANDLE first = nullptr;
     if (SUCCEEDED(FindNextValidTechnique(nullptr, &first)) && first)
         m_current = TechniqueOf(first);

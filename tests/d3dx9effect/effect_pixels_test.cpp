@@ -3,6 +3,7 @@
 // pipeline does with the same palette, and Begin/End leave the device as it was.
 #include <d3dx9.h>
 
+#include "d3d9/d3d9_testing.h"
 #include "device_fixture.h"
 
 #include <cstring>
@@ -84,6 +85,31 @@ TEST_F(EffectPixels, AQuadTakesTheColourAndPlaceItsParametersGive)
     e->EndPass();
     e->End();
     EXPECT_TRUE(Near(Pixel(48, 40), 0xFFFF0000, 1));
+    m_dev->SetVertexShader(nullptr);
+    m_dev->SetPixelShader(nullptr);
+    EXPECT_EQ(e->Release(), 0u);
+}
+
+TEST_F(EffectPixels, APassProgramIsLinkedWhenTheEffectIsMadeNotAtItsFirstDraw)
+{
+    uint64_t before = 0, made = 0, drawn = 0;
+    ASSERT_TRUE(CountProgramLinks(m_dev, &before));
+    ID3DXEffect* e = Create(kQuadEffect);
+    ASSERT_NE(e, nullptr);
+    ASSERT_TRUE(CountProgramLinks(m_dev, &made));
+    EXPECT_EQ(made, before + 1);
+    const Pos quad[4] = {{-0.5f, 0.25f, 0.5f}, {0.5f, 0.25f, 0.5f}, {-0.5f, -0.25f, 0.5f}, {0.5f, -0.25f, 0.5f}};
+    m_dev->BeginScene();
+    UINT passes = 0;
+    e->Begin(&passes, D3DXFX_DONOTSAVESTATE);
+    e->BeginPass(0);
+    m_dev->SetFVF(D3DFVF_XYZ);
+    EXPECT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Pos)), S_OK);
+    e->EndPass();
+    e->End();
+    m_dev->EndScene();
+    ASSERT_TRUE(CountProgramLinks(m_dev, &drawn));
+    EXPECT_EQ(drawn, made);
     m_dev->SetVertexShader(nullptr);
     m_dev->SetPixelShader(nullptr);
     EXPECT_EQ(e->Release(), 0u);
