@@ -170,7 +170,7 @@ TEST(Show, ScreenshotsTakenWithF11ShowTheShow)
     const std::vector<ShotCheck> checks = {
         {2.5, "terrain scene: sky above", 0, 0, 1, 0.1, Sky, 0.8, 1.01},
         {2.5, "terrain scene: grass below", 0, 0.7, 0.3, 0.95, Grass, 0.6, 1.01},
-        {3.8, "cubes over the terrain", 0.05, 0.35, 0.95, 0.8, Glass, 0.15, 1.01},
+        {3.8, "cubes over the terrain", 0.05, 0.35, 0.95, 0.8, Glass, 0.08, 1.01},
         {8.5, "no terrain scene: no sky", 0, 0, 1, 0.1, Sky, 0, 0.5},
         {8.5, "no terrain scene: no grass", 0, 0.7, 0.3, 0.95, Grass, 0, 0.5},
         {8.5, "dark middle background", 0, 0, 1, 0.1, Dark, 0.15, 1.01},
