@@ -34,6 +34,7 @@
 #include "escenor.h"
 #include "ostrel.h"
 #include "renderer.h"
+#include "show_gfx.h"
 
 namespace
 {
@@ -74,44 +75,15 @@ double CpuMs(clockid_t clock)
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("SDL_VIDEODRIVER"))
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (!std::getenv("SDL_AUDIODRIVER"))
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
     std::string run = std::filesystem::absolute(argc > 1 ? argv[1] : "build/run").string();
     if (!std::filesystem::exists(run + "/data/textures/TerrainHeight.png"))
     {
         std::fprintf(stderr, "bench_ostrel: no show data in %s\n", run.c_str());
         return 1;
     }
-    char templ[] = "/tmp/bench_ostrel_XXXXXX";
-    if (!mkdtemp(templ) || chdir(templ) != 0)
+    NimbGfx* gfx = OpenShowGfx("ostrel", run);
+    if (!gfx)
         return 1;
-    std::filesystem::create_symlink(run + "/data", "data");
-    std::filesystem::copy_file(run + "/config.xml", "config.xml");
-    g_pConfig = new Config();
-
-    WNDCLASSA wc;
-    std::memset(&wc, 0, sizeof(wc));
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "BenchOstrel";
-    RegisterClassA(&wc);
-    RECT r = {0, 0, 800, 600};
-    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND hwnd =
-        CreateWindowExA(0, "BenchOstrel", "BenchOstrel", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, r.right - r.left,
-                        r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    NimbGfx* gfx = new NimbGfx();
-    gfx->m_hWnd = hwnd;
-    gfx->m_width = 800;
-    gfx->m_height = 600;
-    if (!hwnd || !gfx->CreateDevice(true))
-    {
-        std::fprintf(stderr, "bench_ostrel: no device\n");
-        return 1;
-    }
-    gfx->SetDefaultStates();
 
     g_sequenceTime = 0.0f;
     Escenor* show = new Escenor("fichero_script.qvs");
@@ -208,10 +180,6 @@ int main(int argc, char** argv)
     }
 
     delete show;
-    delete gfx;
-    DestroyWindow(hwnd);
-    delete g_pConfig;
-    std::error_code ec;
-    std::filesystem::remove_all(templ, ec);
+    CloseShowGfx(gfx);
     return 0;
 }
