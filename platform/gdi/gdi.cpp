@@ -1,4 +1,5 @@
-// GDI memory device contexts, DIB sections and text over FreeType.
+// GDI stock objects, memory device contexts, DIB sections and text over
+// FreeType.
 #include "gdi_internal.h"
 #include "windows.h"
 
@@ -441,6 +442,91 @@ void Bitmap::blend(int x, int y, COLORREF color, int coverage)
     auto mix = [coverage](int a, int b) { return (BYTE)((a * (255 - coverage) + b * coverage + 127) / 255); };
     put(x, y, RGB(mix(GetRValue(under), GetRValue(color)), mix(GetGValue(under), GetGValue(color)),
                   mix(GetBValue(under), GetBValue(color))));
+}
+
+} // namespace gdi
+
+// ---- Stock objects ------------------------------------------------------------
+namespace {
+
+const int kStockCount = 20;
+Object* g_stock[kStockCount];
+
+Object* makeStock(int index)
+{
+    Object* o = nullptr;
+    switch (index) {
+    case WHITE_BRUSH:
+    case LTGRAY_BRUSH:
+    case GRAY_BRUSH:
+    case DKGRAY_BRUSH:
+    case BLACK_BRUSH:
+    case NULL_BRUSH: {
+        static const COLORREF colours[] = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128),
+                                           RGB(64, 64, 64), RGB(0, 0, 0), 0};
+        Brush* b = new Brush();
+        b->color = colours[index];
+        b->hollow = index == NULL_BRUSH;
+        o = b;
+        break;
+    }
+    case WHITE_PEN:
+    case BLACK_PEN:
+    case NULL_PEN: {
+        Pen* p = new Pen();
+        p->color = index == WHITE_PEN ? RGB(255, 255, 255) : RGB(0, 0, 0);
+        p->style = index == NULL_PEN ? PS_NULL : PS_SOLID;
+        o = p;
+        break;
+    }
+    case DEFAULT_PALETTE:
+        o = new Palette();
+        break;
+    default:
+        break;
+    }
+    if (o) {
+        o->stock = true;
+        registerObject(o);
+    }
+    return o;
+}
+
+} // namespace
+
+HGDIOBJ GetStockObject(int index)
+{
+    if (index < 0 || index >= kStockCount)
+        return nullptr;
+    if (!g_stock[index]) {
+        if (index >= OEM_FIXED_FONT && index <= DEFAULT_GUI_FONT && index != DEFAULT_PALETTE)
+            g_stock[index] = reinterpret_cast<Object*>(createStockFont(index));
+        else
+            g_stock[index] = makeStock(index);
+    }
+    return g_stock[index];
+}
+
+int PlatformStockObjectIndex(HGDIOBJ object)
+{
+    if (!object)
+        return -1;
+    for (int i = 0; i < kStockCount; ++i)
+        if (g_stock[i] == object)
+            return i;
+    return -1;
+}
+
+namespace gdi {
+
+Brush* stockBrush(int index)
+{
+    return static_cast<Brush*>(toObject(GetStockObject(index)));
+}
+
+Pen* stockPen(int index)
+{
+    return static_cast<Pen*>(toObject(GetStockObject(index)));
 }
 
 } // namespace gdi

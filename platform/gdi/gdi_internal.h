@@ -1,8 +1,9 @@
-// Layer-internal: GDI objects and device contexts, shared by the GDI files
-// and by the window layer (window device contexts). The system never
-// includes this header.
+// Layer-internal: GDI objects and device contexts, shared by the GDI files.
+// The window layer sees only gdi_window.h. The system never includes this
+// header.
 #pragma once
 
+#include "gdi_window.h"
 #include "wingdi.h"
 
 #include <vector>
@@ -105,13 +106,3 @@ Pen* stockPen(int index);
 Font* defaultFont();
 
 } // namespace gdi
-
-// ---- For the window layer -------------------------------------------------------
-// A device context that draws into a window's surface (a bitmap of this
-// layer, or null for one that draws nothing), with the default attributes.
-HDC PlatformCreateWindowDC(HBITMAP surface);
-// Where the window's client area lies in the surface, and the surface area
-// output may touch (null: the whole surface).
-void PlatformSetWindowDCArea(HDC hdc, int originX, int originY, HRGN visible);
-// Back to the default attributes, objects and current position.
-void PlatformResetDC(HDC hdc);

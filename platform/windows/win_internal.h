@@ -2,6 +2,7 @@
 // Windows UI and kernel calls. The system never includes this header.
 #pragma once
 
+#include "gdi/gdi_window.h" // PlatformStockObjectIndex
 #include "wintypes.h"
 
 #include <vector>
@@ -61,7 +62,3 @@ bool PlatformShowDeviceCursor(bool show);
 bool PlatformDeviceCursor(std::vector<uint32_t>* argb, int* width, int* height, int* hotX, int* hotY);
 // Null unless a picture is set and shown (or SDL cannot make the cursor).
 SDL_Cursor* PlatformDeviceCursorIfShown();
-
-// ---- Stock objects ---------------------------------------------------------------
-// The GetStockObject index of a stock handle, -1 for any other handle.
-int PlatformStockObjectIndex(HGDIOBJ object);

@@ -2,7 +2,7 @@
 // top-level window's GDI surface, window regions and showing the surface.
 #include "win_window.h"
 
-#include "gdi/gdi_internal.h"
+#include "gdi/gdi_window.h"
 
 #include <SDL.h>
 
