@@ -1,6 +1,7 @@
-// The fixed-function pipeline as one program that reads both halves of its
-// key as data (uniform arrays holding the key's bytes), so that every state
-// combination draws without a compile of its own.
+// The fixed-function pipeline as GLSL: one text for both kinds of program.
+// It reads the key's fields through K_<field> names; a specialised program
+// defines them as the key's values (the compiler folds the branches away),
+// the uber program as reads of uniform arrays holding the key's bytes.
 #include "d3d9_ffp.h"
 
 #include <cstddef>
@@ -10,51 +11,97 @@ namespace d3d9gl {
 namespace {
 std::string Str(size_t i) { return std::to_string(i); }
 
-// Names for the key's bytes, four to an ivec4 of the array `array`:
-// K_<field> for the fields, K_<field>(i) for the fields of stage i (or entry
-// i of a byte array).
-std::string Field(const char* array, const char* name, size_t offset)
-{
-    return std::string("#define K_") + name + " " + array + "[" + Str(offset / 4) + "][" + Str(offset % 4) + "]\n";
-}
+// The definitions of the key's names: a field, or the entries of a per-stage
+// (or per-light) field. With `key` the values, else reads of `array`.
+class KeyNames {
+public:
+    KeyNames(const void* key, const char* array) : m_key(static_cast<const uint8_t*>(key)), m_array(array) {}
 
-std::string Indexed(const char* array, const char* name, size_t offset, size_t stride)
-{
-    const std::string at = "(" + Str(offset) + " + (i) * " + Str(stride) + ")";
-    return std::string("#define K_") + name + "(i) " + array + "[" + at + " / 4][" + at + " % 4]\n";
-}
-} // namespace
+    void Field(const char* name, size_t offset)
+    {
+        if (m_key)
+            text += std::string("#define K_") + name + " " + Str(m_key[offset]) + "\n";
+        else
+            text += std::string("#define K_") + name + " " + m_array + "[" + Str(offset / 4) + "][" +
+                    Str(offset % 4) + "]\n";
+    }
 
-std::string FFUberVertexSource(int palette)
+    void Indexed(const char* name, size_t offset, size_t stride)
+    {
+        if (m_key) {
+            std::string values;
+            for (size_t i = 0; i < 8; ++i) values += (i ? ", " : "") + Str(m_key[offset + i * stride]);
+            text += std::string("const int K_") + name + "_[8] = int[8](" + values + ");\n";
+            text += std::string("#define K_") + name + "(i) K_" + name + "_[i]\n";
+        } else {
+            const std::string at = "(" + Str(offset) + " + (i) * " + Str(stride) + ")";
+            text += std::string("#define K_") + name + "(i) " + m_array + "[" + at + " / 4][" + at + " % 4]\n";
+        }
+    }
+
+    std::string text;
+
+private:
+    const uint8_t* m_key;
+    const char* m_array;
+};
+
+std::string VertexKeyNames(const FFVertexKey* key)
 {
     using K = FFVertexKey;
     using S = FFVertexKey::Stage;
-    std::string s = "#version 330 core\n";
-    s += "uniform ivec4 k_vs[" + Str((sizeof(K) + 3) / 4) + "];\n";
-#define F(name) s += Field("k_vs", #name, offsetof(K, name))
+    KeyNames n(key, "k_vs");
+    if (!key) n.text += "uniform ivec4 k_vs[" + Str((sizeof(K) + 3) / 4) + "];\n";
+#define F(name) n.Field(#name, offsetof(K, name))
     F(pretransformed); F(weights); F(indexed); F(indicesNormalized); F(normal); F(psize); F(color0); F(color1);
     F(palette); F(texSets); F(lighting); F(specular); F(localViewer); F(normalize); F(diffuseSource);
     F(specularSource); F(ambientSource); F(emissiveSource); F(lightCount); F(fog); F(vertexFog); F(tableFog);
     F(rangeFog); F(points); F(pointScale); F(pointSprite); F(stageCount);
 #undef F
-    s += Indexed("k_vs", "texSize", offsetof(K, texSize), 1);
-    s += Indexed("k_vs", "lightType", offsetof(K, lightType), 1);
-    s += Indexed("k_vs", "texIndex", offsetof(K, stage) + offsetof(S, texIndex), sizeof(S));
-    s += Indexed("k_vs", "texGen", offsetof(K, stage) + offsetof(S, texGen), sizeof(S));
-    s += Indexed("k_vs", "transformCount", offsetof(K, stage) + offsetof(S, transformCount), sizeof(S));
+    n.Indexed("texSize", offsetof(K, texSize), 1);
+    n.Indexed("lightType", offsetof(K, lightType), 1);
+    n.Indexed("texIndex", offsetof(K, stage) + offsetof(S, texIndex), sizeof(S));
+    n.Indexed("texGen", offsetof(K, stage) + offsetof(S, texGen), sizeof(S));
+    n.Indexed("transformCount", offsetof(K, stage) + offsetof(S, transformCount), sizeof(S));
+    return n.text;
+}
+
+std::string PixelKeyNames(const FFPixelKey* key)
+{
+    using K = FFPixelKey;
+    using S = FFPixelKey::Stage;
+    KeyNames n(key, "k_ps");
+    if (!key) n.text += "uniform ivec4 k_ps[" + Str((sizeof(K) + 3) / 4) + "];\n";
+#define F(name) n.Field(#name, offsetof(K, name))
+    F(specular); F(fog); F(tableFog); F(flat); F(pointSprite); F(stageCount); F(alphaFunc); F(shaderInputs);
+#undef F
+#define G(name, field) n.Indexed(name, offsetof(K, stage) + offsetof(S, field), sizeof(S))
+    G("colorOp", colorOp); G("colorArg0", colorArg[0]); G("colorArg1", colorArg[1]); G("colorArg2", colorArg[2]);
+    G("alphaOp", alphaOp); G("alphaArg0", alphaArg[0]); G("alphaArg1", alphaArg[1]); G("alphaArg2", alphaArg[2]);
+    G("resultTemp", resultTemp); G("hasTexture", hasTexture); G("projected", projected);
+    G("transformCount", transformCount);
+#undef G
+    return n.text;
+}
+
+// The vertex half; `matrices` sizes the world-view palette.
+std::string VertexText(const std::string& keyNames, int matrices)
+{
+    std::string s = "#version 330 core\n" + keyNames;
     s += "layout(location = 0) in vec4 a_pos;\nlayout(location = 1) in vec4 a_weights;\n"
          "layout(location = 2) in vec4 a_indices;\nlayout(location = 3) in vec3 a_normal;\n"
          "layout(location = 4) in float a_psize;\nlayout(location = 5) in vec4 a_color0;\n"
          "layout(location = 6) in vec4 a_color1;\n";
     for (int i = 0; i < 8; ++i) s += "layout(location = " + Str(7 + i) + ") in vec4 a_tex" + Str(i) + ";\n";
-    s += "uniform mat4 u_wv[" + Str(palette) + "], u_nm[" + Str(palette) + "];\n";
+    s += "uniform mat4 u_wv[" + Str(matrices) + "], u_nm[" + Str(matrices) + "];\n";
     s += "uniform mat4 u_proj;\nuniform vec4 u_vp;\nuniform vec4 u_vpoff;\nuniform mat4 u_texm[8];\n";
     s += "uniform vec4 u_ld[8], u_ls[8], u_la[8], u_lp[8], u_ldir[8], u_latt[8], u_lspot[8];\n";
     s += "uniform vec4 u_md, u_ma, u_ms, u_me, u_gamb;\nuniform float u_mp;\nuniform vec4 u_fog;\n";
     s += "uniform vec4 u_point, u_pscale;\n";
     // Colours go out twice, interpolated and flat; the pixel half picks by the shade mode.
     s += "out vec4 v_diff, v_spec;\nflat out vec4 v_fdiff, v_fspec;\nout float v_fog;\nout float v_fogz;\n";
-    s += "out vec4 v_tex[8];\nflat out vec4 v_sprite;\n";
+    for (int i = 0; i < 8; ++i) s += "out vec4 v_tex" + Str(i) + ";\n";
+    s += "flat out vec4 v_sprite;\n";
     s += "vec4 TexAttr(int i) {\n";
     for (int i = 0; i < 7; ++i) s += "  if (i == " + Str(i) + ") return a_tex" + Str(i) + ";\n";
     s += "  return a_tex7;\n}\n";
@@ -65,6 +112,7 @@ std::string FFUberVertexSource(int palette)
   vec3 n = vec3(0.0);
   vec4 c = vec4(0.0);
   if (K_pretransformed != 0) {
+    // Screen-space vertices: pixel centres at integers, z as depth.
     float w = a_pos.w > 0.0 ? 1.0 / a_pos.w : 1.0;
     vec2 ndc = (a_pos.xy + 0.5 - u_vp.xy) / u_vp.zw * 2.0 - 1.0;
     gl_Position = vec4(ndc * w, (a_pos.z * 2.0 - 1.0) * w, w);
@@ -91,6 +139,8 @@ std::string FFUberVertexSource(int palette)
       eye.w = 1.0;
     }
     if (K_normalize != 0 && K_normal != 0) n = length(n) > 0.0 ? normalize(n) : n;
+    // Direct3D clip space (y up, z from 0 to w) to GL's, rows kept in
+    // Direct3D order, pixel centres moved by half a pixel.
     c = u_proj * eye;
     gl_Position = vec4(c.x + c.w * u_vpoff.x, -c.y + c.w * u_vpoff.y, 2.0 * c.z - c.w, c.w);
   }
@@ -138,6 +188,11 @@ std::string FFUberVertexSource(int palette)
   }
   v_fdiff = v_diff;
   v_fspec = v_spec;
+  // Fog: vertex fog from camera-space depth (or distance with range fog);
+  // without a formula the vertex brings its factor in the specular alpha.
+  // Table fog is computed per pixel from v_fogz: camera depth under a
+  // perspective projection, else the depth-buffer z; pre-transformed
+  // vertices give their z.
   v_fog = 1.0;
   v_fogz = 0.0;
   if (K_fog != 0) {
@@ -148,6 +203,7 @@ std::string FFUberVertexSource(int palette)
       v_fog = col1.a;
     } else {
       float fd = K_rangeFog != 0 ? length(eye.xyz) : abs(eye.z);
+      // Equal start and end fog everything.
       if (K_vertexFog == )" + Str(D3DFOG_LINEAR) + R"()
         v_fog = u_fog.y != u_fog.x ? (u_fog.y - fd) / (u_fog.y - u_fog.x) : 0.0;
       else if (K_vertexFog == )" + Str(D3DFOG_EXP) + R"()
@@ -175,6 +231,7 @@ std::string FFUberVertexSource(int palette)
         t = vec4(r.xy / max(m, 1e-6) + 0.5, 0.0, 1.0);
       }
     } else if (K_texIndex(i) < K_texSets) {
+      // Coordinates are completed with 1 after the last given one.
       vec4 a = TexAttr(K_texIndex(i));
       int size = K_texSize(K_texIndex(i));
       if (size == 1) t = vec4(a.x, 1.0, 0.0, 0.0);
@@ -187,7 +244,7 @@ std::string FFUberVertexSource(int palette)
     tc[i] = K_transformCount(i) != 0 ? u_texm[i] * t : t;
   }
 )";
-    for (int i = 0; i < 8; ++i) s += "  v_tex[" + Str(i) + "] = tc[" + Str(i) + "];\n";
+    for (int i = 0; i < 8; ++i) s += "  v_tex" + Str(i) + " = tc[" + Str(i) + "];\n";
     s += R"(  v_sprite = vec4(0.0);
   if (K_points != 0) {
     float ps = K_psize != 0 ? a_psize : u_point.x;
@@ -196,6 +253,9 @@ std::string FFUberVertexSource(int palette)
       ps = u_point.w * ps * sqrt(1.0 / max(u_pscale.x + u_pscale.y * de + u_pscale.z * de * de, 1e-20));
     }
     gl_PointSize = max(clamp(ps, u_point.y, u_point.z), 1.0 / 64.0);
+    // Sprite coordinates come from the window position of the fragment
+    // against the point's centre, so v = 0 is the point's top row (the
+    // centre's row in the target's own order, w the way rows run).
     if (K_pointSprite != 0)
       v_sprite = vec4(((gl_Position.xy / gl_Position.w * 0.5 + 0.5) * u_vp.zw + u_vp.xy) * vec2(1.0, u_vpoff.w) +
                       vec2(0.0, u_vpoff.z), gl_PointSize, u_vpoff.w);
@@ -205,23 +265,34 @@ std::string FFUberVertexSource(int palette)
     return s;
 }
 
-std::string FFUberFragmentSource()
+// The inputs of the pixel half from an application vertex shader: its
+// outputs by their register names, what the stages do not read not asked of it.
+std::string ShaderInputs(const FFPixelKey& d)
 {
-    using K = FFPixelKey;
-    using S = FFPixelKey::Stage;
-    std::string s = "#version 330 core\n";
-    s += "uniform ivec4 k_ps[" + Str((sizeof(K) + 3) / 4) + "];\n";
-#define F(name) s += Field("k_ps", #name, offsetof(K, name))
-    F(specular); F(fog); F(tableFog); F(flat); F(pointSprite); F(stageCount); F(alphaFunc);
-#undef F
-#define G(name, field) s += Indexed("k_ps", name, offsetof(K, stage) + offsetof(S, field), sizeof(S))
-    G("colorOp", colorOp); G("colorArg0", colorArg[0]); G("colorArg1", colorArg[1]); G("colorArg2", colorArg[2]);
-    G("alphaOp", alphaOp); G("alphaArg0", alphaArg[0]); G("alphaArg1", alphaArg[1]); G("alphaArg2", alphaArg[2]);
-    G("resultTemp", resultTemp); G("hasTexture", hasTexture); G("projected", projected);
-    G("transformCount", transformCount);
-#undef G
-    s += "in vec4 v_diff, v_spec;\nflat in vec4 v_fdiff, v_fspec;\nin float v_fog;\nin float v_fogz;\n";
-    s += "in vec4 v_tex[8];\nflat in vec4 v_sprite;\n";
+    const std::string fl = d.flat ? "flat " : "";
+    bool specular = d.specular != 0;
+    for (int i = 0; i < d.stageCount; ++i)
+        for (int k = 0; k < 3; ++k)
+            specular = specular || (d.stage[i].colorArg[k] & D3DTA_SELECTMASK) == D3DTA_SPECULAR ||
+                       (d.stage[i].alphaArg[k] & D3DTA_SELECTMASK) == D3DTA_SPECULAR;
+    std::string s = fl + "in vec4 oD0;\n#define v_diff oD0\n#define v_fdiff oD0\n";
+    s += specular ? fl + "in vec4 oD1;\n#define v_spec oD1\n#define v_fspec oD1\n"
+                  : "#define v_spec vec4(0.0)\n#define v_fspec vec4(0.0)\n";
+    s += d.fog ? "in float oFog;\n#define v_fog oFog\n" : "#define v_fog 1.0\n";
+    s += "#define v_fogz 0.0\n#define v_sprite vec4(0.0)\n";
+    for (int i = 0; i < 8; ++i) {
+        if (i < d.stageCount && d.stage[i].hasTexture)
+            s += "in vec4 oT" + Str(i) + ";\n#define v_tex" + Str(i) + " oT" + Str(i) + "\n";
+        else
+            s += "#define v_tex" + Str(i) + " vec4(0.0)\n";
+    }
+    return s;
+}
+
+// The pixel half; `inputs` declares what it reads.
+std::string FragmentText(const std::string& keyNames, const std::string& inputs)
+{
+    std::string s = "#version 330 core\n" + keyNames + inputs;
     for (int i = 0; i < 8; ++i) s += "uniform sampler2D s" + Str(i) + ";\n";
     s += "uniform vec4 u_tf;\nuniform vec4 u_cst[8];\nuniform vec4 u_fogc;\nuniform vec4 u_fog;\nuniform float u_aref;\n";
     s += "out vec4 oC0;\n";
@@ -272,14 +343,15 @@ std::string FFUberFragmentSource()
     s += "  vec4 diff = K_flat != 0 ? v_fdiff : v_diff, spec = K_flat != 0 ? v_fspec : v_spec;\n";
     s += "  vec4 cur = diff, temp = vec4(0.0);\n  vec4 tex[8];\n";
     // Samplers are indexed by constants only: one fetch per stage, unrolled.
+    // Projected coordinates divide by the last of the components the transform gives.
     for (int i = 0; i < 8; ++i) {
         const std::string I = Str(i);
         s += "  tex[" + I + "] = vec4(1.0);\n";
         s += "  if (" + I + " < K_stageCount && K_hasTexture(" + I + ") != 0) {\n";
-        s += "    vec2 co = v_tex[" + I + "].xy;\n";
+        s += "    vec2 co = v_tex" + I + ".xy;\n";
         s += "    if (K_pointSprite != 0) co = (gl_FragCoord.xy - v_sprite.xy) * vec2(1.0, v_sprite.w) / v_sprite.z + 0.5;\n";
         s += "    else if (K_projected(" + I + ") != 0 && K_transformCount(" + I + ") >= 2)\n";
-        s += "      co = v_tex[" + I + "].xy / v_tex[" + I + "][K_transformCount(" + I + ") - 1];\n";
+        s += "      co = v_tex" + I + ".xy / v_tex" + I + "[max(K_transformCount(" + I + ") - 1, 0)];\n";
         s += "    tex[" + I + "] = texture(s" + I + ", co);\n  }\n";
     }
     s += R"(  for (int i = 0; i < K_stageCount; ++i) {
@@ -299,8 +371,10 @@ std::string FFUberFragmentSource()
   if (K_specular != 0) cur.rgb = clamp(cur.rgb + spec.rgb, 0.0, 1.0);
   if (K_fog != 0) {
     float f = v_fog;
-    if (K_tableFog != 0) {
+    // An application vertex shader gives its own fog factor.
+    if (K_tableFog != 0 && K_shaderInputs == 0) {
       float fz = v_fogz;
+      // Equal start and end make a step at the end.
       if (K_tableFog == )" + Str(D3DFOG_LINEAR) + R"()
         f = u_fog.y != u_fog.x ? (u_fog.y - fz) / (u_fog.y - u_fog.x) : (fz < u_fog.y ? 1.0 : 0.0);
       else if (K_tableFog == )" + Str(D3DFOG_EXP) + R"()
@@ -324,5 +398,25 @@ std::string FFUberFragmentSource()
 )";
     return s;
 }
+
+const char kFixedFunctionInputs[] =
+    "in vec4 v_diff, v_spec;\nflat in vec4 v_fdiff, v_fspec;\nin float v_fog;\nin float v_fogz;\n"
+    "in vec4 v_tex0, v_tex1, v_tex2, v_tex3, v_tex4, v_tex5, v_tex6, v_tex7;\nflat in vec4 v_sprite;\n";
+} // namespace
+
+std::string FFVertexSource(const FFVertexKey& k)
+{
+    const int matrices = k.pretransformed ? 1 : (k.indexed ? (int)k.palette : k.weights + 1);
+    return VertexText(VertexKeyNames(&k), matrices > 0 ? matrices : 1);
+}
+
+std::string FFFragmentSource(const FFPixelKey& k)
+{
+    return FragmentText(PixelKeyNames(&k), k.shaderInputs ? ShaderInputs(k) : kFixedFunctionInputs);
+}
+
+std::string FFUberVertexSource(int palette) { return VertexText(VertexKeyNames(nullptr), palette); }
+
+std::string FFUberFragmentSource() { return FragmentText(PixelKeyNames(nullptr), kFixedFunctionInputs); }
 
 } // namespace d3d9gl
