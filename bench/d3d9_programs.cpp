@@ -6,9 +6,10 @@
 // operations, alpha test, specular), all new to the device at the first
 // frame. It runs once per program path, each on a new device: "specialised"
 // compiles a combination's program in the frame that first draws it (the
-// device as it was), "auto" draws with the program that takes the state as
-// data while the specialised ones are compiled in the background, "uber"
-// never leaves that program.
+// device as it was), "background" draws with the program that takes the
+// state as data while the specialised ones are compiled in the background,
+// "uber" never leaves that program, and "auto" is what the renderer calls for
+// (specialised on a software rasteriser, background elsewhere).
 //
 //     build/bench/bench_d3d9_programs [frames]
 //
@@ -216,6 +217,7 @@ int main(int argc, char** argv)
         d3d9gl::ProgramPath path;
     } paths[] = {{"specialised", d3d9gl::ProgramPath::Specialised},
                  {"auto", d3d9gl::ProgramPath::Auto},
+                 {"background", d3d9gl::ProgramPath::Background},
                  {"uber", d3d9gl::ProgramPath::Uber}};
     std::printf("%d frames, each drawing %d fixed-function combinations, all new at the first frame\n", frames,
                 kCombinations);

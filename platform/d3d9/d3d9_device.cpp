@@ -93,10 +93,11 @@ bool Device::Init()
     m_state.scissor = {0, 0, (LONG)m_pp.BackBufferWidth, (LONG)m_pp.BackBufferHeight};
     m_ff.reset(new FFCache(m_gl));
     // Fixed-function draws compile nothing in a frame: the program that takes
-    // the key as data is built now, specialised ones in the background.
-    m_path = ProgramPathSetting();
+    // the key as data is built now, specialised ones in the background. A
+    // software rasteriser draws with specialised programs only.
+    m_path = PathForRenderer(ProgramPathSetting(), reinterpret_cast<const char*>(gl.glGetString(GL_RENDERER)));
     if (m_path != ProgramPath::Specialised && !m_ff->Uber(UberPalette())) m_path = ProgramPath::Specialised;
-    if (m_path == ProgramPath::Auto) m_ff->StartCompiler(m_window, m_context);
+    if (m_path == ProgramPath::Background) m_ff->StartCompiler(m_window, m_context);
     m_swapChain = new SwapChainImpl(this);
     GLuint fbo = FramebufferFor(m_renderTarget, m_depthStencil);
     if (!fbo) return false;

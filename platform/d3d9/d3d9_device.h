@@ -225,8 +225,6 @@ public:
         DirtyAll = 0xffffffffu
     };
     void MarkDirty(uint32_t bits) { m_dirty |= bits; }
-    // Serial numbers of uniform groups, raised when their source state changes.
-    uint32_t serial[UNumGroups] = {};
 
 private:
     ~Device();
@@ -289,6 +287,10 @@ private:
 
     // Application shaders (d3d9_shaders.cpp).
     void UploadShaderConstants(Program* p, bool pixel);
+    // Sets registers of a constant bank (in the block being recorded, if one is).
+    template <class Bank, class Mask, class T>
+    HRESULT SetShaderConstants(Bank DeviceState::*bank, Mask StateMask::*mask, UniformGroup group, UINT start,
+                               const T* data, UINT count);
 
     friend class SurfaceImpl;
     friend class TextureImpl;
@@ -344,14 +346,14 @@ private:
     // What the last draw used.
     bool m_points = false;
     VertexLayout m_layout;
-    FFVertexKey m_vertexKey;
-    FFPixelKey m_pixelKey;
+    FFVertexKey m_vertexKey{};
+    FFPixelKey m_pixelKey{};
     GLuint m_vertexShader = 0, m_fragmentShader = 0;
     Program* m_program = nullptr;
     ProgramPath m_path = ProgramPath::Specialised;
     // The keys the uber program was last given.
-    FFVertexKey m_uberVertexKey;
-    FFPixelKey m_uberPixelKey;
+    FFVertexKey m_uberVertexKey{};
+    FFPixelKey m_uberPixelKey{};
     bool m_uberKeysKnown = false;
     // Specialised programs first drawn in this frame, and how many a frame takes.
     int m_programsTaken = 0;
@@ -364,7 +366,8 @@ private:
     bool m_attribsValid = false;
     bool m_lastUp = false;
 
-public:
+    // Serial numbers of uniform groups, raised when their source state changes.
+    uint32_t m_serial[UNumGroups] = {};
     // Derived fixed-function uniform values, refreshed by ComputeFFUniforms.
     struct FFUniforms {
         float worldView[kMaxBlendIndex + 1][16];
@@ -384,9 +387,7 @@ public:
         float tfactor[4];
         float stageConst[8][4];
         float alphaRef;
-    } ff;
-
-private:
+    } m_ffUniforms;
     uint32_t m_ffComputed[UNumGroups] = {~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u};
     int m_ffComputedMatrices = 0;
     int m_blendMatrices = 1;

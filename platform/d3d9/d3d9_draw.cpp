@@ -320,7 +320,7 @@ HRESULT Device::ChooseProgram()
         }
         m_dirty &= ~(uint32_t)(DirtyKeys | DirtyShaders);
         if (!m_program) return vs ? D3DERR_INVALIDCALL : D3DERR_DRIVERINTERNALERROR;
-    } else if (m_path == ProgramPath::Auto && m_ff->IsUber(m_program)) {
+    } else if (m_path == ProgramPath::Background && m_ff->IsUber(m_program)) {
         // The specialised program of the pair may have been linked meanwhile.
         m_program = FixedFunctionProgram();
     }
@@ -341,7 +341,7 @@ HRESULT Device::ChooseProgram()
 // background compiler has it, else the one that takes the keys as data.
 Program* Device::FixedFunctionProgram()
 {
-    if (m_path == ProgramPath::Auto) {
+    if (m_path == ProgramPath::Background) {
         // The first draw with a program costs the driver work of its own, so
         // a frame takes only a few programs new to it.
         Program* p = m_ff->Specialised({m_vertexKey, m_pixelKey});

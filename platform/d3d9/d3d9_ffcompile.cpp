@@ -27,10 +27,25 @@ ProgramPath ProgramPathSetting()
     const char* v = std::getenv("NIMB_D3D9_PROGRAMS");
     if (v && std::strcmp(v, "uber") == 0) return ProgramPath::Uber;
     if (v && std::strcmp(v, "specialised") == 0) return ProgramPath::Specialised;
+    if (v && std::strcmp(v, "background") == 0) return ProgramPath::Background;
     return ProgramPath::Auto;
 }
 
 void SetProgramPath(ProgramPath path, bool overridden) { g_pathOverride = overridden ? (int)path : -1; }
+
+bool SoftwareRenderer(const char* renderer)
+{
+    if (!renderer) return false;
+    for (const char* name : {"llvmpipe", "softpipe", "swrast"})
+        if (std::strstr(renderer, name)) return true;
+    return false;
+}
+
+ProgramPath PathForRenderer(ProgramPath setting, const char* renderer)
+{
+    if (setting != ProgramPath::Auto) return setting;
+    return SoftwareRenderer(renderer) ? ProgramPath::Specialised : ProgramPath::Background;
+}
 
 // The worker: compiles and links the pairs asked of it, in order, on its
 // own context, and hands back GL program names.

@@ -80,13 +80,20 @@ struct Program {
 
 // How fixed-function draws get their program: Specialised compiles the
 // program of a key pair when it is first drawn; Uber draws everything with the
-// one program that takes the key as data; Auto draws with that one while the
-// specialised program is compiled in the background, then with it. Read from
-// NIMB_D3D9_PROGRAMS ("specialised", "uber"; else Auto) when a device is made.
-enum class ProgramPath { Auto, Uber, Specialised };
+// one program that takes the key as data; Background draws with that one while
+// the specialised program is compiled in the background, then with it; Auto
+// is Background on hardware and Specialised on a software rasteriser
+// (PathForRenderer). Read from NIMB_D3D9_PROGRAMS ("specialised", "uber",
+// "background"; else Auto) when a device is made.
+enum class ProgramPath { Auto, Uber, Specialised, Background };
 ProgramPath ProgramPathSetting();
 // Overrides the variable for devices made after it (tests); Auto restores it.
 void SetProgramPath(ProgramPath path, bool overridden);
+// Whether a GL renderer string names a software rasteriser (llvmpipe,
+// softpipe, swrast), where the uber program costs more than it saves.
+bool SoftwareRenderer(const char* renderer);
+// The path a device takes for a setting on a renderer (never Auto).
+ProgramPath PathForRenderer(ProgramPath setting, const char* renderer);
 
 class FFCompiler;
 

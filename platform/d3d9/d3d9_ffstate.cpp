@@ -72,36 +72,36 @@ void Device::ComputeFFUniforms()
 {
     const DeviceState& st = m_state;
     const DWORD* rs = st.rs;
-    if (m_ffComputed[UTransforms] != serial[UTransforms] || m_ffComputedMatrices < m_blendMatrices) {
+    if (m_ffComputed[UTransforms] != m_serial[UTransforms] || m_ffComputedMatrices < m_blendMatrices) {
         for (int k = 0; k < m_blendMatrices; ++k) {
-            Mul(st.transforms[10 + k], st.transforms[0], ff.worldView[k]);
-            InverseTranspose(ff.worldView[k], ff.normalMat[k]);
+            Mul(st.transforms[10 + k], st.transforms[0], m_ffUniforms.worldView[k]);
+            InverseTranspose(m_ffUniforms.worldView[k], m_ffUniforms.normalMat[k]);
         }
-        m_ffComputed[UTransforms] = serial[UTransforms];
+        m_ffComputed[UTransforms] = m_serial[UTransforms];
         m_ffComputedMatrices = m_blendMatrices;
     }
-    if (m_ffComputed[UProjection] != serial[UProjection]) {
-        std::memcpy(ff.proj, &st.transforms[1], 64);
-        m_ffComputed[UProjection] = serial[UProjection];
+    if (m_ffComputed[UProjection] != m_serial[UProjection]) {
+        std::memcpy(m_ffUniforms.proj, &st.transforms[1], 64);
+        m_ffComputed[UProjection] = m_serial[UProjection];
     }
-    if (m_ffComputed[UTexMatrices] != serial[UTexMatrices]) {
-        for (int i = 0; i < 8; ++i) std::memcpy(ff.texMat[i], &st.transforms[2 + i], 64);
-        m_ffComputed[UTexMatrices] = serial[UTexMatrices];
+    if (m_ffComputed[UTexMatrices] != m_serial[UTexMatrices]) {
+        for (int i = 0; i < 8; ++i) std::memcpy(m_ffUniforms.texMat[i], &st.transforms[2 + i], 64);
+        m_ffComputed[UTexMatrices] = m_serial[UTexMatrices];
     }
-    if (m_ffComputed[ULights] != serial[ULights]) {
+    if (m_ffComputed[ULights] != m_serial[ULights]) {
         const D3DMATRIX& v = st.transforms[0];
         int n = 0;
         for (const auto& e : st.lights) {
             if (!e.second.enabled || n >= 8) continue;
             const D3DLIGHT9& l = e.second.light;
-            std::memcpy(ff.lightDiffuse[n], &l.Diffuse, 16);
-            std::memcpy(ff.lightSpecular[n], &l.Specular, 16);
-            std::memcpy(ff.lightAmbient[n], &l.Ambient, 16);
+            std::memcpy(m_ffUniforms.lightDiffuse[n], &l.Diffuse, 16);
+            std::memcpy(m_ffUniforms.lightSpecular[n], &l.Specular, 16);
+            std::memcpy(m_ffUniforms.lightAmbient[n], &l.Ambient, 16);
             const float px = l.Position.x, py = l.Position.y, pz = l.Position.z;
-            ff.lightPos[n][0] = px * v._11 + py * v._21 + pz * v._31 + v._41;
-            ff.lightPos[n][1] = px * v._12 + py * v._22 + pz * v._32 + v._42;
-            ff.lightPos[n][2] = px * v._13 + py * v._23 + pz * v._33 + v._43;
-            ff.lightPos[n][3] = 1.0f;
+            m_ffUniforms.lightPos[n][0] = px * v._11 + py * v._21 + pz * v._31 + v._41;
+            m_ffUniforms.lightPos[n][1] = px * v._12 + py * v._22 + pz * v._32 + v._42;
+            m_ffUniforms.lightPos[n][2] = px * v._13 + py * v._23 + pz * v._33 + v._43;
+            m_ffUniforms.lightPos[n][3] = 1.0f;
             const float dx = l.Direction.x, dy = l.Direction.y, dz = l.Direction.z;
             float ex = dx * v._11 + dy * v._21 + dz * v._31;
             float ey = dx * v._12 + dy * v._22 + dz * v._32;
@@ -112,73 +112,73 @@ void Device::ComputeFFUniforms()
                 ey /= len;
                 ez /= len;
             }
-            ff.lightDir[n][0] = ex;
-            ff.lightDir[n][1] = ey;
-            ff.lightDir[n][2] = ez;
-            ff.lightDir[n][3] = 0.0f;
-            ff.lightAtt[n][0] = l.Attenuation0;
-            ff.lightAtt[n][1] = l.Attenuation1;
-            ff.lightAtt[n][2] = l.Attenuation2;
-            ff.lightAtt[n][3] = l.Range;
-            ff.lightSpot[n][0] = std::cos(l.Theta * 0.5f);
-            ff.lightSpot[n][1] = std::cos(l.Phi * 0.5f);
-            ff.lightSpot[n][2] = l.Falloff;
-            ff.lightSpot[n][3] = 0.0f;
+            m_ffUniforms.lightDir[n][0] = ex;
+            m_ffUniforms.lightDir[n][1] = ey;
+            m_ffUniforms.lightDir[n][2] = ez;
+            m_ffUniforms.lightDir[n][3] = 0.0f;
+            m_ffUniforms.lightAtt[n][0] = l.Attenuation0;
+            m_ffUniforms.lightAtt[n][1] = l.Attenuation1;
+            m_ffUniforms.lightAtt[n][2] = l.Attenuation2;
+            m_ffUniforms.lightAtt[n][3] = l.Range;
+            m_ffUniforms.lightSpot[n][0] = std::cos(l.Theta * 0.5f);
+            m_ffUniforms.lightSpot[n][1] = std::cos(l.Phi * 0.5f);
+            m_ffUniforms.lightSpot[n][2] = l.Falloff;
+            m_ffUniforms.lightSpot[n][3] = 0.0f;
             ++n;
         }
-        ff.lightCount = n;
-        m_ffComputed[ULights] = serial[ULights];
+        m_ffUniforms.lightCount = n;
+        m_ffComputed[ULights] = m_serial[ULights];
     }
-    if (m_ffComputed[UMaterial] != serial[UMaterial]) {
-        std::memcpy(ff.matDiffuse, &st.material.Diffuse, 16);
-        std::memcpy(ff.matAmbient, &st.material.Ambient, 16);
-        std::memcpy(ff.matSpecular, &st.material.Specular, 16);
-        std::memcpy(ff.matEmissive, &st.material.Emissive, 16);
-        ff.matPower = st.material.Power;
-        ColorToFloat(rs[D3DRS_AMBIENT], ff.globalAmbient);
-        m_ffComputed[UMaterial] = serial[UMaterial];
+    if (m_ffComputed[UMaterial] != m_serial[UMaterial]) {
+        std::memcpy(m_ffUniforms.matDiffuse, &st.material.Diffuse, 16);
+        std::memcpy(m_ffUniforms.matAmbient, &st.material.Ambient, 16);
+        std::memcpy(m_ffUniforms.matSpecular, &st.material.Specular, 16);
+        std::memcpy(m_ffUniforms.matEmissive, &st.material.Emissive, 16);
+        m_ffUniforms.matPower = st.material.Power;
+        ColorToFloat(rs[D3DRS_AMBIENT], m_ffUniforms.globalAmbient);
+        m_ffComputed[UMaterial] = m_serial[UMaterial];
     }
-    if (m_ffComputed[UFog] != serial[UFog]) {
-        ff.fog[0] = DwordFloat(rs[D3DRS_FOGSTART]);
-        ff.fog[1] = DwordFloat(rs[D3DRS_FOGEND]);
-        ff.fog[2] = DwordFloat(rs[D3DRS_FOGDENSITY]);
-        ff.fog[3] = st.transforms[1]._34 != 0.0f ? 1.0f : 0.0f;
-        ColorToFloat(rs[D3DRS_FOGCOLOR], ff.fogColor);
-        m_ffComputed[UFog] = serial[UFog];
+    if (m_ffComputed[UFog] != m_serial[UFog]) {
+        m_ffUniforms.fog[0] = DwordFloat(rs[D3DRS_FOGSTART]);
+        m_ffUniforms.fog[1] = DwordFloat(rs[D3DRS_FOGEND]);
+        m_ffUniforms.fog[2] = DwordFloat(rs[D3DRS_FOGDENSITY]);
+        m_ffUniforms.fog[3] = st.transforms[1]._34 != 0.0f ? 1.0f : 0.0f;
+        ColorToFloat(rs[D3DRS_FOGCOLOR], m_ffUniforms.fogColor);
+        m_ffComputed[UFog] = m_serial[UFog];
     }
-    if (m_ffComputed[UPoint] != serial[UPoint]) {
-        ff.point[0] = DwordFloat(rs[D3DRS_POINTSIZE]);
-        ff.point[1] = DwordFloat(rs[D3DRS_POINTSIZE_MIN]);
-        ff.point[2] = std::min(DwordFloat(rs[D3DRS_POINTSIZE_MAX]), m_caps.MaxPointSize);
-        ff.point[3] = (float)st.viewport.Height;
-        ff.pointScale[0] = DwordFloat(rs[D3DRS_POINTSCALE_A]);
-        ff.pointScale[1] = DwordFloat(rs[D3DRS_POINTSCALE_B]);
-        ff.pointScale[2] = DwordFloat(rs[D3DRS_POINTSCALE_C]);
-        ff.pointScale[3] = 0.0f;
-        m_ffComputed[UPoint] = serial[UPoint];
+    if (m_ffComputed[UPoint] != m_serial[UPoint]) {
+        m_ffUniforms.point[0] = DwordFloat(rs[D3DRS_POINTSIZE]);
+        m_ffUniforms.point[1] = DwordFloat(rs[D3DRS_POINTSIZE_MIN]);
+        m_ffUniforms.point[2] = std::min(DwordFloat(rs[D3DRS_POINTSIZE_MAX]), m_caps.MaxPointSize);
+        m_ffUniforms.point[3] = (float)st.viewport.Height;
+        m_ffUniforms.pointScale[0] = DwordFloat(rs[D3DRS_POINTSCALE_A]);
+        m_ffUniforms.pointScale[1] = DwordFloat(rs[D3DRS_POINTSCALE_B]);
+        m_ffUniforms.pointScale[2] = DwordFloat(rs[D3DRS_POINTSCALE_C]);
+        m_ffUniforms.pointScale[3] = 0.0f;
+        m_ffComputed[UPoint] = m_serial[UPoint];
     }
-    if (m_ffComputed[UPixel] != serial[UPixel]) {
-        ColorToFloat(rs[D3DRS_TEXTUREFACTOR], ff.tfactor);
-        for (int i = 0; i < 8; ++i) ColorToFloat(st.tss[i][D3DTSS_CONSTANT], ff.stageConst[i]);
-        ff.alphaRef = (float)(rs[D3DRS_ALPHAREF] & 0xFF);
-        m_ffComputed[UPixel] = serial[UPixel];
+    if (m_ffComputed[UPixel] != m_serial[UPixel]) {
+        ColorToFloat(rs[D3DRS_TEXTUREFACTOR], m_ffUniforms.tfactor);
+        for (int i = 0; i < 8; ++i) ColorToFloat(st.tss[i][D3DTSS_CONSTANT], m_ffUniforms.stageConst[i]);
+        m_ffUniforms.alphaRef = (float)(rs[D3DRS_ALPHAREF] & 0xFF);
+        m_ffComputed[UPixel] = m_serial[UPixel];
     }
-    if (m_ffComputed[UViewport] != serial[UViewport]) {
+    if (m_ffComputed[UViewport] != m_serial[UViewport]) {
         const D3DVIEWPORT9& v = st.viewport;
-        ff.viewport[0] = (float)v.X;
-        ff.viewport[1] = (float)v.Y;
-        ff.viewport[2] = (float)std::max<DWORD>(v.Width, 1);
-        ff.viewport[3] = (float)std::max<DWORD>(v.Height, 1);
-        m_ffComputed[UViewport] = serial[UViewport];
+        m_ffUniforms.viewport[0] = (float)v.X;
+        m_ffUniforms.viewport[1] = (float)v.Y;
+        m_ffUniforms.viewport[2] = (float)std::max<DWORD>(v.Width, 1);
+        m_ffUniforms.viewport[3] = (float)std::max<DWORD>(v.Height, 1);
+        m_ffComputed[UViewport] = m_serial[UViewport];
     }
 }
 
 
 void Device::UploadFFUniforms(Program* p)
 {
-    const FFUniforms& u = ff;
+    const FFUniforms& u = m_ffUniforms;
     uint32_t* up = p->uploaded;
-    const uint32_t* s = serial;
+    const uint32_t* s = m_serial;
     uint64_t& count = m_gl.counters.uniformUploads;
     if (up[UTransforms] != s[UTransforms] || p->uploadedMatrices != m_blendMatrices) {
         if (p->wv >= 0) gl.glUniformMatrix4fv(p->wv, m_blendMatrices, 0, u.worldView[0]);

@@ -192,13 +192,19 @@ HRESULT GetConsts(const T (&src)[N], UINT start, T* dst, UINT count)
 }
 } // namespace
 
-HRESULT Device::SetVertexShaderConstantF(UINT start, const float* data, UINT count)
+template <class Bank, class Mask, class T>
+HRESULT Device::SetShaderConstants(Bank DeviceState::*bank, Mask StateMask::*mask, UniformGroup group, UINT start,
+                                   const T* data, UINT count)
 {
     StateBlockImpl* r = m_recording;
-    HRESULT hr = SetConsts(r ? r->values.vsConstF : m_state.vsConstF, r ? &r->mask.vsConstF : nullptr, start, data,
-                           count);
-    if (!r) ++serial[UVSConst];
+    const HRESULT hr = SetConsts(r ? r->values.*bank : m_state.*bank, r ? &(r->mask.*mask) : nullptr, start, data, count);
+    if (!r) ++m_serial[group];
     return hr;
+}
+
+HRESULT Device::SetVertexShaderConstantF(UINT start, const float* data, UINT count)
+{
+    return SetShaderConstants(&DeviceState::vsConstF, &StateMask::vsConstF, UVSConst, start, data, count);
 }
 HRESULT Device::GetVertexShaderConstantF(UINT start, float* data, UINT count)
 {
@@ -206,11 +212,7 @@ HRESULT Device::GetVertexShaderConstantF(UINT start, float* data, UINT count)
 }
 HRESULT Device::SetVertexShaderConstantI(UINT start, const int* data, UINT count)
 {
-    StateBlockImpl* r = m_recording;
-    HRESULT hr = SetConsts(r ? r->values.vsConstI : m_state.vsConstI, r ? &r->mask.vsConstI : nullptr, start, data,
-                           count);
-    if (!r) ++serial[UVSConst];
-    return hr;
+    return SetShaderConstants(&DeviceState::vsConstI, &StateMask::vsConstI, UVSConst, start, data, count);
 }
 HRESULT Device::GetVertexShaderConstantI(UINT start, int* data, UINT count)
 {
@@ -218,11 +220,7 @@ HRESULT Device::GetVertexShaderConstantI(UINT start, int* data, UINT count)
 }
 HRESULT Device::SetVertexShaderConstantB(UINT start, const BOOL* data, UINT count)
 {
-    StateBlockImpl* r = m_recording;
-    HRESULT hr = SetConsts(r ? r->values.vsConstB : m_state.vsConstB, r ? &r->mask.vsConstB : nullptr, start, data,
-                           count);
-    if (!r) ++serial[UVSConst];
-    return hr;
+    return SetShaderConstants(&DeviceState::vsConstB, &StateMask::vsConstB, UVSConst, start, data, count);
 }
 HRESULT Device::GetVertexShaderConstantB(UINT start, BOOL* data, UINT count)
 {
@@ -230,11 +228,7 @@ HRESULT Device::GetVertexShaderConstantB(UINT start, BOOL* data, UINT count)
 }
 HRESULT Device::SetPixelShaderConstantF(UINT start, const float* data, UINT count)
 {
-    StateBlockImpl* r = m_recording;
-    HRESULT hr = SetConsts(r ? r->values.psConstF : m_state.psConstF, r ? &r->mask.psConstF : nullptr, start, data,
-                           count);
-    if (!r) ++serial[UPSConst];
-    return hr;
+    return SetShaderConstants(&DeviceState::psConstF, &StateMask::psConstF, UPSConst, start, data, count);
 }
 HRESULT Device::GetPixelShaderConstantF(UINT start, float* data, UINT count)
 {
@@ -242,11 +236,7 @@ HRESULT Device::GetPixelShaderConstantF(UINT start, float* data, UINT count)
 }
 HRESULT Device::SetPixelShaderConstantI(UINT start, const int* data, UINT count)
 {
-    StateBlockImpl* r = m_recording;
-    HRESULT hr = SetConsts(r ? r->values.psConstI : m_state.psConstI, r ? &r->mask.psConstI : nullptr, start, data,
-                           count);
-    if (!r) ++serial[UPSConst];
-    return hr;
+    return SetShaderConstants(&DeviceState::psConstI, &StateMask::psConstI, UPSConst, start, data, count);
 }
 HRESULT Device::GetPixelShaderConstantI(UINT start, int* data, UINT count)
 {
@@ -254,11 +244,7 @@ HRESULT Device::GetPixelShaderConstantI(UINT start, int* data, UINT count)
 }
 HRESULT Device::SetPixelShaderConstantB(UINT start, const BOOL* data, UINT count)
 {
-    StateBlockImpl* r = m_recording;
-    HRESULT hr = SetConsts(r ? r->values.psConstB : m_state.psConstB, r ? &r->mask.psConstB : nullptr, start, data,
-                           count);
-    if (!r) ++serial[UPSConst];
-    return hr;
+    return SetShaderConstants(&DeviceState::psConstB, &StateMask::psConstB, UPSConst, start, data, count);
 }
 HRESULT Device::GetPixelShaderConstantB(UINT start, BOOL* data, UINT count)
 {
@@ -269,18 +255,18 @@ HRESULT Device::GetPixelShaderConstantB(UINT start, BOOL* data, UINT count)
 void Device::UploadShaderConstants(Program* p, bool pixel)
 {
     GLCounters& c = m_gl.counters;
-    if (p->uploadedVS != serial[UVSConst]) {
+    if (p->uploadedVS != m_serial[UVSConst]) {
         if (p->vsc >= 0) gl.glUniform4fv(p->vsc, kMaxVSConstF, m_state.vsConstF[0]);
         if (p->vsi >= 0) gl.glUniform4iv(p->vsi, 16, m_state.vsConstI[0]);
         if (p->vsb >= 0) gl.glUniform1iv(p->vsb, 16, m_state.vsConstB);
-        p->uploadedVS = serial[UVSConst];
+        p->uploadedVS = m_serial[UVSConst];
         ++c.uniformUploads;
     }
-    if (pixel && p->uploadedPS != serial[UPSConst]) {
+    if (pixel && p->uploadedPS != m_serial[UPSConst]) {
         if (p->psc >= 0) gl.glUniform4fv(p->psc, kMaxPSConstF, m_state.psConstF[0]);
         if (p->psi >= 0) gl.glUniform4iv(p->psi, 16, m_state.psConstI[0]);
         if (p->psb >= 0) gl.glUniform1iv(p->psb, 16, m_state.psConstB);
-        p->uploadedPS = serial[UPSConst];
+        p->uploadedPS = m_serial[UPSConst];
         ++c.uniformUploads;
     }
     // The alpha test's function and reference, 8 (always) when it is off.
@@ -292,13 +278,13 @@ void Device::UploadShaderConstants(Program* p, bool pixel)
         p->uploadedAlpha = alphaKey;
         ++c.uniformUploads;
     }
-    if (p->uploadedVP != serial[UViewport]) {
+    if (p->uploadedVP != m_serial[UViewport]) {
         const D3DVIEWPORT9& v = m_state.viewport;
         float off[4] = {1.0f / (float)std::max<DWORD>(v.Width, 1), 1.0f / (float)std::max<DWORD>(v.Height, 1), 0, 0};
         if (p->shaderVpoff >= 0) gl.glUniform4fv(p->shaderVpoff, 1, off);
         const float rows[2] = {m_boundWindow ? (float)m_backBuffer->height : 0.0f, m_boundWindow ? -1.0f : 1.0f};
         if (p->shaderFragY >= 0) gl.glUniform2fv(p->shaderFragY, 1, rows);
-        p->uploadedVP = serial[UViewport];
+        p->uploadedVP = m_serial[UViewport];
         ++c.uniformUploads;
     }
 }

@@ -116,7 +116,7 @@ bool IsBumpState(D3DTEXTURESTAGESTATETYPE t)
 void Device::MarkRenderState(DWORD s)
 {
     m_dirty |= kEffects.dirty[s];
-    for (uint32_t u = kEffects.uniforms[s]; u; u &= u - 1) ++serial[__builtin_ctz(u)];
+    for (uint32_t u = kEffects.uniforms[s]; u; u &= u - 1) ++m_serial[__builtin_ctz(u)];
 }
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
@@ -149,15 +149,15 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
 void Device::MarkTransform(int slot)
 {
     if (slot == 0) {
-        ++serial[UTransforms];
-        ++serial[ULights];
+        ++m_serial[UTransforms];
+        ++m_serial[ULights];
     } else if (slot == 1) {
-        ++serial[UProjection];
-        ++serial[UFog];
+        ++m_serial[UProjection];
+        ++m_serial[UFog];
     } else if (slot < 10) {
-        ++serial[UTexMatrices];
+        ++m_serial[UTexMatrices];
     } else {
-        if (slot - 10 <= kMaxBlendIndex) ++serial[UTransforms];
+        if (slot - 10 <= kMaxBlendIndex) ++m_serial[UTransforms];
     }
 }
 
@@ -213,8 +213,8 @@ HRESULT Device::SetViewport(const D3DVIEWPORT9* vp)
     }
     m_state.viewport = *vp;
     m_dirty |= DirtyViewport;
-    ++serial[UViewport];
-    ++serial[UPoint];
+    ++m_serial[UViewport];
+    ++m_serial[UPoint];
     return S_OK;
 }
 
@@ -235,7 +235,7 @@ HRESULT Device::SetMaterial(const D3DMATERIAL9* m)
     }
     if (std::memcmp(&m_state.material, m, sizeof(*m)) == 0) return S_OK;
     m_state.material = *m;
-    ++serial[UMaterial];
+    ++m_serial[UMaterial];
     return S_OK;
 }
 
@@ -279,7 +279,7 @@ HRESULT Device::SetLight(DWORD Index, const D3DLIGHT9* light)
     if (it == m_state.lights.end()) it = m_state.lights.emplace(Index, DefaultLight()).first;
     const bool typeChanged = it->second.light.Type != light->Type;
     it->second.light = *light;
-    ++serial[ULights];
+    ++m_serial[ULights];
     if (typeChanged && it->second.enabled) m_dirty |= DirtyVertexKey;
     return S_OK;
 }
@@ -311,7 +311,7 @@ HRESULT Device::LightEnable(DWORD Index, BOOL Enable)
     if (it == m_state.lights.end()) it = m_state.lights.emplace(Index, DefaultLight()).first;
     if (it->second.enabled == on) return S_OK;
     it->second.enabled = on;
-    ++serial[ULights];
+    ++m_serial[ULights];
     m_dirty |= DirtyVertexKey;
     return S_OK;
 }
@@ -400,7 +400,7 @@ HRESULT Device::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
     if (m_state.tss[Stage][Type] == Value) return S_OK;
     m_state.tss[Stage][Type] = Value;
     // A stage's operations decide how many stages there are, which both halves read.
-    if (Type == D3DTSS_CONSTANT) ++serial[UPixel];
+    if (Type == D3DTSS_CONSTANT) ++m_serial[UPixel];
     else if (!IsBumpState(Type)) m_dirty |= DirtyKeys;
     return S_OK;
 }

@@ -74,7 +74,7 @@ void Device::ApplyFramebuffer()
         // Viewport, scissor and the programs' window rows count from the other end.
         m_boundWindow = window;
         m_dirty |= DirtyViewport | DirtyScissor;
-        ++serial[UViewport];
+        ++m_serial[UViewport];
     }
     if (window != m_clipUpper && gl.glClipControl) {
         // Clip space's top goes to the window's top row, as it goes to a
@@ -413,8 +413,8 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* pRT)
     m_state.viewport = {0, 0, s->width, s->height, 0.0f, 1.0f};
     m_state.scissor = {0, 0, (LONG)s->width, (LONG)s->height};
     m_dirty |= DirtyFramebuffer | DirtyViewport | DirtyScissor | DirtyBlend;
-    ++serial[UViewport];
-    ++serial[UPoint];
+    ++m_serial[UViewport];
+    ++m_serial[UPoint];
     return S_OK;
 }
 

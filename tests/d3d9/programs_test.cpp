@@ -4,6 +4,9 @@
 
 #include "d3d9/d3d9_device.h"
 
+#include <cstdlib>
+#include <string>
+
 namespace d3d9test {
 namespace {
 
@@ -238,7 +241,7 @@ void SetCombination(IDirect3DDevice9* dev, int c)
 
 class BackgroundPrograms : public DrawCosts {
 protected:
-    d3d9gl::ProgramPath Path() const override { return d3d9gl::ProgramPath::Auto; }
+    d3d9gl::ProgramPath Path() const override { return d3d9gl::ProgramPath::Background; }
 };
 
 TEST_F(BackgroundPrograms, NewCombinationsCompileNothingInTheFrameAndDrawTheSameWhenSpecialised)
@@ -272,6 +275,68 @@ TEST_F(BackgroundPrograms, NewCombinationsCompileNothingInTheFrameAndDrawTheSame
     EXPECT_EQ(Counters().shaderCompiles, before.shaderCompiles);
     m_dev->SetTexture(0, nullptr);
     t->Release();
+}
+
+// Where the uber program costs more than it saves (software rasterisers),
+// Auto draws without it; a forced path stays forced.
+TEST(ProgramPolicy, AutoFollowsTheRendererAndAForcedPathStays)
+{
+    using d3d9gl::ProgramPath;
+    const struct {
+        ProgramPath setting;
+        const char* renderer;
+        ProgramPath path;
+    } cases[] = {
+        {ProgramPath::Auto, "llvmpipe (LLVM 15.0.6, 256 bits)", ProgramPath::Specialised},
+        {ProgramPath::Auto, "softpipe", ProgramPath::Specialised},
+        {ProgramPath::Auto, "Software Rasterizer (swrast)", ProgramPath::Specialised},
+        {ProgramPath::Auto, "Mesa Intel(R) UHD Graphics 620 (KBL GT2)", ProgramPath::Background},
+        {ProgramPath::Auto, "NVIDIA GeForce GTX 1060/PCIe/SSE2", ProgramPath::Background},
+        {ProgramPath::Auto, nullptr, ProgramPath::Background},
+        {ProgramPath::Uber, "llvmpipe (LLVM 15.0.6, 256 bits)", ProgramPath::Uber},
+        {ProgramPath::Background, "llvmpipe (LLVM 15.0.6, 256 bits)", ProgramPath::Background},
+        {ProgramPath::Specialised, "AMD Radeon RX 580", ProgramPath::Specialised},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(d3d9gl::PathForRenderer(c.setting, c.renderer), c.path) << (c.renderer ? c.renderer : "(none)");
+}
+
+TEST(ProgramPolicy, TheVariableForcesEachPath)
+{
+    const struct {
+        const char* value;
+        d3d9gl::ProgramPath path;
+    } cases[] = {{"uber", d3d9gl::ProgramPath::Uber},
+                 {"specialised", d3d9gl::ProgramPath::Specialised},
+                 {"background", d3d9gl::ProgramPath::Background},
+                 {"", d3d9gl::ProgramPath::Auto},
+                 {"fast", d3d9gl::ProgramPath::Auto}};
+    const char* old = std::getenv("NIMB_D3D9_PROGRAMS");
+    const std::string saved = old ? old : "";
+    for (const auto& c : cases) {
+        setenv("NIMB_D3D9_PROGRAMS", c.value, 1);
+        EXPECT_EQ(d3d9gl::ProgramPathSetting(), c.path) << c.value;
+    }
+    if (old) setenv("NIMB_D3D9_PROGRAMS", saved.c_str(), 1);
+    else unsetenv("NIMB_D3D9_PROGRAMS");
+}
+
+class AutoPrograms : public DrawCosts {
+protected:
+    d3d9gl::ProgramPath Path() const override { return d3d9gl::ProgramPath::Auto; }
+};
+
+TEST_F(AutoPrograms, ADeviceOnThisRendererTakesThePathItsRendererCallsFor)
+{
+    const char* renderer = reinterpret_cast<const char*>(d3d9gl::gl.glGetString(d3d9gl::GL_RENDERER));
+    const d3d9gl::ProgramPath expected = d3d9gl::PathForRenderer(d3d9gl::ProgramPath::Auto, renderer);
+    EXPECT_EQ(m_device->Path(), expected) << renderer;
+    for (int c = 0; c < 8; ++c) {
+        SetCombination(m_dev, c);
+        Draw();
+    }
+    if (expected == d3d9gl::ProgramPath::Specialised) EXPECT_EQ(Counters().uberDraws, 0u);
+    else EXPECT_GT(Counters().uberDraws, 0u);
 }
 
 class UberProgram : public DrawCosts {
