@@ -42,23 +42,11 @@ void PlatformKeyboardScancodes(bool down[512]);
 // count >= 0).
 bool PlatformCursorVisible();
 
-// ---- Icons and the device cursor -------------------------------------------------
-struct SDL_Cursor;
-// The LoadCursorA id of a system cursor handle; 0 for any other handle.
-WORD PlatformSystemCursorId(HCURSOR cursor);
-bool PlatformIsApplicationIcon(HICON icon);
-// The SDL cursor of an icon made by CreateIconIndirect; null for any other
-// handle or when SDL cannot make one.
-SDL_Cursor* PlatformIconSdlCursor(HICON icon);
-// Shows the current cursor again after a change.
-void PlatformApplyCursor();
-// The device cursor (IDirect3DDevice9::SetCursorProperties and ShowCursor):
-// an ARGB picture, top row first, with its hot spot. While shown it takes
-// the window cursor's place.
+// ---- The device cursor -----------------------------------------------------------
+// IDirect3DDevice9::SetCursorProperties and ShowCursor: an ARGB picture, top
+// row first, with its hot spot. While shown it takes the window cursor's place.
 void PlatformSetDeviceCursor(const uint32_t* argb, int width, int height, int hotX, int hotY);
 // Returns whether it was shown before.
 bool PlatformShowDeviceCursor(bool show);
 // False while no picture was set.
 bool PlatformDeviceCursor(std::vector<uint32_t>* argb, int* width, int* height, int* hotX, int* hotY);
-// Null unless a picture is set and shown (or SDL cannot make the cursor).
-SDL_Cursor* PlatformDeviceCursorIfShown();

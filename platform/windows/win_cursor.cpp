@@ -1,7 +1,9 @@
-// Icons and cursors made from bitmaps, the pictures of the system's own
-// cursors and icon, and the device cursor, over SDL colour cursors.
+// The cursor's one home: icons and cursors made from bitmaps, the system's
+// own cursors and icon with their pictures, the cursor shown (SetCursor,
+// ShowCursor) and the device cursor that may take its place, over SDL's
+// system and colour cursors.
 #include "windows.h"
-#include "win_internal.h"
+#include "win_state.h"
 
 #include <SDL.h>
 
@@ -12,29 +14,48 @@
 #include <set>
 #include <vector>
 
+using win::DeviceCursor;
+using win::g_state;
+using win::Icon;
+
 namespace {
 
-struct Icon {
-    bool isIcon = true;
-    DWORD hotX = 0, hotY = 0;
-    int width = 0, height = 0;
-    // A monochrome picture's colour is its XOR half: black or white.
-    bool monochrome = false;
-    std::vector<uint8_t> andMask; // 1 where the screen shows through; top row first
-    std::vector<uint32_t> color;  // 0x00RRGGBB, top row first
-    SDL_Cursor* sdl = nullptr;
+// The system cursors LoadCursorA knows; a handle is its entry's address.
+struct SystemCursor {
+    WORD id;
+    SDL_SystemCursor sdlId;
+};
+const SystemCursor kSystemCursors[win::kSystemCursorCount] = {
+    {32512, SDL_SYSTEM_CURSOR_ARROW},     {32513, SDL_SYSTEM_CURSOR_IBEAM}, {32514, SDL_SYSTEM_CURSOR_WAIT},
+    {32515, SDL_SYSTEM_CURSOR_CROSSHAIR}, {32649, SDL_SYSTEM_CURSOR_HAND},
 };
 
-std::set<Icon*> g_icons;
-// Pictures of the system cursors and icon, made on first use.
-std::map<HICON, std::unique_ptr<Icon>> g_systemPictures;
+HCURSOR systemCursorHandle(int i)
+{
+    return reinterpret_cast<HCURSOR>(const_cast<SystemCursor*>(&kSystemCursors[i]));
+}
 
-struct DeviceCursor {
-    std::vector<uint32_t> argb;
-    int width = 0, height = 0, hotX = 0, hotY = 0;
-    bool set = false, shown = false;
-    SDL_Cursor* sdl = nullptr;
-} g_deviceCursor;
+int systemCursorIndex(HCURSOR c)
+{
+    for (int i = 0; i < win::kSystemCursorCount; ++i)
+        if (systemCursorHandle(i) == c)
+            return i;
+    return -1;
+}
+
+WORD systemCursorId(HCURSOR c)
+{
+    int i = systemCursorIndex(c);
+    return i >= 0 ? kSystemCursors[i].id : 0;
+}
+
+// The application icon's handle is this object's address.
+const char kApplicationIcon = 0;
+
+HICON applicationIcon()
+{
+    return reinterpret_cast<HICON>(const_cast<char*>(&kApplicationIcon));
+}
 
 // A bitmap's pixels as 0x00RRGGBB, top row first.
 bool readBitmap(HBITMAP bitmap, int& width, int& height, std::vector<uint32_t>& pixels)
@@ -177,14 +198,15 @@ Icon* applicationPicture()
 
 Icon* systemPicture(HICON handle)
 {
-    auto it = g_systemPictures.find(handle);
-    if (it != g_systemPictures.end())
+    auto& pictures = g_state.cursor.systemPictures;
+    auto it = pictures.find(handle);
+    if (it != pictures.end())
         return it->second.get();
     Icon* picture = nullptr;
-    if (PlatformIsApplicationIcon(handle))
+    if (handle == applicationIcon())
         picture = applicationPicture();
     else
-        switch (PlatformSystemCursorId(handle)) {
+        switch (systemCursorId(handle)) {
         case 32513: picture = strokePicture(true); break;  // I-beam
         case 32515: picture = strokePicture(false); break; // cross
         case 0: break;
@@ -193,16 +215,39 @@ Icon* systemPicture(HICON handle)
             break;
         }
     if (picture)
-        g_systemPictures[handle].reset(picture);
+        pictures[handle].reset(picture);
     return picture;
 }
 
 Icon* findIcon(HICON handle)
 {
     Icon* icon = reinterpret_cast<Icon*>(handle);
-    if (icon && g_icons.count(icon))
+    if (icon && g_state.cursor.icons.count(icon))
         return icon;
     return handle ? systemPicture(handle) : nullptr;
+}
+
+// The SDL cursor of an icon made by CreateIconIndirect; null for any other
+// handle or when SDL cannot make one.
+SDL_Cursor* iconSdlCursor(HICON handle)
+{
+    Icon* icon = reinterpret_cast<Icon*>(handle);
+    if (!icon || !g_state.cursor.icons.count(icon))
+        return nullptr;
+    if (!icon->sdl)
+        icon->sdl = makeSdlCursor(argbOf(*icon), icon->width, icon->height, (int)icon->hotX, (int)icon->hotY);
+    return icon->sdl;
+}
+
+// Null unless a picture is set and shown (or SDL cannot make the cursor).
+SDL_Cursor* deviceCursorIfShown()
+{
+    DeviceCursor& c = g_state.cursor.device;
+    if (!c.set || !c.shown)
+        return nullptr;
+    if (!c.sdl)
+        c.sdl = makeSdlCursor(c.argb, c.width, c.height, c.hotX, c.hotY);
+    return c.sdl;
 }
 
 } // namespace
@@ -251,7 +296,7 @@ HICON CreateIconIndirect(PICONINFO info)
     // An icon's hot spot is its centre.
     icon->hotX = icon->isIcon ? (DWORD)icon->width / 2 : info->xHotspot;
     icon->hotY = icon->isIcon ? (DWORD)icon->height / 2 : info->yHotspot;
-    g_icons.insert(icon);
+    g_state.cursor.icons.insert(icon);
     return reinterpret_cast<HICON>(icon);
 }
 
@@ -283,9 +328,9 @@ BOOL GetIconInfo(HICON handle, PICONINFO info)
 BOOL DestroyIcon(HICON handle)
 {
     Icon* icon = reinterpret_cast<Icon*>(handle);
-    if (!icon || !g_icons.count(icon))
+    if (!icon || !g_state.cursor.icons.count(icon))
         return systemPicture(handle) != nullptr; // the system's own are shared and stay
-    g_icons.erase(icon);
+    g_state.cursor.icons.erase(icon);
     if (icon->sdl)
         SDL_FreeCursor(icon->sdl);
     delete icon;
@@ -297,19 +342,9 @@ BOOL DestroyCursor(HCURSOR cursor)
     return DestroyIcon(cursor);
 }
 
-SDL_Cursor* PlatformIconSdlCursor(HICON handle)
-{
-    Icon* icon = reinterpret_cast<Icon*>(handle);
-    if (!icon || !g_icons.count(icon))
-        return nullptr;
-    if (!icon->sdl)
-        icon->sdl = makeSdlCursor(argbOf(*icon), icon->width, icon->height, (int)icon->hotX, (int)icon->hotY);
-    return icon->sdl;
-}
-
 void PlatformSetDeviceCursor(const uint32_t* argb, int width, int height, int hotX, int hotY)
 {
-    DeviceCursor& c = g_deviceCursor;
+    DeviceCursor& c = g_state.cursor.device;
     c.argb.assign(argb, argb + (size_t)width * height);
     c.width = width;
     c.height = height;
@@ -319,20 +354,20 @@ void PlatformSetDeviceCursor(const uint32_t* argb, int width, int height, int ho
     if (c.sdl)
         SDL_FreeCursor(c.sdl);
     c.sdl = nullptr;
-    PlatformApplyCursor();
+    win::applyCursor();
 }
 
 bool PlatformShowDeviceCursor(bool show)
 {
-    bool previous = g_deviceCursor.shown;
-    g_deviceCursor.shown = show;
-    PlatformApplyCursor();
+    bool previous = g_state.cursor.device.shown;
+    g_state.cursor.device.shown = show;
+    win::applyCursor();
     return previous;
 }
 
 bool PlatformDeviceCursor(std::vector<uint32_t>* argb, int* width, int* height, int* hotX, int* hotY)
 {
-    const DeviceCursor& c = g_deviceCursor;
+    const DeviceCursor& c = g_state.cursor.device;
     if (!c.set)
         return false;
     if (argb)
@@ -348,12 +383,90 @@ bool PlatformDeviceCursor(std::vector<uint32_t>* argb, int* width, int* height, 
     return true;
 }
 
-SDL_Cursor* PlatformDeviceCursorIfShown()
+
+// ---- The cursor shown ----------------------------------------------------------------
+HCURSOR win::arrowCursor()
 {
-    DeviceCursor& c = g_deviceCursor;
-    if (!c.set || !c.shown)
+    return systemCursorHandle(0);
+}
+
+void win::applyCursor()
+{
+    if (!g_state.videoUp)
+        return;
+    // A device cursor that is shown takes the window cursor's place.
+    if (SDL_Cursor* device = deviceCursorIfShown()) {
+        SDL_SetCursor(device);
+        SDL_ShowCursor(SDL_ENABLE);
+        return;
+    }
+    win::Cursor& c = g_state.cursor;
+    bool visible = c.current && c.count >= 0;
+    if (visible) {
+        int i = systemCursorIndex(c.current);
+        if (i >= 0) {
+            if (!c.system[i])
+                c.system[i] = SDL_CreateSystemCursor(kSystemCursors[i].sdlId);
+            if (c.system[i])
+                SDL_SetCursor(c.system[i]);
+        } else if (SDL_Cursor* made = iconSdlCursor(c.current)) {
+            SDL_SetCursor(made);
+        }
+    }
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool PlatformCursorVisible()
+{
+    return g_state.cursor.current && g_state.cursor.count >= 0;
+}
+
+HCURSOR SetCursor(HCURSOR cursor)
+{
+    HCURSOR previous = g_state.cursor.current;
+    g_state.cursor.current = cursor;
+    if (cursor != previous)
+        win::applyCursor();
+    return previous;
+}
+
+int ShowCursor(BOOL show)
+{
+    g_state.cursor.count += show ? 1 : -1;
+    win::applyCursor();
+    return g_state.cursor.count;
+}
+
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name)
+{
+    if (instance || !name || !IS_INTRESOURCE(name))
         return nullptr;
-    if (!c.sdl)
-        c.sdl = makeSdlCursor(c.argb, c.width, c.height, c.hotX, c.hotY);
-    return c.sdl;
+    for (int i = 0; i < win::kSystemCursorCount; ++i)
+        if (kSystemCursors[i].id == (WORD)(uintptr_t)name)
+            return systemCursorHandle(i);
+    return nullptr;
+}
+
+HICON LoadIconA(HINSTANCE instance, LPCSTR name)
+{
+    if (!instance && name == IDI_APPLICATION)
+        return applicationIcon();
+    return nullptr;
+}
+
+BOOL GetCursorPos(LPPOINT point)
+{
+    if (!point)
+        return FALSE;
+    win::pump();
+    *point = g_state.mouse.pos;
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y)
+{
+    g_state.mouse.pos = {x, y};
+    if (g_state.videoUp)
+        SDL_WarpMouseGlobal(x, y); // where the video driver can
+    return TRUE;
 }
