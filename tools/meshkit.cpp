@@ -118,7 +118,7 @@ void MeshBuilder::Tube(const std::vector<Ring>& rings, int sides, UvRect region,
 }
 
 void MeshBuilder::Plate(const std::vector<Vec3>& outline, Vec3 normal, float thickness, UvRect region,
-                        uint32_t material, Influence inf)
+                        uint32_t material, Influence inf, bool rim)
 {
     size_t n = outline.size();
     if (n < 3)
@@ -144,7 +144,7 @@ void MeshBuilder::Plate(const std::vector<Vec3>& outline, Vec3 normal, float thi
         m_faces.push_back({front[0], front[k], front[k + 1]});
         m_faces.push_back({back[0], back[k + 1], back[k]});
     }
-    for (size_t k = 0; k < n; ++k) {
+    for (size_t k = 0; rim && k < n; ++k) {
         size_t m = (k + 1) % n;
         m_faces.push_back({front[k], back[k], back[m]});
         m_faces.push_back({front[k], back[m], front[m]});

@@ -67,9 +67,9 @@ public:
     uint32_t AddVertex(Vec3 p, Vec2 uv, Influence inf, int duplicateOf = -1, int smoothWith = -1);
     void Tube(const std::vector<Ring>& rings, int sides, UvRect region, uint32_t material, Cap start, Cap end);
     // A flat convex plate of the given thickness: `outline` in its plane,
-    // `normal` across it.
+    // `normal` across it; `rim`: faces along its edges too.
     void Plate(const std::vector<Vec3>& outline, Vec3 normal, float thickness, UvRect region, uint32_t material,
-               Influence inf);
+               Influence inf, bool rim = true);
 
     // Gives the vertices from `first` on new influences.
     void Reweigh(size_t first, const std::function<Influence(Vec3, Influence)>& fn);

@@ -27,29 +27,36 @@ Ring Around(float y, float r, float v, bool hard = false)
 
 XFile ArrowModel()
 {
-    const int kSides = 16;
+    // Sized for how it is seen: a few pixels tall in the grid, a few dozen in
+    // the trails. 50 triangles with smooth normals.
+    const int kShaftSides = 6;
+    const int kHeadSides = 8;
     MeshBuilder b;
-    // Shaft from the tail (y = 0.2) to the head; the head's flat back and
-    // its cone to the tip at y = -0.2.
+    // Shaft from the tail (y = 0.2) to the head's back, closed at the tail.
     Cap tail;
     tail.present = true;
     tail.hard = true;
-    b.Tube({Around(0.2f, 0.022f, 0.0f), Around(-0.06f, 0.022f, 1.0f)}, kSides, kShaft, 0, tail, Cap{});
+    b.Tube({Around(0.2f, 0.022f, 0.0f), Around(-0.06f, 0.022f, 1.0f)}, kShaftSides, kShaft, 0, tail, Cap{});
+    // The head: its flat back and its cone to the tip at y = -0.2.
+    Cap back;
+    back.present = true;
+    back.hard = true;
+    back.uv = Vec2{0.375f, 0.49f};
     Cap tip;
     tip.present = true;
     tip.hard = true;
     tip.dome = 0.14f;
     tip.uv = Vec2{0.375f, 0.0f};
     tip.direction = Vec3{0, -1, 0};
-    b.Tube({Around(-0.06f, 0.022f, 1.0f), Around(-0.06f, 0.075f, 0.95f, true)}, kSides, kHead, 0, Cap{}, tip);
-    // Four fins at the tail.
+    b.Tube({Around(-0.06f, 0.075f, 0.95f)}, kHeadSides, kHead, 0, back, tip);
+    // Four fins at the tail, thin enough to need no faces along their edges.
     for (int k = 0; k < 4; ++k) {
         float a = k * 1.5707964f + 0.7853982f;
         Vec3 out{std::cos(a), 0, std::sin(a)};
         Vec3 across{-std::sin(a), 0, std::cos(a)};
         std::vector<Vec3> outline = {out * 0.018f + Vec3{0, 0.195f, 0}, out * 0.065f + Vec3{0, 0.2f, 0},
                                      out * 0.065f + Vec3{0, 0.14f, 0}, out * 0.018f + Vec3{0, 0.08f, 0}};
-        b.Plate(outline, across, 0.006f, kFin, 0, Influence{});
+        b.Plate(outline, across, 0.006f, kFin, 0, Influence{}, false);
     }
     XMaterial m;
     m.power = 20.0f;
