@@ -27,10 +27,15 @@ void DebugLog(const char* format, ...)
     va_end(again);
     if (length < 0 || !text)
         return;
-    if (!ms_append("debug.txt", text, (size_t)length))
-        ReportError("No puedo abrir el archivo %s", "debug.txt");
+    DebugLogText(text, (size_t)length);
     if (text != local)
         std::free(text);
+}
+
+void DebugLogText(const char* text, size_t length)
+{
+    if (!ms_append("debug.txt", text, length))
+        ReportError("No puedo abrir el archivo %s", "debug.txt");
 }
 
 void ReportError(const char*, ...)

@@ -63,7 +63,7 @@ void DumpRenderStates()
         }
     }
     g_renderStatesTaken = true;
-    DebugLog("%s", text);
+    DebugLogText(text, length);
 }
 
 void ApplyDefaultStates()

@@ -92,16 +92,19 @@ const RenderStateEffect kRenderStateEffects[] = {
     {D3DRS_BLENDOPALPHA, kBlend, 0},
 };
 
-// The effects by state number.
+// The effects by state number, and which numbers are render states.
 struct EffectTable {
     uint32_t dirty[256] = {};
     uint32_t uniforms[256] = {};
+    bool valid[256] = {};
     EffectTable()
     {
         for (const RenderStateEffect& e : kRenderStateEffects) {
             dirty[e.state] = e.dirty;
             uniforms[e.state] = e.uniforms;
         }
+        for (DWORD s = 0; s < 256; ++s)
+            valid[s] = FindRenderStateDefault(s) != nullptr;
     }
 };
 const EffectTable kEffects;
@@ -122,7 +125,7 @@ void Device::MarkRenderState(DWORD s)
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
 {
     const DWORD s = (DWORD)State;
-    if (!FindRenderStateDefault(s)) return D3DERR_INVALIDCALL;
+    if (s >= 256 || !kEffects.valid[s]) return D3DERR_INVALIDCALL;
     if (m_recording) {
         m_recording->values.rs[s] = Value;
         m_recording->mask.rs.set(s);
@@ -143,7 +146,7 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
         return D3DERR_INVALIDCALL;
     }
     *pValue = m_state.rs[s];
-    return FindRenderStateDefault(s) ? S_OK : D3DERR_INVALIDCALL;
+    return kEffects.valid[s] ? S_OK : D3DERR_INVALIDCALL;
 }
 
 void Device::MarkTransform(int slot)
