@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <unordered_map>
@@ -365,12 +366,17 @@ HRESULT Mesh::GenerateAdjacency(FLOAT epsilon, DWORD* adjacency)
 {
     if (!adjacency || epsilon < 0.0f)
         return D3DERR_INVALIDCALL;
-    d3dx::MeshData data;
-    HRESULT hr = d3dx::ReadMesh(this, &data);
+    // Only the positions and the indices are needed.
+    std::vector<D3DXVECTOR3> positions;
+    std::vector<DWORD> indices;
+    HRESULT hr = d3dx::ReadPositions(this, &positions);
+    if (SUCCEEDED(hr))
+        hr = d3dx::ReadIndices(this, &indices);
     if (FAILED(hr))
         return hr;
-    const std::vector<DWORD> adj = d3dx::AdjacencyFromPointReps(data.indices, d3dx::PointReps(data, epsilon));
-    std::copy(adj.begin(), adj.end(), adjacency);
+    const std::vector<DWORD> reps = d3dx::PointReps(positions, epsilon);
+    positions = std::vector<D3DXVECTOR3>();
+    d3dx::AdjacencyFromPointReps(indices, reps, adjacency);
     return D3D_OK;
 }
 
@@ -535,6 +541,47 @@ D3DXVECTOR3 MeshData::Position(DWORD v) const
     return D3DXVECTOR3(f[0], f[1], f[2]);
 }
 
+HRESULT ReadIndices(ID3DXMesh* mesh, std::vector<DWORD>* out)
+{
+    const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
+    const size_t count = (size_t)mesh->GetNumFaces() * 3;
+    void* p = nullptr;
+    HRESULT hr = mesh->LockIndexBuffer(D3DLOCK_READONLY, &p);
+    if (FAILED(hr))
+        return hr;
+    if (wide) {
+        out->assign((const DWORD*)p, (const DWORD*)p + count);
+    } else {
+        const uint16_t* in = (const uint16_t*)p;
+        out->assign(in, in + count);
+    }
+    mesh->UnlockIndexBuffer();
+    return D3D_OK;
+}
+
+HRESULT ReadPositions(ID3DXMesh* mesh, std::vector<D3DXVECTOR3>* out)
+{
+    D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
+    HRESULT hr = mesh->GetDeclaration(decl);
+    if (FAILED(hr))
+        return hr;
+    const D3DVERTEXELEMENT9* e = FindElement(decl, D3DDECLUSAGE_POSITION, 0);
+    if (!e)
+        e = FindElement(decl, D3DDECLUSAGE_POSITIONT, 0);
+    const DWORD nv = mesh->GetNumVertices(), stride = mesh->GetNumBytesPerVertex();
+    const BYTE* p = nullptr;
+    if (FAILED(hr = mesh->LockVertexBuffer(D3DLOCK_READONLY, (void**)&p)))
+        return hr;
+    out->assign(nv, D3DXVECTOR3(0, 0, 0));
+    for (DWORD v = 0; e && v < nv; ++v) {
+        float f[4] = {0, 0, 0, 1};
+        ReadElement(p + (size_t)v * stride + e->Offset, e->Type, f);
+        (*out)[v] = D3DXVECTOR3(f[0], f[1], f[2]);
+    }
+    mesh->UnlockVertexBuffer();
+    return D3D_OK;
+}
+
 HRESULT ReadMesh(ID3DXMesh* mesh, MeshData* out)
 {
     D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
@@ -549,22 +596,8 @@ HRESULT ReadMesh(ID3DXMesh* mesh, MeshData* out)
                     [&] { return mesh->UnlockVertexBuffer(); }, (size_t)nv * out->stride, out->vertices);
     if (FAILED(hr))
         return hr;
-    std::vector<BYTE> raw;
-    const bool wide = (out->options & D3DXMESH_32BIT) != 0;
-    hr = readBuffer([&](void** p) { return mesh->LockIndexBuffer(D3DLOCK_READONLY, p); },
-                    [&] { return mesh->UnlockIndexBuffer(); }, (size_t)nf * 3 * (wide ? 4 : 2), raw);
-    if (FAILED(hr))
+    if (FAILED(hr = ReadIndices(mesh, &out->indices)))
         return hr;
-    out->indices.resize((size_t)nf * 3);
-    for (size_t i = 0; i < out->indices.size(); ++i) {
-        if (wide) {
-            std::memcpy(&out->indices[i], raw.data() + 4 * i, 4);
-        } else {
-            uint16_t v;
-            std::memcpy(&v, raw.data() + 2 * i, 2);
-            out->indices[i] = v;
-        }
-    }
     DWORD* attr = nullptr;
     if (FAILED(hr = mesh->LockAttributeBuffer(D3DLOCK_READONLY, &attr)))
         return hr;
@@ -615,45 +648,99 @@ HRESULT WriteMesh(const MeshData& data, DWORD options, IDirect3DDevice9* device,
     return D3D_OK;
 }
 
+namespace {
+
+uint64_t CellHash(int64_t x, int64_t y, int64_t z)
+{
+    uint64_t h = (uint64_t)x * 0x9E3779B97F4A7C15ull;
+    h ^= (uint64_t)y * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+    h ^= (uint64_t)z * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+    return h ^ (h >> 29);
+}
+
+} // namespace
+
 std::vector<DWORD> PointReps(const MeshData& m, float epsilon)
 {
-    const DWORD n = m.NumVertices();
-    std::vector<D3DXVECTOR3> pos(n);
-    for (DWORD i = 0; i < n; ++i)
+    std::vector<D3DXVECTOR3> pos(m.NumVertices());
+    for (DWORD i = 0; i < pos.size(); ++i)
         pos[i] = m.Position(i);
-    std::vector<DWORD> order(n);
-    for (DWORD i = 0; i < n; ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](DWORD a, DWORD b) { return pos[a].x < pos[b].x || (pos[a].x == pos[b].x && a < b); });
-    std::vector<DWORD> where(n);
-    for (DWORD i = 0; i < n; ++i)
-        where[order[i]] = i;
+    return PointReps(pos, epsilon);
+}
+
+std::vector<DWORD> PointReps(const std::vector<D3DXVECTOR3>& pos, float epsilon)
+{
+    // Each vertex, in index order, takes as its own every later vertex not
+    // yet taken that lies within epsilon on every axis. The candidates are
+    // found through a hash of cells twice epsilon wide: a point's neighbours
+    // lie in its cell or the next one on the nearer side, on each axis.
+    const DWORD n = (DWORD)pos.size();
     std::vector<DWORD> reps(n, kNone);
+    if (n == 0)
+        return reps;
+    auto finite = [](const D3DXVECTOR3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); };
+    // With epsilon 0 a cell is one exact point (-0 the same as 0).
+    const bool exact = !(epsilon > 0.0f);
+    const double size = 2.0 * (double)epsilon * 1.0001;
+    // The point's cell on one axis, and the neighbouring cell to look in too.
+    auto cell = [&](float v, int64_t* near) -> int64_t {
+        if (exact) {
+            const float z = v == 0.0f ? 0.0f : v;
+            uint32_t bits;
+            std::memcpy(&bits, &z, 4);
+            *near = (int64_t)bits;
+            return (int64_t)bits;
+        }
+        const double q = std::max(-4.0e18, std::min(4.0e18, (double)v / size));
+        const double c = std::floor(q);
+        *near = (int64_t)c + (q - c < 0.5 ? -1 : 1);
+        return (int64_t)c;
+    };
+    size_t buckets = 1;
+    while (buckets < 2 * (size_t)n)
+        buckets <<= 1;
+    std::vector<DWORD> head(buckets, kNone), next(n, kNone);
+    for (DWORD v = n; v-- > 0;) {
+        if (!finite(pos[v]))
+            continue; // matches nothing: a difference with it is never within epsilon
+        int64_t unused;
+        const size_t b =
+            CellHash(cell(pos[v].x, &unused), cell(pos[v].y, &unused), cell(pos[v].z, &unused)) & (buckets - 1);
+        next[v] = head[b];
+        head[b] = v;
+    }
     for (DWORD v = 0; v < n; ++v) {
         if (reps[v] != kNone)
             continue;
         reps[v] = v;
-        // Neighbours in x order on both sides within epsilon.
-        for (int dir = -1; dir <= 1; dir += 2) {
-            for (int64_t k = (int64_t)where[v] + dir; k >= 0 && k < (int64_t)n; k += dir) {
-                const DWORD w = order[k];
-                if (std::fabs(pos[w].x - pos[v].x) > epsilon)
-                    break;
-                if (reps[w] == kNone && std::fabs(pos[w].y - pos[v].y) <= epsilon &&
-                    std::fabs(pos[w].z - pos[v].z) <= epsilon)
-                    reps[w] = v;
-            }
-        }
+        if (!finite(pos[v]))
+            continue;
+        int64_t c[3][2];
+        c[0][0] = cell(pos[v].x, &c[0][1]);
+        c[1][0] = cell(pos[v].y, &c[1][1]);
+        c[2][0] = cell(pos[v].z, &c[2][1]);
+        const int ways = exact ? 1 : 2;
+        for (int i = 0; i < ways; ++i)
+            for (int j = 0; j < ways; ++j)
+                for (int k = 0; k < ways; ++k) {
+                    const DWORD first = head[CellHash(c[0][i], c[1][j], c[2][k]) & (buckets - 1)];
+                    for (DWORD w = first; w != kNone; w = next[w]) {
+                        if (reps[w] == kNone && std::fabs(pos[w].x - pos[v].x) <= epsilon &&
+                            std::fabs(pos[w].y - pos[v].y) <= epsilon && std::fabs(pos[w].z - pos[v].z) <= epsilon)
+                            reps[w] = v;
+                    }
+                }
     }
     return reps;
 }
 
-std::vector<DWORD> AdjacencyFromPointReps(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps)
+namespace {
+
+// The general case: directed edges by their ends' representatives in a map.
+std::vector<DWORD> AdjacencyByEdgeMap(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps)
 {
     const size_t faces = indices.size() / 3;
     std::vector<DWORD> adj(faces * 3, kNone);
-    // Directed edges by their ends' representatives; each pairs with the first
-    // free edge running the other way.
     std::unordered_map<uint64_t, std::vector<DWORD>> open;
     open.reserve(faces * 3);
     auto repOf = [&](DWORD v) { return v < reps.size() ? reps[v] : v; };
@@ -682,6 +769,70 @@ std::vector<DWORD> AdjacencyFromPointReps(const std::vector<DWORD>& indices, con
         }
     }
     return adj;
+}
+
+} // namespace
+
+std::vector<DWORD> AdjacencyFromPointReps(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps)
+{
+    std::vector<DWORD> adj(indices.size() / 3 * 3);
+    AdjacencyFromPointReps(indices, reps, adj.data());
+    return adj;
+}
+
+void AdjacencyFromPointReps(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps, DWORD* adj)
+{
+    // Each directed edge, in face order, pairs with the first earlier edge
+    // running the other way between the same representatives that is still
+    // open (not yet given a neighbour) and belongs to another face; an edge
+    // that finds none stays open.
+    const size_t faces = indices.size() / 3;
+    const size_t edges = faces * 3;
+    auto repOf = [&](DWORD v) { return v < reps.size() ? reps[v] : v; };
+    DWORD top = 0;
+    for (size_t e = 0; e < edges; ++e)
+        top = std::max(top, repOf(indices[e]));
+    // Edges by the vertex they start from; indices far out of range take the map.
+    if ((size_t)top > reps.size() + edges || edges >= kNone) {
+        const std::vector<DWORD> byMap = AdjacencyByEdgeMap(indices, reps);
+        std::copy(byMap.begin(), byMap.end(), adj);
+        return;
+    }
+    std::fill(adj, adj + edges, kNone);
+    auto from = [&](size_t e) { return repOf(indices[e]); };
+    auto to = [&](size_t e) { return repOf(indices[e - e % 3 + (e % 3 + 1) % 3]); };
+    // After the fill, the edges from v are [end[v - 1], end[v]), in face order.
+    std::vector<DWORD> end((size_t)top + 1, 0);
+    for (size_t e = 0; e < edges; ++e)
+        if (from(e) != to(e))
+            ++end[from(e)];
+    DWORD sum = 0;
+    for (DWORD& c : end) {
+        const DWORD count = c;
+        c = sum;
+        sum += count;
+    }
+    std::vector<DWORD> byStart(sum);
+    for (size_t e = 0; e < edges; ++e)
+        if (from(e) != to(e))
+            byStart[end[from(e)]++] = (DWORD)e;
+    for (size_t e = 0; e < edges; ++e) {
+        const DWORD a = from(e), b = to(e);
+        if (a == b || adj[e] != kNone)
+            continue;
+        const size_t f = e / 3;
+        // The edges from b, in face order: the open ones back to a before e.
+        for (DWORD i = b == 0 ? 0 : end[b - 1]; i < end[b]; ++i) {
+            const DWORD g = byStart[i];
+            if (g >= e)
+                break;
+            if (adj[g] != kNone || to(g) != a || g / 3 == f)
+                continue;
+            adj[e] = (DWORD)(g / 3);
+            adj[g] = (DWORD)f;
+            break;
+        }
+    }
 }
 
 std::vector<DWORD> PointRepsFromAdjacency(const std::vector<DWORD>& indices, DWORD numVertices,

@@ -37,6 +37,8 @@ struct MeshData {
 
 // Reads the vertex, index and attribute buffers and the attribute table.
 HRESULT ReadMesh(ID3DXMesh* mesh, MeshData* out);
+HRESULT ReadIndices(ID3DXMesh* mesh, std::vector<DWORD>* out);
+HRESULT ReadPositions(ID3DXMesh* mesh, std::vector<D3DXVECTOR3>* out);
 // Makes a mesh of the data's declaration with `options` (D3DXMESH_32BIT is
 // added when the vertices need it) and fills it.
 HRESULT WriteMesh(const MeshData& data, DWORD options, IDirect3DDevice9* device, ID3DXMesh** out);
@@ -52,7 +54,10 @@ HRESULT OptimizeMeshData(const MeshData& in, DWORD flags, const DWORD* adjacency
 
 // Point representatives and adjacency (three entries per face, 0xFFFFFFFF for none).
 std::vector<DWORD> PointReps(const MeshData& m, float epsilon);
+std::vector<DWORD> PointReps(const std::vector<D3DXVECTOR3>& positions, float epsilon);
 std::vector<DWORD> AdjacencyFromPointReps(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps);
+// The same into `adjacency`, three entries a face.
+void AdjacencyFromPointReps(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps, DWORD* adjacency);
 std::vector<DWORD> PointRepsFromAdjacency(const std::vector<DWORD>& indices, DWORD numVertices,
                                           const DWORD* adjacency);
 

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstring>
 #include <map>
-#include <unordered_map>
 
 namespace {
 
@@ -72,30 +71,41 @@ HRESULT OptimizeMeshData(const MeshData& in, DWORD flags, const DWORD* adjacency
         for (const auto& g : groups) {
             const size_t count = g.second - g.first;
             std::vector<unsigned> src(count * 3), dst(count * 3);
-            std::unordered_map<uint64_t, std::vector<DWORD>> byCorners;
             for (size_t i = 0; i < count; ++i) {
                 const DWORD f = order[g.first + i];
                 for (int k = 0; k < 3; ++k)
                     src[i * 3 + k] = in.indices[f * 3 + k];
-                const uint64_t key = ((uint64_t)src[i * 3] * 0x9E3779B1u) ^ ((uint64_t)src[i * 3 + 1] << 21) ^
-                                     ((uint64_t)src[i * 3 + 2] << 42);
-                byCorners[key].push_back(f);
             }
             meshopt_optimizeVertexCache(dst.data(), src.data(), src.size(), nv);
-            // The optimiser keeps each triangle's corners in order; find which face each one was.
+            // The optimiser keeps each triangle's corners in order; find which
+            // face each one was: the first one not yet taken with those corners,
+            // among the faces by their first corner.
+            std::vector<DWORD> start((size_t)nv + 1, 0);
+            for (size_t i = 0; i < count; ++i)
+                ++start[src[i * 3] + 1];
+            for (DWORD v = 0; v < nv; ++v)
+                start[v + 1] += start[v];
+            std::vector<DWORD> byFirst(count), fill(start.begin(), start.end() - 1);
+            for (size_t i = 0; i < count; ++i)
+                byFirst[fill[src[i * 3]]++] = (DWORD)i;
+            std::vector<uint8_t> taken(count, 0);
+            std::vector<DWORD> placed(count);
             for (size_t i = 0; i < count; ++i) {
-                const uint64_t key = ((uint64_t)dst[i * 3] * 0x9E3779B1u) ^ ((uint64_t)dst[i * 3 + 1] << 21) ^
-                                     ((uint64_t)dst[i * 3 + 2] << 42);
-                std::vector<DWORD>& faces = byCorners[key];
-                auto it = std::find_if(faces.begin(), faces.end(), [&](DWORD f) {
-                    return in.indices[f * 3] == dst[i * 3] && in.indices[f * 3 + 1] == dst[i * 3 + 1] &&
-                           in.indices[f * 3 + 2] == dst[i * 3 + 2];
-                });
-                if (it == faces.end())
+                const unsigned* t = &dst[i * 3];
+                DWORD found = kNone;
+                for (DWORD j = start[t[0]]; j < start[t[0] + 1]; ++j) {
+                    const DWORD c = byFirst[j];
+                    if (!taken[c] && src[c * 3 + 1] == t[1] && src[c * 3 + 2] == t[2]) {
+                        found = c;
+                        break;
+                    }
+                }
+                if (found == kNone)
                     return E_FAIL;
-                order[g.first + i] = *it;
-                faces.erase(it);
+                taken[found] = 1;
+                placed[i] = order[g.first + found];
             }
+            std::copy(placed.begin(), placed.end(), order.begin() + g.first);
         }
     }
     // Vertices in the order the faces first use them; with sorting, a vertex
@@ -159,7 +169,10 @@ HRESULT OptimizeMeshData(const MeshData& in, DWORD flags, const DWORD* adjacency
     std::vector<DWORD> newFace(nf);
     for (DWORD p = 0; p < nf; ++p)
         newFace[order[p]] = p;
-    const std::vector<DWORD> adj = inputAdjacency(in, adjacencyIn);
+    std::vector<DWORD> computed;
+    if (!adjacencyIn)
+        computed = inputAdjacency(in, nullptr);
+    const DWORD* adj = adjacencyIn ? adjacencyIn : computed.data();
     out->adjacency.assign((size_t)nf * 3, kNone);
     for (DWORD p = 0; p < nf; ++p)
         for (int k = 0; k < 3; ++k) {

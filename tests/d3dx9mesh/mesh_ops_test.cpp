@@ -352,3 +352,74 @@ TEST_F(MeshTest, CleaningSplitsBowtiesAndBackToBackFaces)
 }
 
 } // namespace
+
+namespace {
+
+// Adjacency from its definition: each vertex in index order takes the later
+// untaken vertices within epsilon on every axis as its own; each directed
+// edge in face order pairs with the first earlier open edge running the
+// other way between the same representatives in another face.
+std::vector<DWORD> AdjacencyByDefinition(const std::vector<PosVertex>& pos, const std::vector<DWORD>& idx, float eps)
+{
+    const DWORD kNone = 0xFFFFFFFF;
+    std::vector<DWORD> rep(pos.size(), kNone);
+    for (size_t v = 0; v < pos.size(); ++v) {
+        if (rep[v] != kNone)
+            continue;
+        rep[v] = (DWORD)v;
+        for (size_t w = v + 1; w < pos.size(); ++w)
+            if (rep[w] == kNone && std::fabs(pos[w].x - pos[v].x) <= eps && std::fabs(pos[w].y - pos[v].y) <= eps &&
+                std::fabs(pos[w].z - pos[v].z) <= eps)
+                rep[w] = (DWORD)v;
+    }
+    std::vector<DWORD> adj(idx.size(), kNone);
+    auto from = [&](size_t e) { return rep[idx[e]]; };
+    auto to = [&](size_t e) { return rep[idx[e - e % 3 + (e % 3 + 1) % 3]]; };
+    for (size_t e = 0; e < idx.size(); ++e) {
+        if (from(e) == to(e))
+            continue;
+        for (size_t g = 0; g < e; ++g)
+            if (adj[g] == kNone && g / 3 != e / 3 && from(g) == to(e) && to(g) == from(e) && from(g) != to(g)) {
+                adj[e] = (DWORD)(g / 3);
+                adj[g] = (DWORD)(e / 3);
+                break;
+            }
+    }
+    return adj;
+}
+
+} // namespace
+
+// Points on a coarse lattice with jitter below and above epsilon, repeated
+// points, degenerate faces and edges shared by three faces.
+TEST_F(MeshTest, AdjacencyOfCrowdedPointsMatchesItsDefinition)
+{
+    unsigned seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) & 0xFFFF;
+    };
+    for (float eps : {0.0f, 0.05f, 0.3f}) {
+        for (int round = 0; round < 6; ++round) {
+            std::vector<PosVertex> pos;
+            for (int i = 0; i < 120; ++i) {
+                auto coord = [&] {
+                    const float lattice = (float)(next() % 4) * 0.5f - 1.0f;
+                    const float jitter = (next() % 3 == 0) ? 0.0f : ((float)(next() % 200) - 100.0f) * 0.001f;
+                    return lattice + jitter;
+                };
+                pos.push_back({coord(), coord(), coord()});
+            }
+            std::vector<DWORD> idx;
+            for (int f = 0; f < 150; ++f)
+                for (int k = 0; k < 3; ++k)
+                    idx.push_back(next() % pos.size());
+            ID3DXMesh* m = MakeMesh(pos, idx);
+            ASSERT_NE(m, nullptr);
+            std::vector<DWORD> adj(idx.size());
+            ASSERT_EQ(m->GenerateAdjacency(eps, adj.data()), S_OK);
+            EXPECT_EQ(adj, AdjacencyByDefinition(pos, idx, eps)) << "epsilon " << eps << ", round " << round;
+            m->Release();
+        }
+    }
+}
