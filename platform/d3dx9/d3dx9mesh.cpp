@@ -270,7 +270,9 @@ public:
 
     UINT indexSize() const { return (options_ & D3DXMESH_32BIT) ? 4 : 2; }
     // New contents with the same number of faces; the vertex count may change.
-    HRESULT Replace(const d3dx::MeshData& d);
+    // The mesh's contents become `d`'s, with vertex i taken from vertex
+    // remap[i] of `source`.
+    HRESULT Replace(const d3dx::MeshData& d, const d3dx::MeshData& source, const std::vector<DWORD>& remap);
     std::vector<DWORD>& Attributes() { return attributes_; }
     std::vector<D3DXATTRIBUTERANGE>& Table() { return table_; }
 
@@ -457,13 +459,13 @@ HRESULT Mesh::OptimizeInplace(DWORD flags, const DWORD* adjacencyIn, DWORD* adja
     d3dx::OptimizedMesh o;
     HRESULT hr = d3dx::ReadMesh(this, &data);
     if (SUCCEEDED(hr))
-        hr = d3dx::OptimizeMeshData(data, flags, adjacencyIn, &o);
+        hr = d3dx::OptimizeMeshData(data, flags, adjacencyIn, &o, false);
     if (FAILED(hr))
         return hr;
     ID3DXBuffer* remap = nullptr;
     if (vertexRemap && FAILED(hr = d3dx::DwordBuffer(o.vertexRemap, &remap)))
         return hr;
-    if (FAILED(hr = Replace(o.mesh))) {
+    if (FAILED(hr = Replace(o.mesh, data, o.vertexRemap))) {
         if (remap)
             remap->Release();
         return hr;
@@ -477,9 +479,9 @@ HRESULT Mesh::OptimizeInplace(DWORD flags, const DWORD* adjacencyIn, DWORD* adja
     return D3D_OK;
 }
 
-HRESULT Mesh::Replace(const d3dx::MeshData& d)
+HRESULT Mesh::Replace(const d3dx::MeshData& d, const d3dx::MeshData& source, const std::vector<DWORD>& remap)
 {
-    const DWORD nv = d.NumVertices();
+    const DWORD nv = (DWORD)remap.size();
     if (nv != numVertices_) {
         // Splitting may add vertices: new buffers of the same kind.
         if (!(options_ & D3DXMESH_32BIT) && nv > 0x10000)
@@ -498,7 +500,8 @@ HRESULT Mesh::Replace(const d3dx::MeshData& d)
     HRESULT hr = vb_->Lock(0, 0, &p, 0);
     if (FAILED(hr))
         return hr;
-    std::memcpy(p, d.vertices.data(), d.vertices.size());
+    for (DWORD v = 0; v < nv; ++v)
+        std::memcpy((BYTE*)p + (size_t)v * stride_, source.vertices.data() + (size_t)remap[v] * stride_, stride_);
     vb_->Unlock();
     if (FAILED(hr = ib_->Lock(0, 0, &p, 0)))
         return hr;

@@ -47,39 +47,50 @@ HRESULT writeBack(ID3DXBaseMesh* mesh, const d3dx::MeshData& m)
     return mesh->UnlockVertexBuffer();
 }
 
-HRESULT readAny(ID3DXBaseMesh* base, d3dx::MeshData* m)
-{
-    ID3DXMesh* mesh = nullptr;
-    if (FAILED(base->QueryInterface(IID_ID3DXMesh, (void**)&mesh)))
-        return D3DERR_INVALIDCALL;
-    HRESULT hr = d3dx::ReadMesh(mesh, m);
-    mesh->Release();
-    return hr;
-}
-
 } // namespace
 
 HRESULT D3DXComputeNormals(LPD3DXBASEMESH mesh, const DWORD* adjacency)
 {
     if (!mesh)
         return D3DERR_INVALIDCALL;
-    d3dx::MeshData m;
-    HRESULT hr = readAny(mesh, &m);
+    ID3DXMesh* m = nullptr;
+    if (FAILED(mesh->QueryInterface(IID_ID3DXMesh, (void**)&m)))
+        return D3DERR_INVALIDCALL;
+    // Worked in the vertex buffer itself: only the indices are copied.
+    D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
+    std::vector<DWORD> indices;
+    HRESULT hr = m->GetDeclaration(decl);
+    if (SUCCEEDED(hr))
+        hr = d3dx::ReadIndices(m, &indices);
+    const DWORD nv = m->GetNumVertices(), stride = m->GetNumBytesPerVertex();
+    m->Release();
     if (FAILED(hr))
         return hr;
-    const D3DVERTEXELEMENT9* normal = d3dx::FindElement(m.decl.data(), D3DDECLUSAGE_NORMAL, 0);
+    const D3DVERTEXELEMENT9* normal = d3dx::FindElement(decl, D3DDECLUSAGE_NORMAL, 0);
     if (!normal)
         return D3DERR_INVALIDCALL;
-    const DWORD nv = m.NumVertices(), nf = m.NumFaces();
-    for (DWORD i : m.indices)
+    const D3DVERTEXELEMENT9* position = d3dx::FindElement(decl, D3DDECLUSAGE_POSITION, 0);
+    if (!position)
+        position = d3dx::FindElement(decl, D3DDECLUSAGE_POSITIONT, 0);
+    const DWORD nf = (DWORD)(indices.size() / 3);
+    for (DWORD i : indices)
         if (i >= nv)
             return D3DXERR_INVALIDMESH;
+    BYTE* vertices = nullptr;
+    if (FAILED(hr = mesh->LockVertexBuffer(0, (void**)&vertices)))
+        return hr;
+    auto positionOf = [&](DWORD v) {
+        float f[4] = {0, 0, 0, 1};
+        if (position)
+            d3dx::ReadElement(vertices + (size_t)v * stride + position->Offset, position->Type, f);
+        return D3DXVECTOR3(f[0], f[1], f[2]);
+    };
     // With adjacency, the vertices at one point pool their faces.
-    const std::vector<DWORD> reps = d3dx::PointRepsFromAdjacency(m.indices, nv, adjacency);
+    const std::vector<DWORD> reps = d3dx::PointRepsFromAdjacency(indices, nv, adjacency);
     std::vector<D3DXVECTOR3> sum(nv, D3DXVECTOR3(0, 0, 0));
     for (DWORD f = 0; f < nf; ++f) {
-        const DWORD* c = &m.indices[(size_t)f * 3];
-        const D3DXVECTOR3 p[3] = {m.Position(c[0]), m.Position(c[1]), m.Position(c[2])};
+        const DWORD* c = &indices[(size_t)f * 3];
+        const D3DXVECTOR3 p[3] = {positionOf(c[0]), positionOf(c[1]), positionOf(c[2])};
         const D3DXVECTOR3 n = normalized(cross(sub(p[1], p[0]), sub(p[2], p[0])));
         for (int k = 0; k < 3; ++k) {
             const float w = cornerAngle(sub(p[(k + 1) % 3], p[k]), sub(p[(k + 2) % 3], p[k]));
@@ -89,9 +100,12 @@ HRESULT D3DXComputeNormals(LPD3DXBASEMESH mesh, const DWORD* adjacency)
             s.z += n.z * w;
         }
     }
-    for (DWORD v = 0; v < nv; ++v)
-        writeVector(m, v, normal, normalized(sum[reps[v]]));
-    return writeBack(mesh, m);
+    for (DWORD v = 0; v < nv; ++v) {
+        const D3DXVECTOR3 n = normalized(sum[reps[v]]);
+        const float f[4] = {n.x, n.y, n.z, 0.0f};
+        d3dx::WriteElement(vertices + (size_t)v * stride + normal->Offset, normal->Type, f);
+    }
+    return mesh->UnlockVertexBuffer();
 }
 
 HRESULT D3DXComputeTangent(LPD3DXMESH mesh, DWORD texStage, DWORD tangentIndex, DWORD binormIndex, DWORD wrap,

@@ -50,7 +50,10 @@ struct OptimizedMesh {
     std::vector<DWORD> vertexRemap; // per new vertex, the old one
     std::vector<DWORD> adjacency;
 };
-HRESULT OptimizeMeshData(const MeshData& in, DWORD flags, const DWORD* adjacencyIn, OptimizedMesh* out);
+// Without `copyVertices` the result's vertices stay empty: its vertex i is
+// the input's vertex vertexRemap[i].
+HRESULT OptimizeMeshData(const MeshData& in, DWORD flags, const DWORD* adjacencyIn, OptimizedMesh* out,
+                         bool copyVertices = true);
 
 // Point representatives and adjacency (three entries per face, 0xFFFFFFFF for none).
 std::vector<DWORD> PointReps(const MeshData& m, float epsilon);

@@ -43,7 +43,8 @@ void takeVertices(const d3dx::MeshData& in, const std::vector<DWORD>& remap, d3d
 
 namespace d3dx {
 
-HRESULT OptimizeMeshData(const MeshData& in, DWORD flags, const DWORD* adjacencyIn, OptimizedMesh* out)
+HRESULT OptimizeMeshData(const MeshData& in, DWORD flags, const DWORD* adjacencyIn, OptimizedMesh* out,
+                         bool copyVertices)
 {
     const DWORD nf = in.NumFaces(), nv = in.NumVertices();
     if (!indicesInRange(in))
@@ -70,13 +71,23 @@ HRESULT OptimizeMeshData(const MeshData& in, DWORD flags, const DWORD* adjacency
     if (reorder) {
         for (const auto& g : groups) {
             const size_t count = g.second - g.first;
-            std::vector<unsigned> src(count * 3), dst(count * 3);
-            for (size_t i = 0; i < count; ++i) {
-                const DWORD f = order[g.first + i];
-                for (int k = 0; k < 3; ++k)
-                    src[i * 3 + k] = in.indices[f * 3 + k];
+            // The group's corners in its order: the mesh's own when its faces
+            // are already in order.
+            bool inOrder = true;
+            for (size_t i = 0; i < count && inOrder; ++i)
+                inOrder = order[g.first + i] == g.first + i;
+            std::vector<unsigned> copied, dst(count * 3);
+            if (!inOrder) {
+                copied.resize(count * 3);
+                for (size_t i = 0; i < count; ++i) {
+                    const DWORD f = order[g.first + i];
+                    for (int k = 0; k < 3; ++k)
+                        copied[i * 3 + k] = in.indices[f * 3 + k];
+                }
             }
-            meshopt_optimizeVertexCache(dst.data(), src.data(), src.size(), nv);
+            static_assert(sizeof(unsigned) == sizeof(DWORD), "indices read as the optimiser's");
+            const unsigned* src = inOrder ? in.indices.data() + (size_t)g.first * 3 : copied.data();
+            meshopt_optimizeVertexCache(dst.data(), src, count * 3, nv);
             // The optimiser keeps each triangle's corners in order; find which
             // face each one was: the first one not yet taken with those corners,
             // among the faces by their first corner.
@@ -145,7 +156,13 @@ HRESULT OptimizeMeshData(const MeshData& in, DWORD flags, const DWORD* adjacency
                 indices[(size_t)p * 3 + k] = in.indices[order[p] * 3 + k];
     }
     MeshData& m = out->mesh;
-    takeVertices(in, remap, m);
+    if (copyVertices) {
+        takeVertices(in, remap, m);
+    } else {
+        m.decl = in.decl;
+        m.stride = in.stride;
+        m.options = in.options;
+    }
     m.indices = std::move(indices);
     m.attributes.resize(nf);
     for (DWORD p = 0; p < nf; ++p)
