@@ -210,6 +210,7 @@ int main(int argc, char** argv)
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
+    setenv("NIMB_D3D9_PIPELINES", "off", 0);
     int frames = argc > 1 ? std::atoi(argv[1]) : 200;
     if (frames < 2) frames = 200;
     struct {

@@ -6,10 +6,14 @@
 // 800x600 unless SDL_VIDEODRIVER is set; llvmpipe keeps its default threads.
 // The only difference from the program is where the renderer is made: on the
 // loop's first frame instead of inside Application::Create, so that the load
-// is timed too. Reports the load time (start to the end of the first show
-// frame) with each effect's Init, frame times per second of the show and per
-// scheduled effect, the shader programs linked inside frames, peak resident
-// memory, the share of the frames spent in the effects, in DumpRenderStates
+// is timed too. Reports the times from the start to the loading bar's first
+// frame, to its last mark and to the end of the first show frame, with each
+// effect's Init; the frames in the show's first 5 seconds and the longest
+// frame (also outside the blob grid); the shaders compiled and programs
+// linked after the loading bar on every thread (the device's compiler thread
+// too, counted where GL hands out its functions); frame times per second of
+// the show and per scheduled effect, the shader programs linked inside
+// frames, peak resident memory, the share of the frames spent in the effects, in DumpRenderStates
 // and in the debug log, and the slowest frames. Writes
 // show_frames.csv (one line per frame) and show_frames.svg (frame time over
 // the show) into the output folder.
@@ -43,6 +47,9 @@
 #include "d3d9/d3d9_testing.h"
 
 #include <SDL.h>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -87,6 +94,38 @@ struct EffectCost {
 };
 std::map<std::string, EffectCost> g_effectCost;
 
+// The loading bar: the end of its first and of its last frame, ms since the start.
+double g_barFirstMs = -1, g_barLastMs = -1;
+bool g_loaded = false;  // the loading bar has ended
+
+// GL compiles and links of every thread, and those after the loading bar.
+std::thread::id g_mainThread;
+struct GLWork {
+    std::atomic<uint64_t> compiles{0}, links{0}, lateCompiles{0}, lateLinks{0}, lateOtherThreads{0};
+} g_glWork;
+void (*g_realCompileShader)(unsigned) = nullptr;
+void (*g_realLinkProgram)(unsigned) = nullptr;
+
+void NoteGLWork(bool link)
+{
+    (link ? g_glWork.links : g_glWork.compiles)++;
+    if (!g_loaded)
+        return;
+    (link ? g_glWork.lateLinks : g_glWork.lateCompiles)++;
+    if (std::this_thread::get_id() != g_mainThread)
+        g_glWork.lateOtherThreads++;
+}
+void CountedCompileShader(unsigned shader)
+{
+    NoteGLWork(false);
+    g_realCompileShader(shader);
+}
+void CountedLinkProgram(unsigned program)
+{
+    NoteGLWork(true);
+    g_realLinkProgram(program);
+}
+
 double Ms(Clock::time_point a, Clock::time_point b)
 {
     return std::chrono::duration<double, std::milli>(b - a).count();
@@ -110,6 +149,7 @@ bool FrameHook(void*)
         app->m_pRenderer = new NimbGfx;
         app->m_pRenderer->Init(app->m_hWnd, client.right - client.left, client.bottom - client.top,
                                app->m_windowed);
+        g_loaded = true;
         if (Escenor* e = app->m_pRenderer->m_pEscenor) {
             for (ScheduleItem* item : e->m_pendingItems)
                 g_spans.push_back({item->m_pEffect->m_name ? item->m_pEffect->m_name : "?", item->m_start,
@@ -206,9 +246,33 @@ int __wrap__ZN6Effect6DoInitEv(Effect* effect)
     return r;
 }
 
+void* __real_SDL_GL_GetProcAddress(const char* name);
+void* __wrap_SDL_GL_GetProcAddress(const char* name)
+{
+    void* f = __real_SDL_GL_GetProcAddress(name);
+    if (f && std::strcmp(name, "glCompileShader") == 0) {
+        g_realCompileShader = reinterpret_cast<void (*)(unsigned)>(f);
+        return reinterpret_cast<void*>(&CountedCompileShader);
+    }
+    if (f && std::strcmp(name, "glLinkProgram") == 0) {
+        g_realLinkProgram = reinterpret_cast<void (*)(unsigned)>(f);
+        return reinterpret_cast<void*>(&CountedLinkProgram);
+    }
+    return f;
+}
+
 int __real__ZN6Effect8DoRenderEf(Effect* effect, float t);
 int __wrap__ZN6Effect8DoRenderEf(Effect* effect, float t)
 {
+    if (effect->m_name && std::strncmp(effect->m_name, "InitBarra", 9) == 0) {
+        // The loading bar presents its own frames.
+        const int r = __real__ZN6Effect8DoRenderEf(effect, t);
+        const double at = Ms(g_processStart, Clock::now());
+        if (g_barFirstMs < 0)
+            g_barFirstMs = at;
+        g_barLastMs = at;
+        return r;
+    }
     if (!g_perEffect || !g_glFinish)
         return __real__ZN6Effect8DoRenderEf(effect, t);
     g_glFinish();
@@ -247,6 +311,7 @@ bool __wrap__Z9ms_appendPKcPKvm(const char* path, const void* data, size_t size)
 int main(int argc, char** argv)
 {
     g_processStart = Clock::now();
+    g_mainThread = std::this_thread::get_id();
     if (!std::getenv("SDL_VIDEODRIVER"))
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
     if (!std::getenv("SDL_AUDIODRIVER"))
@@ -308,6 +373,29 @@ int main(int argc, char** argv)
         if (i.ms >= 10)
             std::printf(" %s %.0f;", i.name.c_str(), i.ms);
     std::printf(" (others under 10 ms)\n");
+    std::printf("  loading bar first drawn %.0f ms, last loading mark %.0f ms, first show frame %.0f ms\n",
+                g_barFirstMs, g_barLastMs, first.start + first.ms);
+    {
+        size_t early = 0;
+        double longest = 0, longestOutside = 0;
+        for (const Frame& f : g_frames) {
+            early += f.sequence >= 0 && f.sequence < 5;
+            longest = std::max(longest, f.ms);
+            bool blobs = false;
+            for (const Span& span : g_spans)
+                blobs = blobs || (span.name.find("Blob") != std::string::npos && f.sequence >= span.start &&
+                                  f.sequence <= span.end);
+            if (!blobs)
+                longestOutside = std::max(longestOutside, f.ms);
+        }
+        std::printf("  frames in the show's first 5 s: %zu; longest frame %.1f ms (outside the blob grid %.1f ms)\n",
+                    early, longest, longestOutside);
+    }
+    std::printf("  GL shader compiles / program links: %llu / %llu in all; after the loading bar %llu / %llu "
+                "(%llu of them off the main thread)\n",
+                (unsigned long long)g_glWork.compiles, (unsigned long long)g_glWork.links,
+                (unsigned long long)g_glWork.lateCompiles, (unsigned long long)g_glWork.lateLinks,
+                (unsigned long long)g_glWork.lateOtherThreads);
     std::printf("  peak resident memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
     std::printf("  shader programs linked inside frames: %llu (in %llu frames)\n", (unsigned long long)links,
                 (unsigned long long)linkFrames);

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace d3d9gl {
@@ -98,6 +100,7 @@ bool Device::Init()
     m_path = PathForRenderer(ProgramPathSetting(), reinterpret_cast<const char*>(gl.glGetString(GL_RENDERER)));
     if (m_path != ProgramPath::Specialised && !m_ff->Uber(UberPalette())) m_path = ProgramPath::Specialised;
     if (m_path == ProgramPath::Background) m_ff->StartCompiler(m_window, m_context);
+    PreparePipelines();
     m_swapChain = new SwapChainImpl(this);
     GLuint fbo = FramebufferFor(m_renderTarget, m_depthStencil);
     if (!fbo) return false;
@@ -130,6 +133,49 @@ void Device::WarmUber()
     gl.glDrawArrays(GL_TRIANGLES, 0, 3);
     gl.glFlush();
     m_gl.Invalidate();
+}
+
+// The pipeline states recorded by earlier runs: their programs compiled and
+// their first draws made on the compiler's context, from now on, while the
+// application loads.
+void Device::PreparePipelines()
+{
+    const char* record = std::getenv("NIMB_D3D9_PIPELINE_RECORD");
+    m_pipelineRecordPath = record ? record : "";
+    if (!PipelineCachesOn()) return;
+    ReadPipelineCache(ShippedPipelineCachePath(), m_pipelinesShipped);
+    const std::string user = UserPipelineCachePath();
+    if (!ReadPipelineCache(user, m_pipelinesUser)) {
+        FILE* f = user.empty() ? nullptr : std::fopen(user.c_str(), "rb");
+        m_userPipelinesUnreadable = f != nullptr;
+        if (f) std::fclose(f);
+    }
+    if (m_path == ProgramPath::Uber) return;
+    std::vector<PipelineState> states(m_pipelinesShipped.begin(), m_pipelinesShipped.end());
+    for (const PipelineState& s : m_pipelinesUser)
+        if (!m_pipelinesShipped.count(s)) states.push_back(s);
+    if (states.empty()) return;
+    std::sort(states.begin(), states.end());
+    if (!m_ff->HasCompiler()) m_ff->StartCompiler(m_window, m_context);
+    m_ff->Prepare(states);
+}
+
+// The states met that no cache had go to the user's cache, merged with what
+// it holds now (another run may have added to it); an unreadable one is
+// written anew.
+void Device::SavePipelines()
+{
+    if (!m_pipelineRecordPath.empty()) WritePipelineCache(m_pipelineRecordPath, m_pipelinesSeen);
+    if (!PipelineCachesOn()) return;
+    PipelineSet added;
+    for (const PipelineState& s : m_pipelinesSeen)
+        if (!m_pipelinesShipped.count(s) && !m_pipelinesUser.count(s)) added.insert(s);
+    if (added.empty() && !m_userPipelinesUnreadable) return;
+    const std::string path = UserPipelineCachePath();
+    PipelineSet merged = m_pipelinesUser;
+    ReadPipelineCache(path, merged);
+    merged.insert(added.begin(), added.end());
+    WritePipelineCache(path, merged);
 }
 
 Device::~Device() = default;
@@ -167,6 +213,7 @@ void Device::Destroy()
     for (auto& f : m_fbos) gl.glDeleteFramebuffers(1, &f.second);
     m_fbos.clear();
     m_program = nullptr;
+    SavePipelines();
     m_ff.reset();
     gl.glDeleteSamplers(kMaxSamplers, m_samplers);
     gl.glDeleteBuffers(1, &m_upVB);

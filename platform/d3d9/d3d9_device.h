@@ -12,6 +12,9 @@
 #include "d3d9_glstate.h"
 #include "d3d9_impl.h"
 #include "d3d9_layout.h"
+#include "d3d9_pipelines.h"
+
+#include <string>
 
 namespace d3d9gl {
 
@@ -221,7 +224,11 @@ public:
         DirtyFramebuffer = 1u << 0, DirtyBlend = 1u << 1, DirtyDepthStencil = 1u << 2, DirtyRaster = 1u << 3,
         DirtyViewport = 1u << 4, DirtyScissor = 1u << 5, DirtySamplers = 1u << 6, DirtyInput = 1u << 7,
         DirtyLayout = 1u << 8, DirtyVertexKey = 1u << 9, DirtyPixelKey = 1u << 10, DirtyShaders = 1u << 11,
+        DirtyTextures = 1u << 12,
         DirtyKeys = DirtyVertexKey | DirtyPixelKey,
+        // What shapes the pipeline state a rasteriser builds code for.
+        DirtyPipeline = DirtyFramebuffer | DirtyBlend | DirtyDepthStencil | DirtyRaster | DirtySamplers | DirtyLayout |
+                        DirtyKeys | DirtyTextures,
         DirtyAll = 0xffffffffu
     };
     void MarkDirty(uint32_t bits) { m_dirty |= bits; }
@@ -277,6 +284,13 @@ private:
     void WarmUber();
     int UberPalette() const;
     void UploadKeys(Program* p);
+
+    // Pipeline states: those met noted (d3d9_draw.cpp), the recorded ones
+    // prepared at creation and the new ones kept at the end (d3d9_device.cpp).
+    void NotePipeline(const UserVertices* up);
+    void DescribePipeline(PipelineState& s, const UserVertices* up) const;
+    void PreparePipelines();
+    void SavePipelines();
 
     // Fixed-function keys and uniforms (d3d9_ffstate.cpp).
     int ActiveStages() const;
@@ -342,6 +356,12 @@ private:
     GLuint m_samplers[kMaxSamplers] = {};
     std::map<std::pair<SurfaceImpl*, SurfaceImpl*>, GLuint> m_fbos;
     std::unique_ptr<FFCache> m_ff;
+
+    // Pipeline states: shipped with the show, the user's, met in this run;
+    // where the states met are all written (NIMB_D3D9_PIPELINE_RECORD).
+    PipelineSet m_pipelinesShipped, m_pipelinesUser, m_pipelinesSeen;
+    bool m_userPipelinesUnreadable = false;
+    std::string m_pipelineRecordPath;
 
     // What the last draw used.
     bool m_points = false;

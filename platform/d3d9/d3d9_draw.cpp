@@ -184,22 +184,28 @@ void Device::ApplyScissor()
     TargetScissor(r.left, r.top, r.right, r.bottom);
 }
 
+namespace {
+GLint MinFilter(const DWORD* s)
+{
+    const bool minLinear = s[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
+    switch (s[D3DSAMP_MIPFILTER]) {
+    case D3DTEXF_NONE: return minLinear ? GL_LINEAR : GL_NEAREST;
+    case D3DTEXF_POINT: return minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    default: return minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    }
+}
+
+GLint MagFilter(const DWORD* s) { return s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST; }
+} // namespace
+
 void Device::ApplySamplers()
 {
     for (int i = 0; i < kMaxSamplers; ++i) {
         if (!(m_dirtySamplers & (1u << i))) continue;
         const DWORD* s = m_state.samp[i];
         const GLuint so = m_samplers[i];
-        const bool magLinear = s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
-        const bool minLinear = s[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
-        GLint minf;
-        switch (s[D3DSAMP_MIPFILTER]) {
-        case D3DTEXF_NONE: minf = minLinear ? GL_LINEAR : GL_NEAREST; break;
-        case D3DTEXF_POINT: minf = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST; break;
-        default: minf = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR; break;
-        }
-        gl.glSamplerParameteri(so, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
-        gl.glSamplerParameteri(so, GL_TEXTURE_MIN_FILTER, minf);
+        gl.glSamplerParameteri(so, GL_TEXTURE_MAG_FILTER, MagFilter(s));
+        gl.glSamplerParameteri(so, GL_TEXTURE_MIN_FILTER, MinFilter(s));
         gl.glSamplerParameteri(so, GL_TEXTURE_WRAP_S, GLWrap(s[D3DSAMP_ADDRESSU]));
         gl.glSamplerParameteri(so, GL_TEXTURE_WRAP_T, GLWrap(s[D3DSAMP_ADDRESSV]));
         gl.glSamplerParameteri(so, GL_TEXTURE_WRAP_R, GLWrap(s[D3DSAMP_ADDRESSW]));
@@ -218,10 +224,13 @@ HRESULT Device::PrepareDraw(D3DPRIMITIVETYPE type, const UserVertices* up)
 {
     MakeCurrent();
     NotePrimitive(type);
+    const bool pipelineChanged = (m_dirty & DirtyPipeline) != 0;
     ApplyOutputState();
     HRESULT hr = PrepareInput();
     if (SUCCEEDED(hr)) hr = ChooseProgram();
     if (FAILED(hr)) return hr;
+    if (pipelineChanged && !m_state.vs && !m_state.ps) NotePipeline(up);
+    m_dirty &= ~(uint32_t)DirtyTextures;
     BindTextures();
     return BindVertexBuffers(up);
 }
@@ -304,18 +313,22 @@ HRESULT Device::ChooseProgram()
             if (!vs && ((m_dirty & (DirtyVertexKey | DirtyShaders)) || !m_vertexShader)) {
                 FFVertexKey k;
                 BuildVertexKey(k);
-                if (!m_vertexShader || !(k == m_vertexKey)) {
-                    m_vertexKey = k;
-                    m_vertexShader = m_ff->VertexShader(k);
-                }
+                if (!(k == m_vertexKey)) m_vertexShader = 0;
+                m_vertexKey = k;
             }
             FFPixelKey k;
             BuildPixelKey(k, vs != nullptr);
-            if (!m_fragmentShader || !(k == m_pixelKey)) {
-                m_pixelKey = k;
-                m_fragmentShader = m_ff->FragmentShader(k);
+            if (!(k == m_pixelKey)) m_fragmentShader = 0;
+            m_pixelKey = k;
+            // A pair of a recorded pipeline state comes from the compiler.
+            Program* ready = vs ? nullptr : m_ff->Ready({m_vertexKey, m_pixelKey});
+            if (ready) {
+                m_program = ready;
+            } else {
+                if (!vs && !m_vertexShader) m_vertexShader = m_ff->VertexShader(m_vertexKey);
+                if (!m_fragmentShader) m_fragmentShader = m_ff->FragmentShader(m_pixelKey);
+                m_program = m_ff->Link(vs ? vs->glShader : m_vertexShader, m_fragmentShader);
             }
-            m_program = m_ff->Link(vs ? vs->glShader : m_vertexShader, m_fragmentShader);
             m_stages = m_pixelKey.stageCount;
         }
         m_dirty &= ~(uint32_t)(DirtyKeys | DirtyShaders);
@@ -372,6 +385,93 @@ void Device::UploadKeys(Program* p)
     m_uberPixelKey = m_pixelKey;
     m_uberKeysKnown = true;
     ++m_gl.counters.uniformUploads;
+}
+
+// ---- Pipeline states -------------------------------------------------------------------------
+void Device::NotePipeline(const UserVertices* up)
+{
+    PipelineState s;
+    DescribePipeline(s, up);
+    m_pipelinesSeen.insert(s);
+}
+
+// The fixed-function pair of the draw and the GL state it is drawn with, as
+// the Apply steps set it.
+void Device::DescribePipeline(PipelineState& p, const UserVertices* up) const
+{
+    std::memset(&p, 0, sizeof(p));
+    p.vertex = m_vertexKey;
+    p.pixel = m_pixelKey;
+    p.points = m_points;
+    const DWORD* rs = m_state.rs;
+    const DWORD cw = rs[D3DRS_COLORWRITEENABLE];
+    const bool alpha = (cw & 8) != 0 && m_renderTarget && m_renderTarget->fmt->hasAlpha;
+    p.colorMask = (uint8_t)((cw & 7) | (alpha ? 8 : 0));
+    p.blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
+    if (p.blend) {
+        GLenum sc, dc, sa, da;
+        BlendPair(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], sc, dc);
+        GLenum op = GLBlendOp(rs[D3DRS_BLENDOP]), opa = op;
+        if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
+            BlendPair(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], sa, da);
+            opa = GLBlendOp(rs[D3DRS_BLENDOPALPHA]);
+        } else {
+            sa = sc;
+            da = dc;
+        }
+        p.blendFunc[0] = sc;
+        p.blendFunc[1] = dc;
+        p.blendFunc[2] = sa;
+        p.blendFunc[3] = da;
+        p.blendOp[0] = op;
+        p.blendOp[1] = opa;
+    }
+    const bool depth = rs[D3DRS_ZENABLE] != D3DZB_FALSE && m_depthStencil;
+    p.depthTest = depth;
+    p.depthMask = depth && rs[D3DRS_ZWRITEENABLE];
+    if (depth) p.depthFunc = GLCompare(rs[D3DRS_ZFUNC]);
+    p.stencilTest = rs[D3DRS_STENCILENABLE] && HasStencil();
+    if (p.stencilTest) {
+        const bool ccw = rs[D3DRS_TWOSIDEDSTENCILMODE] != 0;
+        for (int f = 0; f < 2; ++f) {
+            const bool back = f == 1 && ccw;
+            p.stencil[f][0] = GLCompare(rs[back ? D3DRS_CCW_STENCILFUNC : D3DRS_STENCILFUNC]);
+            p.stencil[f][1] = GLStencilOp(rs[back ? D3DRS_CCW_STENCILFAIL : D3DRS_STENCILFAIL]);
+            p.stencil[f][2] = GLStencilOp(rs[back ? D3DRS_CCW_STENCILZFAIL : D3DRS_STENCILZFAIL]);
+            p.stencil[f][3] = GLStencilOp(rs[back ? D3DRS_CCW_STENCILPASS : D3DRS_STENCILPASS]);
+        }
+    }
+    const DWORD cull = rs[D3DRS_CULLMODE];
+    p.cull = cull != D3DCULL_NONE;
+    if (p.cull) p.cullFace = cull == D3DCULL_CW ? GL_FRONT : GL_BACK;
+    const DWORD fill = rs[D3DRS_FILLMODE];
+    p.polygonMode = fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
+    p.depthClamp = m_layout.input.pretransformed && (!rs[D3DRS_CLIPPING] || !depth);
+    p.target = m_boundWindow || !m_renderTarget ? 0u : (uint32_t)m_renderTarget->format;
+    p.depth = m_depthStencil ? (uint32_t)m_depthStencil->format : 0u;
+    for (int i = 0; i < m_pixelKey.stageCount && i < 8; ++i) {
+        const TextureImpl* t = m_state.textures[i];
+        if (!t) continue;
+        PipelineState::Stage& st = p.stage[i];
+        st.format = (uint32_t)t->m_format;
+        st.pot = (t->m_width & (t->m_width - 1)) == 0 && (t->m_height & (t->m_height - 1)) == 0;
+        st.mips = t->m_glLevels > 1;
+        const DWORD* samp = m_state.samp[i];
+        st.minFilter = MinFilter(samp);
+        st.magFilter = MagFilter(samp);
+        st.wrapS = GLWrap(samp[D3DSAMP_ADDRESSU]);
+        st.wrapT = GLWrap(samp[D3DSAMP_ADDRESSV]);
+    }
+    for (const VertexAttrib& a : m_layout.attribs) {
+        if (p.attribCount >= 16) break;
+        PipelineState::Attrib& out = p.attrib[p.attribCount++];
+        out.location = (uint8_t)a.location;
+        out.size = (uint8_t)(a.size == (GLint)GL_BGRA ? 255 : a.size);
+        out.normalized = a.normalized;
+        out.type = a.type;
+        out.offset = a.offset;
+        out.stride = up ? up->stride : m_state.streams[a.stream].stride;
+    }
 }
 
 // Each sampled stage's texture, uploaded where it changed.

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 struct SDL_Window;
 
@@ -96,6 +98,7 @@ bool SoftwareRenderer(const char* renderer);
 ProgramPath PathForRenderer(ProgramPath setting, const char* renderer);
 
 class FFCompiler;
+struct PipelineState;
 
 struct FFKeyPair {
     FFVertexKey v;
@@ -127,10 +130,18 @@ public:
     // Starts compiling key pairs on a second GL context sharing this one's
     // objects; false where the driver gives none.
     bool StartCompiler(SDL_Window* window, void* context);
+    bool HasCompiler() const { return m_compiler != nullptr; }
     // The specialised program of a key pair once the background compiler
     // has linked it; null before (the pair is then asked for) or when it
     // failed.
     Program* Specialised(const FFKeyPair& keys);
+    // Asks the compiler for the programs of recorded pipeline states and a
+    // first draw in each; the number asked (0 without a compiler).
+    size_t Prepare(const std::vector<PipelineState>& states);
+    // The specialised program of a pair the compiler was asked for, waiting
+    // for it while the compiler is at it; null for a pair never asked (or
+    // one that failed).
+    Program* Ready(const FFKeyPair& keys);
     // Whether the compiler has linked programs not yet taken.
     bool NewPrograms() const;
     // Waits until the compiler has finished what it was asked (benchmarks, tests).
@@ -150,6 +161,8 @@ private:
     std::unique_ptr<FFCompiler> m_compiler;
     // Pairs asked of the compiler: null until linked (and when it failed).
     std::unordered_map<FFKeyPair, Program*, KeyHash<FFKeyPair>> m_specialised;
+    // Pairs asked and not yet handed back.
+    std::unordered_set<FFKeyPair, KeyHash<FFKeyPair>> m_asked;
 };
 
 std::string FFVertexSource(const FFVertexKey& k);

@@ -381,6 +381,7 @@ HRESULT Device::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture)
     // Whether a stage has a texture shapes both key halves; which texture it is, neither.
     const bool presenceChanged = (m_state.textures[Stage] == nullptr) != (t == nullptr);
     SetBound(m_state.textures[Stage], t);
+    m_dirty |= DirtyTextures;
     if (presenceChanged) m_dirty |= DirtyKeys;
     return S_OK;
 }
