@@ -45,56 +45,35 @@ SlicedTerrain::SlicedTerrain(const char* heightMap, const char* baseFile, const 
       m_altura(altura),
       m_heights(NULL)
 {
-    m_isTerrain = true;
-    DowngradeTerrainLayers(m_useDetail, m_useBumpMap);
-    LoadHeightMap(heightMap);
-    LoadTextures(baseFile, detailFile);
-    CreateStateBlock();
-    if (m_heights != NULL)
-        BuildSlices();
-
-    if (!m_useDetail && m_pDetailTexture != NULL)
-    {
-        ReleaseTexture(m_pDetailTexture);
-        m_pDetailTexture = NULL;
-    }
+    ConstructTerrain(*this, heightMap, baseFile, detailFile, &SlicedTerrain::BuildSlices);
 }
 
 SlicedTerrain::~SlicedTerrain()
 {
-    delete[] m_heights;
-    if (m_estado != NULL)
-        m_estado->Release();
+    DestroyTerrain(*this, &SlicedTerrain::ReleaseSlices);
+}
+
+void SlicedTerrain::ReleaseSlices()
+{
     if (m_pSlices != NULL)
         for (int i = 0; i < m_numSlices * m_numSlices; ++i)
             Release(m_pSlices[i]);
     delete[] m_pSlices;
     delete[] m_sliceCenters;
     delete[] m_sliceRadii;
-    if (m_pBaseTexture != NULL)
-        ReleaseTexture(m_pBaseTexture);
-    if (m_pNormalMap != NULL)
-        m_pNormalMap->Release();
-    if (m_pDetailTexture != NULL)
-        ReleaseTexture(m_pDetailTexture);
-    m_heights = NULL;
-    m_estado = NULL;
     m_pSlices = NULL;
     m_sliceCenters = NULL;
     m_sliceRadii = NULL;
-    m_pBaseTexture = NULL;
-    m_pNormalMap = NULL;
-    m_pDetailTexture = NULL;
 }
 
 void SlicedTerrain::LoadHeightMap(const char* file)
 {
-    m_heights = LoadTerrainHeights(file, m_resolution);
+    LoadTerrainHeightMap(*this, file);
 }
 
 void SlicedTerrain::LoadTextures(const char* baseFile, const char* detailFile)
 {
-    LoadTerrainTextures(baseFile, detailFile, m_useBumpMap, &m_pBaseTexture, &m_pDetailTexture, &m_pNormalMap);
+    LoadTerrainLayerTextures(*this, baseFile, detailFile);
 }
 
 void SlicedTerrain::CreateStateBlock()

@@ -52,6 +52,7 @@ private:
     // Slice (i, j): its grid mesh, simplified, cleaned, optimised and given
     // normals; null when the grid mesh cannot be made.
     ID3DXMesh* BuildSlice(int i, int j, std::vector<DWORD>& adjacency, std::vector<DWORD>& adjacencyOut);
+    void ReleaseSlices();
 
     SlicedTerrain(const SlicedTerrain&) = delete;
     SlicedTerrain& operator=(const SlicedTerrain&) = delete;

@@ -40,50 +40,29 @@ Terrain::Terrain(const char* heightMap, const char* baseFile, const char* detail
       m_altura(altura),
       m_heights(NULL)
 {
-    m_isTerrain = true;
-    DowngradeTerrainLayers(m_useDetail, m_useBumpMap);
-    LoadHeightMap(heightMap);
-    LoadTextures(baseFile, detailFile);
-    CreateStateBlock();
-    if (m_heights != NULL)
-        BuildMesh();
-
-    if (!m_useDetail && m_pDetailTexture != NULL)
-    {
-        ReleaseTexture(m_pDetailTexture);
-        m_pDetailTexture = NULL;
-    }
+    ConstructTerrain(*this, heightMap, baseFile, detailFile, &Terrain::BuildMesh);
 }
 
 Terrain::~Terrain()
 {
-    delete[] m_heights;
-    if (m_estado != NULL)
-        m_estado->Release();
+    DestroyTerrain(*this, &Terrain::ReleaseMesh);
+}
+
+void Terrain::ReleaseMesh()
+{
     if (m_pMesh != NULL)
         m_pMesh->Release();
-    if (m_pBaseTexture != NULL)
-        ReleaseTexture(m_pBaseTexture);
-    if (m_pNormalMap != NULL)
-        m_pNormalMap->Release();
-    if (m_pDetailTexture != NULL)
-        ReleaseTexture(m_pDetailTexture);
-    m_heights = NULL;
-    m_estado = NULL;
     m_pMesh = NULL;
-    m_pBaseTexture = NULL;
-    m_pNormalMap = NULL;
-    m_pDetailTexture = NULL;
 }
 
 void Terrain::LoadHeightMap(const char* file)
 {
-    m_heights = LoadTerrainHeights(file, m_resolution);
+    LoadTerrainHeightMap(*this, file);
 }
 
 void Terrain::LoadTextures(const char* baseFile, const char* detailFile)
 {
-    LoadTerrainTextures(baseFile, detailFile, m_useBumpMap, &m_pBaseTexture, &m_pDetailTexture, &m_pNormalMap);
+    LoadTerrainLayerTextures(*this, baseFile, detailFile);
 }
 
 void Terrain::CreateStateBlock()

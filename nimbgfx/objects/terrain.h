@@ -48,6 +48,8 @@ public:
     BYTE* m_heights;                     // N x N samples, row by row; null for an unusable N
 
 private:
+    void ReleaseMesh();
+
     Terrain(const Terrain&) = delete;
     Terrain& operator=(const Terrain&) = delete;
 };

@@ -8,6 +8,8 @@
 #include <d3d9.h>
 #include <d3dx9.h>
 
+#include "texturecache.h"
+
 class Camera;
 
 const DWORD kTerrainFvfThreeSets = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX3;
@@ -65,3 +67,61 @@ bool TerrainSampleAt(const BYTE* heights, int n, int size, float x, float z, flo
 void SetTerrainLight(Camera* camara);
 // Puts the coordinate indices the bump levels change back to each stage's own.
 void RestoreTerrainCoordinates(bool detail);
+
+// What both terrains' constructors, destructors and steps do with their
+// shared fields (T: Terrain or SlicedTerrain).
+
+// The steps around the geometry `build` makes: downgrades, height samples,
+// textures, set-up; then the detail texture goes back to the cache when
+// its layer ended off.
+template <class T>
+void ConstructTerrain(T& t, const char* heightMap, const char* baseFile, const char* detailFile, void (T::*build)())
+{
+    t.m_isTerrain = true;
+    DowngradeTerrainLayers(t.m_useDetail, t.m_useBumpMap);
+    t.LoadHeightMap(heightMap);
+    t.LoadTextures(baseFile, detailFile);
+    t.CreateStateBlock();
+    if (t.m_heights != NULL)
+        (t.*build)();
+    if (!t.m_useDetail && t.m_pDetailTexture != NULL)
+    {
+        ReleaseTexture(t.m_pDetailTexture);
+        t.m_pDetailTexture = NULL;
+    }
+}
+
+// Frees the samples and the block, then the geometry `release` frees, then
+// the textures and normal map; every field ends null.
+template <class T>
+void DestroyTerrain(T& t, void (T::*release)())
+{
+    delete[] t.m_heights;
+    if (t.m_estado != NULL)
+        t.m_estado->Release();
+    (t.*release)();
+    if (t.m_pBaseTexture != NULL)
+        ReleaseTexture(t.m_pBaseTexture);
+    if (t.m_pNormalMap != NULL)
+        t.m_pNormalMap->Release();
+    if (t.m_pDetailTexture != NULL)
+        ReleaseTexture(t.m_pDetailTexture);
+    t.m_heights = NULL;
+    t.m_estado = NULL;
+    t.m_pBaseTexture = NULL;
+    t.m_pNormalMap = NULL;
+    t.m_pDetailTexture = NULL;
+}
+
+template <class T>
+void LoadTerrainHeightMap(T& t, const char* file)
+{
+    t.m_heights = LoadTerrainHeights(file, t.m_resolution);
+}
+
+template <class T>
+void LoadTerrainLayerTextures(T& t, const char* baseFile, const char* detailFile)
+{
+    LoadTerrainTextures(baseFile, detailFile, t.m_useBumpMap, &t.m_pBaseTexture, &t.m_pDetailTexture,
+                        &t.m_pNormalMap);
+}
