@@ -295,122 +295,193 @@ std::vector<DWORD> ShaderTokens(DWORD version, const std::string& glsl)
     return t;
 }
 
-bool Compile(const fx::Effect& effect, const std::string& profile, const std::string& entry,
-             const std::vector<std::string>& args, int line, Shader& out, std::string& errors)
-{
-    out = Shader();
-    auto fail = [&](const std::string& message) {
-        errors += effect.source.Where(line) + ": error: " + message + "\n";
-        return false;
-    };
-    if (!ParseProfile(profile, out.vertex, out.version))
-        return fail("unknown shader profile '" + profile + "'");
-    if (std::find(effect.functions.begin(), effect.functions.end(), entry) == effect.functions.end())
-        return fail("there is no function '" + entry + "'");
-    EnsureGlslang();
+namespace {
 
-    // ---- HLSL to SPIR-V.
-    const std::string text = Declarations(effect) + effect.hlsl;
-    const EShLanguage stage = out.vertex ? EShLangVertex : EShLangFragment;
-    const EShMessages messages =
-        (EShMessages)(EShMsgReadHlsl | EShMsgSpvRules | EShMsgHlslDX9Compatible | EShMsgHlslOffsets);
-    std::vector<unsigned> spirv;
+// One entry function on its way from HLSL to the device's GLSL, phase by
+// phase; each phase appends its errors and says whether to go on.
+class Compilation {
+public:
+    Compilation(const fx::Effect& effect, const std::string& profile, const std::string& entry,
+                const std::vector<std::string>& args, int line, Shader& out, std::string& errors)
+        : m_effect(effect), m_profile(profile), m_entry(entry), m_args(args), m_line(line), m_out(out),
+          m_errors(errors)
     {
-        glslang::TShader shader(stage);
-        const char* strings[1] = {text.c_str()};
-        shader.setStrings(strings, 1);
-        shader.setEntryPoint(entry.c_str());
-        shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientOpenGL, 100);
-        shader.setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
-        shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
-        shader.setEnvTargetHlslFunctionality1();
-        shader.setAutoMapLocations(true);
-        shader.setAutoMapBindings(true);
-        if (!shader.parse(GetDefaultResources(), 100, false, messages)) {
-            errors += TranslateLog(shader.getInfoLog(), effect);
-            return false;
-        }
-        glslang::TProgram program;
-        program.addShader(&shader);
-        if (!program.link(messages)) {
-            errors += TranslateLog(program.getInfoLog(), effect);
-            if (errors.empty())
-                return fail("'" + entry + "' could not be linked");
-            return false;
-        }
-        glslang::SpvOptions options;
-        options.disableOptimizer = true;
-        glslang::GlslangToSpv(*program.getIntermediate(stage), spirv, &options);
     }
 
-    // ---- SPIR-V to GLSL, with the device's names and registers.
-    CrossCompiler cc;
+    bool Run();
+
+private:
+    // A stage input or output: the private variable SPIRV-Cross writes, and
+    // what it travels as between the stages.
+    struct Io {
+        std::string name;
+        std::string varying;
+        spvc_basetype base;
+        unsigned size;
+    };
+
+    bool Fail(const std::string& message)
+    {
+        m_errors += m_effect.source.Where(m_line) + ": error: " + message + "\n";
+        return false;
+    }
+    bool ToSpirv(std::vector<unsigned>& spirv);
+    bool Reflect(const std::vector<unsigned>& spirv);
+    bool BindArguments(const spvc_reflected_resource& block);
+    bool BindConstants();
+    bool BindSamplers();
+    bool IoType(spvc_type_id id, spvc_basetype& base, unsigned& size) const;
+    bool BindInputs();
+    bool BindOutputs();
+    bool Translate(std::string& glsl);
+    bool ApplyConventions(std::string glsl);
+
+    const fx::Effect& m_effect;
+    const std::string& m_profile;
+    const std::string& m_entry;
+    const std::vector<std::string>& m_args;
+    const int m_line;
+    Shader& m_out;
+    std::string& m_errors;
+
+    CrossCompiler m_cc;
+    spvc_compiler m_comp = nullptr;
+    spvc_resources m_res = nullptr;
+    std::string m_prefix;    // "vs_" or "ps_": the device's register files
+    std::string m_argsDecl;  // the entry's uniform arguments as a constant
+    bool m_bools = false;
+    unsigned m_used[3] = {0, 0, 0};  // float, integer and boolean registers taken
+    std::vector<Io> m_inputs, m_outputs;
+    std::string m_decls;  // the varyings the wrapper declares
+    std::set<std::string> m_declared;
+};
+
+bool Compilation::Run()
+{
+    m_out = Shader();
+    if (!ParseProfile(m_profile, m_out.vertex, m_out.version))
+        return Fail("unknown shader profile '" + m_profile + "'");
+    if (std::find(m_effect.functions.begin(), m_effect.functions.end(), m_entry) == m_effect.functions.end())
+        return Fail("there is no function '" + m_entry + "'");
+    m_prefix = m_out.vertex ? "vs_" : "ps_";
+    EnsureGlslang();
+    std::vector<unsigned> spirv;
+    std::string glsl;
+    return ToSpirv(spirv) && Reflect(spirv) && BindConstants() && BindSamplers() && BindInputs() && BindOutputs() &&
+           Translate(glsl) && ApplyConventions(glsl);
+}
+
+// HLSL to SPIR-V through glslang.
+bool Compilation::ToSpirv(std::vector<unsigned>& spirv)
+{
+    const std::string text = Declarations(m_effect) + m_effect.hlsl;
+    const EShLanguage stage = m_out.vertex ? EShLangVertex : EShLangFragment;
+    const EShMessages messages =
+        (EShMessages)(EShMsgReadHlsl | EShMsgSpvRules | EShMsgHlslDX9Compatible | EShMsgHlslOffsets);
+    glslang::TShader shader(stage);
+    const char* strings[1] = {text.c_str()};
+    shader.setStrings(strings, 1);
+    shader.setEntryPoint(m_entry.c_str());
+    shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientOpenGL, 100);
+    shader.setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
+    shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    shader.setEnvTargetHlslFunctionality1();
+    shader.setAutoMapLocations(true);
+    shader.setAutoMapBindings(true);
+    if (!shader.parse(GetDefaultResources(), 100, false, messages)) {
+        m_errors += TranslateLog(shader.getInfoLog(), m_effect);
+        return false;
+    }
+    glslang::TProgram program;
+    program.addShader(&shader);
+    if (!program.link(messages)) {
+        m_errors += TranslateLog(program.getInfoLog(), m_effect);
+        if (m_errors.empty())
+            return Fail("'" + m_entry + "' could not be linked");
+        return false;
+    }
+    glslang::SpvOptions options;
+    options.disableOptimizer = true;
+    glslang::GlslangToSpv(*program.getIntermediate(stage), spirv, &options);
+    return true;
+}
+
+// SPIR-V into SPIRV-Cross, with the resources the entry function uses.
+bool Compilation::Reflect(const std::vector<unsigned>& spirv)
+{
     spvc_parsed_ir ir = nullptr;
-    if (!cc.m_ctx || spvc_context_parse_spirv(cc.m_ctx, spirv.data(), spirv.size(), &ir) != SPVC_SUCCESS ||
-        spvc_context_create_compiler(cc.m_ctx, SPVC_BACKEND_GLSL, ir, SPVC_CAPTURE_MODE_TAKE_OWNERSHIP,
-                                     &cc.m_comp) != SPVC_SUCCESS)
-        return fail(std::string("SPIR-V translation failed: ") +
-                    (cc.m_ctx ? spvc_context_get_last_error_string(cc.m_ctx) : "no context"));
-    spvc_compiler comp = cc.m_comp;
-    spvc_resources res = nullptr;
+    if (!m_cc.m_ctx || spvc_context_parse_spirv(m_cc.m_ctx, spirv.data(), spirv.size(), &ir) != SPVC_SUCCESS ||
+        spvc_context_create_compiler(m_cc.m_ctx, SPVC_BACKEND_GLSL, ir, SPVC_CAPTURE_MODE_TAKE_OWNERSHIP,
+                                     &m_cc.m_comp) != SPVC_SUCCESS)
+        return Fail(std::string("SPIR-V translation failed: ") +
+                    (m_cc.m_ctx ? spvc_context_get_last_error_string(m_cc.m_ctx) : "no context"));
+    m_comp = m_cc.m_comp;
     spvc_set active = nullptr;
-    spvc_compiler_get_active_interface_variables(comp, &active);
-    spvc_compiler_set_enabled_interface_variables(comp, active);
-    spvc_compiler_create_shader_resources_for_active_variables(comp, &res, active);
+    spvc_compiler_get_active_interface_variables(m_comp, &active);
+    spvc_compiler_set_enabled_interface_variables(m_comp, active);
+    spvc_compiler_create_shader_resources_for_active_variables(m_comp, &m_res, active);
+    return true;
+}
+
+// Uniform parameters of the entry function: the compile statement's literals.
+bool Compilation::BindArguments(const spvc_reflected_resource& block)
+{
+    spvc_type type = spvc_compiler_get_type_handle(m_comp, block.base_type_id);
+    const unsigned members = spvc_type_get_num_member_types(type);
+    if (m_args.size() != members)
+        return Fail("'" + m_entry + "' takes " + std::to_string(members) + " uniform arguments, " +
+                    std::to_string(m_args.size()) + " given");
+    std::string values;
+    for (unsigned m = 0; m < members; ++m) {
+        spvc_type mt = spvc_compiler_get_type_handle(m_comp, spvc_type_get_member_type(type, m));
+        const spvc_basetype base = spvc_type_get_basetype(mt);
+        const unsigned size = spvc_type_get_vector_size(mt);
+        if (spvc_type_get_columns(mt) > 1 || spvc_type_get_num_array_dimensions(mt) > 0 ||
+            (base != SPVC_BASETYPE_FP32 && base != SPVC_BASETYPE_INT32 && base != SPVC_BASETYPE_UINT32))
+            return Fail("uniform argument " + std::to_string(m + 1) + " of '" + m_entry +
+                        "' must be a scalar or vector");
+        bool ok = true;
+        const std::string v = Number(m_args[m], base, ok);
+        if (!ok)
+            return Fail("argument '" + m_args[m] + "' of '" + m_entry + "' must be a literal number");
+        values += (m ? ", " : "") + (size > 1 ? GlslType(base, size) + "(" + v + ")" : v);
+    }
+    spvc_compiler_set_name(m_comp, block.id, "nimb_args");
+    spvc_compiler_set_name(m_comp, block.base_type_id, "nimb_args_t");
+    m_argsDecl = "const nimb_args_t nimb_args = nimb_args_t(" + values + ");";
+    return true;
+}
+
+// Constant registers: each file is one flattened block whose members get the
+// registers of the parameters the shader reads.
+bool Compilation::BindConstants()
+{
+    std::map<std::string, const fx::Parameter*> byName;
+    for (const fx::Parameter& p : m_effect.parameters)
+        byName[p.name] = &p;
     const spvc_reflected_resource* list = nullptr;
     size_t count = 0;
-
-    std::map<std::string, const fx::Parameter*> byName;
-    for (const fx::Parameter& p : effect.parameters)
-        byName[p.name] = &p;
-
-    // Constant registers: each file is one flattened block whose members get
-    // the registers of the parameters the shader reads.
-    std::string argsDecl, argsType;
-    bool bools = false;
-    unsigned used[3] = {0, 0, 0};
-    const std::string prefix = out.vertex ? "vs_" : "ps_";
-    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_UNIFORM_BUFFER, &list, &count);
+    spvc_resources_get_resource_list_for_type(m_res, SPVC_RESOURCE_TYPE_UNIFORM_BUFFER, &list, &count);
     for (size_t i = 0; i < count; ++i) {
         const std::string name = list[i].name;
-        spvc_type type = spvc_compiler_get_type_handle(comp, list[i].base_type_id);
-        const unsigned members = spvc_type_get_num_member_types(type);
         if (name == "$Global") {
-            // Uniform parameters of the entry function: the compile statement's literals.
-            if (args.size() != members)
-                return fail("'" + entry + "' takes " + std::to_string(members) + " uniform arguments, " +
-                            std::to_string(args.size()) + " given");
-            std::string values;
-            for (unsigned m = 0; m < members; ++m) {
-                spvc_type mt = spvc_compiler_get_type_handle(comp, spvc_type_get_member_type(type, m));
-                const spvc_basetype base = spvc_type_get_basetype(mt);
-                const unsigned size = spvc_type_get_vector_size(mt);
-                if (spvc_type_get_columns(mt) > 1 || spvc_type_get_num_array_dimensions(mt) > 0 ||
-                    (base != SPVC_BASETYPE_FP32 && base != SPVC_BASETYPE_INT32 && base != SPVC_BASETYPE_UINT32))
-                    return fail("uniform argument " + std::to_string(m + 1) + " of '" + entry +
-                                "' must be a scalar or vector");
-                bool ok = true;
-                const std::string v = Number(args[m], base, ok);
-                if (!ok)
-                    return fail("argument '" + args[m] + "' of '" + entry + "' must be a literal number");
-                values += (m ? ", " : "") + (size > 1 ? GlslType(base, size) + "(" + v + ")" : v);
-            }
-            spvc_compiler_set_name(comp, list[i].id, "nimb_args");
-            spvc_compiler_set_name(comp, list[i].base_type_id, "nimb_args_t");
-            argsDecl = "const nimb_args_t nimb_args = nimb_args_t(" + values + ");";
+            if (!BindArguments(list[i]))
+                return false;
             continue;
         }
         const int g = name == "nimb_c" ? 0 : name == "nimb_i" ? 1 : name == "nimb_b" ? 2 : -1;
         if (g < 0)
-            return fail("unexpected constant block '" + name + "'");
+            return Fail("unexpected constant block '" + name + "'");
+        spvc_type type = spvc_compiler_get_type_handle(m_comp, list[i].base_type_id);
+        const unsigned members = spvc_type_get_num_member_types(type);
         const spvc_buffer_range* ranges = nullptr;
         size_t nranges = 0;
-        spvc_compiler_get_active_buffer_ranges(comp, list[i].id, &ranges, &nranges);
+        spvc_compiler_get_active_buffer_ranges(m_comp, list[i].id, &ranges, &nranges);
         std::set<unsigned> active;
         for (size_t r = 0; r < nranges; ++r)
             active.insert(ranges[r].index);
         for (unsigned m = 0; m < members; ++m) {
-            const char* mname = spvc_compiler_get_member_name(comp, list[i].base_type_id, m);
+            const char* mname = spvc_compiler_get_member_name(m_comp, list[i].base_type_id, m);
             auto it = byName.find(mname ? mname : "");
             unsigned offset = 0;
             if (active.count(m) && it != byName.end()) {
@@ -418,89 +489,96 @@ bool Compile(const fx::Effect& effect, const std::string& profile, const std::st
                 Constant c;
                 c.name = p.name;
                 c.set = g == 0 ? RegisterSet::Float : g == 1 ? RegisterSet::Int : RegisterSet::Bool;
-                c.start = used[g];
+                c.start = m_used[g];
                 c.count = RegistersPerElement(p.type) * p.type.Count();
-                used[g] += c.count;
+                m_used[g] += c.count;
                 offset = c.start * 16;
-                out.constants.push_back(c);
+                m_out.constants.push_back(c);
             }
-            spvc_compiler_set_member_decoration(comp, list[i].base_type_id, m, SpvDecorationOffset, offset);
+            spvc_compiler_set_member_decoration(m_comp, list[i].base_type_id, m, SpvDecorationOffset, offset);
         }
-        spvc_compiler_flatten_buffer_block(comp, list[i].id);
-        const std::string file = g == 0 ? prefix + "c" : g == 1 ? prefix + "i" : "nimb_b";
-        spvc_compiler_set_name(comp, list[i].id, file.c_str());
-        spvc_compiler_set_name(comp, list[i].base_type_id, file.c_str());
-        bools = bools || g == 2;
+        spvc_compiler_flatten_buffer_block(m_comp, list[i].id);
+        const std::string file = g == 0 ? m_prefix + "c" : g == 1 ? m_prefix + "i" : "nimb_b";
+        spvc_compiler_set_name(m_comp, list[i].id, file.c_str());
+        spvc_compiler_set_name(m_comp, list[i].base_type_id, file.c_str());
+        m_bools = m_bools || g == 2;
     }
-    if (!args.empty() && argsDecl.empty())
-        return fail("'" + entry + "' takes no uniform arguments, " + std::to_string(args.size()) + " given");
-    const unsigned floatLimit = out.vertex ? kVertexFloatRegisters : kPixelFloatRegisters;
-    if (used[0] > floatLimit || used[1] > kIntRegisters || used[2] > kBoolRegisters)
-        return fail("'" + entry + "' reads more constants than " + profile + " has registers for (" +
-                    std::to_string(used[0]) + " float, " + std::to_string(used[1]) + " integer, " +
-                    std::to_string(used[2]) + " boolean)");
+    if (!m_args.empty() && m_argsDecl.empty())
+        return Fail("'" + m_entry + "' takes no uniform arguments, " + std::to_string(m_args.size()) + " given");
+    const unsigned floatLimit = m_out.vertex ? kVertexFloatRegisters : kPixelFloatRegisters;
+    if (m_used[0] > floatLimit || m_used[1] > kIntRegisters || m_used[2] > kBoolRegisters)
+        return Fail("'" + m_entry + "' reads more constants than " + m_profile + " has registers for (" +
+                    std::to_string(m_used[0]) + " float, " + std::to_string(m_used[1]) + " integer, " +
+                    std::to_string(m_used[2]) + " boolean)");
+    return true;
+}
 
-    // Samplers: s0, s1... in the order the parameters are declared.
-    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list, &count);
+// Samplers: s0, s1... in the order the parameters are declared.
+bool Compilation::BindSamplers()
+{
+    const spvc_reflected_resource* list = nullptr;
+    size_t count = 0;
+    spvc_resources_get_resource_list_for_type(m_res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list, &count);
     std::vector<std::pair<size_t, spvc_variable_id>> samplers;
     for (size_t i = 0; i < count; ++i) {
-        size_t order = effect.parameters.size();
-        for (size_t k = 0; k < effect.parameters.size(); ++k)
-            if (effect.parameters[k].name == list[i].name)
+        size_t order = m_effect.parameters.size();
+        for (size_t k = 0; k < m_effect.parameters.size(); ++k)
+            if (m_effect.parameters[k].name == list[i].name)
                 order = k;
-        if (order == effect.parameters.size())
-            return fail(std::string("sampler '") + list[i].name + "' is not an effect parameter");
+        if (order == m_effect.parameters.size())
+            return Fail(std::string("sampler '") + list[i].name + "' is not an effect parameter");
         samplers.push_back({order, list[i].id});
     }
-    if (!samplers.empty() && out.vertex)
-        return fail("vertex shaders cannot sample textures ('" + entry + "')");
+    if (!samplers.empty() && m_out.vertex)
+        return Fail("vertex shaders cannot sample textures ('" + m_entry + "')");
     if (samplers.size() > kSamplers)
-        return fail("'" + entry + "' uses more than 16 samplers");
+        return Fail("'" + m_entry + "' uses more than 16 samplers");
     std::sort(samplers.begin(), samplers.end());
     for (size_t i = 0; i < samplers.size(); ++i) {
         Constant c;
-        c.name = effect.parameters[samplers[i].first].name;
+        c.name = m_effect.parameters[samplers[i].first].name;
         c.set = RegisterSet::Sampler;
         c.start = (unsigned)i;
         c.count = 1;
-        out.constants.push_back(c);
-        spvc_compiler_set_name(comp, samplers[i].second, ("s" + std::to_string(i)).c_str());
-        spvc_compiler_unset_decoration(comp, samplers[i].second, SpvDecorationBinding);
+        m_out.constants.push_back(c);
+        spvc_compiler_set_name(m_comp, samplers[i].second, ("s" + std::to_string(i)).c_str());
+        spvc_compiler_unset_decoration(m_comp, samplers[i].second, SpvDecorationBinding);
     }
+    return true;
+}
 
-    // Stage inputs and outputs, matched by semantic.
-    struct Io {
-        std::string name;  // the private variable
-        std::string varying;
-        spvc_basetype base;
-        unsigned size;
-    };
-    std::vector<Io> inputs, outputs;
-    std::string decls;
-    std::set<std::string> declared;
-    auto ioType = [&](spvc_type_id id, spvc_basetype& base, unsigned& size) {
-        spvc_type t = spvc_compiler_get_type_handle(comp, id);
-        base = spvc_type_get_basetype(t);
-        size = spvc_type_get_vector_size(t);
-        return spvc_type_get_columns(t) <= 1 && spvc_type_get_num_array_dimensions(t) == 0;
-    };
-    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_STAGE_INPUT, &list, &count);
+// A stage interface variable's type; false unless a scalar or a vector.
+bool Compilation::IoType(spvc_type_id id, spvc_basetype& base, unsigned& size) const
+{
+    spvc_type t = spvc_compiler_get_type_handle(m_comp, id);
+    base = spvc_type_get_basetype(t);
+    size = spvc_type_get_vector_size(t);
+    return spvc_type_get_columns(t) <= 1 && spvc_type_get_num_array_dimensions(t) == 0;
+}
+
+// Stage inputs, matched by semantic: vertex inputs at the device's attribute
+// locations, pixel inputs from the varyings the vertex stage writes.
+bool Compilation::BindInputs()
+{
+    const spvc_reflected_resource* list = nullptr;
+    size_t count = 0;
+    spvc_resources_get_resource_list_for_type(m_res, SPVC_RESOURCE_TYPE_STAGE_INPUT, &list, &count);
     for (size_t i = 0; i < count; ++i) {
-        const char* sem = spvc_compiler_get_decoration_string(comp, list[i].id, SpvDecorationHlslSemanticGOOGLE);
+        const char* sem = spvc_compiler_get_decoration_string(m_comp, list[i].id, SpvDecorationHlslSemanticGOOGLE);
         const Semantic s = SplitSemantic(sem);
         spvc_basetype base;
         unsigned size;
-        if (!ioType(list[i].type_id, base, size))
-            return fail(std::string("input '") + list[i].name + "' must be a scalar or vector");
-        if (out.vertex) {
+        if (!IoType(list[i].type_id, base, size))
+            return Fail(std::string("input '") + list[i].name + "' must be a scalar or vector");
+        if (m_out.vertex) {
             const int location = InputLocation(s);
             if (location < 0)
-                return fail("vertex input semantic '" + std::string(sem ? sem : "") + "' is not supported");
-            spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation, (unsigned)location);
+                return Fail("vertex input semantic '" + std::string(sem ? sem : "") + "' is not supported");
+            spvc_compiler_set_decoration(m_comp, list[i].id, SpvDecorationLocation, (unsigned)location);
             continue;
         }
         const std::string priv = "nimb_i" + std::to_string(i);
-        spvc_compiler_set_name(comp, list[i].id, priv.c_str());
+        spvc_compiler_set_name(m_comp, list[i].id, priv.c_str());
         Io io{priv, "", base, size};
         if (s.name == "POSITION")
             io.varying = "";  // not readable in a Direct3D 9 pixel shader: zeros
@@ -511,30 +589,39 @@ bool Compile(const fx::Effect& effect, const std::string& profile, const std::st
         else
             io.varying = VaryingName(s);
         if (io.varying.compare(0, 1, "o") == 0 || io.varying.compare(0, 2, "v_") == 0) {
-            if (declared.insert(io.varying).second)
-                decls += io.varying == "oFog" ? "in float oFog;\n" : "in vec4 " + io.varying + ";\n";
+            if (m_declared.insert(io.varying).second)
+                m_decls += io.varying == "oFog" ? "in float oFog;\n" : "in vec4 " + io.varying + ";\n";
         }
-        inputs.push_back(io);
+        m_inputs.push_back(io);
     }
-    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_STAGE_OUTPUT, &list, &count);
+    return true;
+}
+
+// Stage outputs, matched by semantic: the pixel colour, or the varyings and
+// built-ins the vertex stage writes.
+bool Compilation::BindOutputs()
+{
+    const spvc_reflected_resource* list = nullptr;
+    size_t count = 0;
+    spvc_resources_get_resource_list_for_type(m_res, SPVC_RESOURCE_TYPE_STAGE_OUTPUT, &list, &count);
     for (size_t i = 0; i < count; ++i) {
-        const char* sem = spvc_compiler_get_decoration_string(comp, list[i].id, SpvDecorationHlslSemanticGOOGLE);
+        const char* sem = spvc_compiler_get_decoration_string(m_comp, list[i].id, SpvDecorationHlslSemanticGOOGLE);
         const Semantic s = SplitSemantic(sem);
         spvc_basetype base;
         unsigned size;
-        if (!ioType(list[i].type_id, base, size))
-            return fail(std::string("output '") + list[i].name + "' must be a scalar or vector");
-        if (!out.vertex) {
+        if (!IoType(list[i].type_id, base, size))
+            return Fail(std::string("output '") + list[i].name + "' must be a scalar or vector");
+        if (!m_out.vertex) {
             if (s.name != "COLOR" || s.index != 0)
-                return fail("pixel output semantic '" + std::string(sem ? sem : "") + "' is not supported");
-            spvc_compiler_set_name(comp, list[i].id, "oC0");
-            spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation, 0);
+                return Fail("pixel output semantic '" + std::string(sem ? sem : "") + "' is not supported");
+            spvc_compiler_set_name(m_comp, list[i].id, "oC0");
+            spvc_compiler_set_decoration(m_comp, list[i].id, SpvDecorationLocation, 0);
             if (size != 4 || base != SPVC_BASETYPE_FP32)
-                return fail("the pixel shader's colour must be a float4");
+                return Fail("the pixel shader's colour must be a float4");
             continue;
         }
         const std::string priv = "nimb_o" + std::to_string(i);
-        spvc_compiler_set_name(comp, list[i].id, priv.c_str());
+        spvc_compiler_set_name(m_comp, list[i].id, priv.c_str());
         Io io{priv, "", base, size};
         if (s.name == "POSITION")
             io.varying = "gl_Position";
@@ -542,51 +629,62 @@ bool Compile(const fx::Effect& effect, const std::string& profile, const std::st
             io.varying = "gl_PointSize";
         else
             io.varying = VaryingName(s);
-        if (!declared.insert(io.varying).second)
-            return fail("two outputs of '" + entry + "' have the semantic '" + std::string(sem ? sem : "") + "'");
+        if (!m_declared.insert(io.varying).second)
+            return Fail("two outputs of '" + m_entry + "' have the semantic '" + std::string(sem ? sem : "") + "'");
         if (io.varying[0] != 'g')
-            decls += io.varying == "oFog" ? "out float oFog;\n" : "out vec4 " + io.varying + ";\n";
-        outputs.push_back(io);
+            m_decls += io.varying == "oFog" ? "out float oFog;\n" : "out vec4 " + io.varying + ";\n";
+        m_outputs.push_back(io);
     }
+    return true;
+}
 
+// SPIR-V to GLSL 3.30 with the names and registers bound above.
+bool Compilation::Translate(std::string& glsl)
+{
     spvc_compiler_options options = nullptr;
-    spvc_compiler_create_compiler_options(comp, &options);
+    spvc_compiler_create_compiler_options(m_comp, &options);
     spvc_compiler_options_set_uint(options, SPVC_COMPILER_OPTION_GLSL_VERSION, 330);
     spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_ES, SPVC_FALSE);
     spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_ENABLE_420PACK_EXTENSION, SPVC_FALSE);
     spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_EMIT_UNIFORM_BUFFER_AS_PLAIN_UNIFORMS,
                                    SPVC_TRUE);
-    spvc_compiler_install_compiler_options(comp, options);
+    spvc_compiler_install_compiler_options(m_comp, options);
     const char* source = nullptr;
-    if (spvc_compiler_compile(comp, &source) != SPVC_SUCCESS || !source)
-        return fail(std::string("GLSL translation failed: ") + spvc_context_get_last_error_string(cc.m_ctx));
-    std::string glsl = source;
+    if (spvc_compiler_compile(m_comp, &source) != SPVC_SUCCESS || !source)
+        return Fail(std::string("GLSL translation failed: ") + spvc_context_get_last_error_string(m_cc.m_ctx));
+    glsl = source;
+    return true;
+}
 
-    // ---- The device's conventions.
+// The device's conventions: whole register files, the arguments as a
+// constant, and a main that moves the varyings in and out of the entry.
+bool Compilation::ApplyConventions(std::string glsl)
+{
+    const unsigned floatLimit = m_out.vertex ? kVertexFloatRegisters : kPixelFloatRegisters;
     if (glsl.compare(0, 9, "#version ") == 0)
         glsl.erase(0, glsl.find('\n') + 1);
     for (const char* file : {"c", "i"}) {
-        const std::string n = prefix + file;
+        const std::string n = m_prefix + file;
         const std::string decl = std::string(file[0] == 'c' ? "uniform vec4 " : "uniform ivec4 ") + n + "[" +
                                  std::to_string(file[0] == 'c' ? floatLimit : kIntRegisters) + "];";
         ReplaceDeclaration(glsl, n, decl);
     }
-    if (bools)
-        ReplaceDeclaration(glsl, "nimb_b", "uniform bool " + prefix + "b[16];\nuvec4 nimb_b[16];");
-    if (!argsDecl.empty() && !ReplaceDeclaration(glsl, "nimb_args", argsDecl))
-        return fail("the uniform arguments of '" + entry + "' could not be bound");
-    for (const Io& io : inputs)
+    if (m_bools)
+        ReplaceDeclaration(glsl, "nimb_b", "uniform bool " + m_prefix + "b[16];\nuvec4 nimb_b[16];");
+    if (!m_argsDecl.empty() && !ReplaceDeclaration(glsl, "nimb_args", m_argsDecl))
+        return Fail("the uniform arguments of '" + m_entry + "' could not be bound");
+    for (const Io& io : m_inputs)
         ReplaceDeclaration(glsl, io.name, GlslType(io.base, io.size) + " " + io.name + ";");
-    for (const Io& io : outputs)
+    for (const Io& io : m_outputs)
         ReplaceDeclaration(glsl, io.name, GlslType(io.base, io.size) + " " + io.name + ";");
     const size_t mainAt = glsl.find("void main()");
     if (mainAt == std::string::npos)
-        return fail("GLSL translation gave no main function");
+        return Fail("GLSL translation gave no main function");
     glsl.replace(mainAt, 11, "void nimb_main()");
-    std::string wrapper = decls + "void main()\n{\n";
-    if (bools)
-        wrapper += "    for (int i = 0; i < 16; ++i)\n        nimb_b[i] = uvec4(" + prefix + "b[i] ? 1u : 0u);\n";
-    for (const Io& io : inputs) {
+    std::string wrapper = m_decls + "void main()\n{\n";
+    if (m_bools)
+        wrapper += "    for (int i = 0; i < 16; ++i)\n        nimb_b[i] = uvec4(" + m_prefix + "b[i] ? 1u : 0u);\n";
+    for (const Io& io : m_inputs) {
         if (io.varying.empty())
             wrapper += "    " + io.name + " = " + GlslType(io.base, io.size) + "(0);\n";
         else if (io.varying == "oFog")
@@ -595,18 +693,26 @@ bool Compile(const fx::Effect& effect, const std::string& profile, const std::st
             wrapper += "    " + io.name + " = " + FromVec4(io.varying, io.base, io.size) + ";\n";
     }
     wrapper += "    nimb_main();\n";
-    for (const Io& io : outputs) {
+    for (const Io& io : m_outputs) {
         if (io.varying == "oFog" || io.varying == "gl_PointSize")
             wrapper += "    " + io.varying + " = float(" + io.name + (io.size > 1 ? ".x" : "") + ");\n";
         else
             wrapper += "    " + io.varying + " = " + ToVec4(io.name, io.size) + ";\n";
     }
     wrapper += "}\n";
-    out.glsl = glsl + "\n" + wrapper;
-    if (out.glsl.size() + 1 > (size_t)0x7FFE * 4)
-        return fail("the translated shader of '" + entry + "' is too long");
-    out.tokens = ShaderTokens(out.version, out.glsl);
+    m_out.glsl = glsl + "\n" + wrapper;
+    if (m_out.glsl.size() + 1 > (size_t)0x7FFE * 4)
+        return Fail("the translated shader of '" + m_entry + "' is too long");
+    m_out.tokens = ShaderTokens(m_out.version, m_out.glsl);
     return true;
+}
+
+} // namespace
+
+bool Compile(const fx::Effect& effect, const std::string& profile, const std::string& entry,
+             const std::vector<std::string>& args, int line, Shader& out, std::string& errors)
+{
+    return Compilation(effect, profile, entry, args, line, out, errors).Run();
 }
 
 } // namespace hlsl
