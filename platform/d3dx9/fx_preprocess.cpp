@@ -215,6 +215,14 @@ private:
     }
     bool Directive(const std::string& body, int file, int line, int depth);
     std::vector<Token> Expand(const std::vector<Token>& in, std::set<std::string>& hide, int depth, bool& ok);
+    bool CollectArguments(const std::vector<Token>& in, size_t open, const Macro& m, const std::string& name,
+                          std::vector<std::vector<Token>>& args, size_t& close);
+    std::vector<Token> Substitute(const Macro& m, const std::vector<std::vector<Token>>& args,
+                                  const std::set<std::string>& hide, int depth, bool& ok);
+    bool OpenConditional(const std::string& name, const std::string& rest, int file, int line);
+    bool NextBranch(const std::string& name, const std::string& rest, int file, int line);
+    bool DefineMacro(const std::string& rest, int file, int line);
+    bool Include(const std::string& rest, int file, int line, int depth);
     bool EvalCondition(const std::string& expr, int file, int line, bool& value);
     bool Active() const { return m_conds.empty() || m_conds.back().active; }
 
@@ -253,6 +261,115 @@ std::string Stringize(const std::vector<Token>& arg)
     return s + "\"";
 }
 
+// Token pasting: each ## joins the tokens on either side into new tokens.
+std::vector<Token> Paste(const std::vector<Token>& replaced)
+{
+    std::vector<Token> pasted;
+    for (size_t b = 0; b < replaced.size(); ++b) {
+        if (replaced[b].kind == Token::Punct && replaced[b].text == "##") {
+            while (!pasted.empty() && pasted.back().kind == Token::Space)
+                pasted.pop_back();
+            size_t n = SkipSpace(replaced, b + 1);
+            std::string joined = (pasted.empty() ? "" : pasted.back().text) + (n < replaced.size() ? replaced[n].text : "");
+            if (!pasted.empty())
+                pasted.pop_back();
+            for (const Token& x : Tokenize(joined))
+                pasted.push_back(x);
+            b = n;
+            continue;
+        }
+        pasted.push_back(replaced[b]);
+    }
+    return pasted;
+}
+
+// The arguments of a call of `name` whose '(' is in[open]: split at the
+// commas outside inner parentheses; `close` is the index of the ')'.
+bool Processor::CollectArguments(const std::vector<Token>& in, size_t open, const Macro& m, const std::string& name,
+                                 std::vector<std::vector<Token>>& args, size_t& close)
+{
+    args.assign(1, {});
+    int level = 0;
+    size_t k = open + 1;
+    for (; k < in.size(); ++k) {
+        const std::string& x = in[k].text;
+        if (in[k].kind == Token::Punct && x == "(")
+            ++level;
+        if (in[k].kind == Token::Punct && x == ")") {
+            if (level == 0)
+                break;
+            --level;
+        }
+        if (in[k].kind == Token::Punct && x == "," && level == 0)
+            args.emplace_back();
+        else
+            args.back().push_back(in[k]);
+    }
+    if (k >= in.size()) {
+        m_error = "unterminated call of macro '" + name + "'";
+        return false;
+    }
+    if (args.size() == 1 && m.params.empty() && Trim(Join(args[0])).empty())
+        args.clear();
+    if (args.size() != m.params.size()) {
+        m_error = "macro '" + name + "' takes " + std::to_string(m.params.size()) + " arguments, " +
+                  std::to_string(args.size()) + " given";
+        return false;
+    }
+    close = k;
+    return true;
+}
+
+// The body of a function-like macro with its parameters replaced: #p by the
+// argument as a string, p beside ## by the argument as written, any other p
+// by the argument fully expanded.
+std::vector<Token> Processor::Substitute(const Macro& m, const std::vector<std::vector<Token>>& args,
+                                         const std::set<std::string>& hide, int depth, bool& ok)
+{
+    auto param = [&](const std::string& name) -> int {
+        for (size_t p = 0; p < m.params.size(); ++p)
+            if (m.params[p] == name)
+                return (int)p;
+        return -1;
+    };
+    std::vector<Token> replaced;
+    const std::vector<Token>& body = m.body;
+    for (size_t b = 0; b < body.size(); ++b) {
+        const Token& bt = body[b];
+        if (bt.kind == Token::Punct && bt.text == "#") {
+            size_t n = SkipSpace(body, b + 1);
+            int p = n < body.size() ? param(body[n].text) : -1;
+            if (p >= 0) {
+                replaced.push_back({Token::String, Stringize(args[(size_t)p])});
+                b = n;
+                continue;
+            }
+        }
+        int p = bt.kind == Token::Ident ? param(bt.text) : -1;
+        if (p < 0) {
+            replaced.push_back(bt);
+            continue;
+        }
+        size_t prev = replaced.size();
+        while (prev > 0 && replaced[prev - 1].kind == Token::Space)
+            --prev;
+        size_t n = SkipSpace(body, b + 1);
+        const bool pasted = (prev > 0 && replaced[prev - 1].text == "##") ||
+                            (n < body.size() && body[n].text == "##");
+        if (pasted) {
+            for (const Token& a : args[(size_t)p])
+                replaced.push_back(a);
+        } else {
+            std::set<std::string> argHide = hide;
+            std::vector<Token> e = Expand(args[(size_t)p], argHide, depth + 1, ok);
+            if (!ok)
+                return replaced;
+            replaced.insert(replaced.end(), e.begin(), e.end());
+        }
+    }
+    return replaced;
+}
+
 std::vector<Token> Processor::Expand(const std::vector<Token>& in, std::set<std::string>& hide, int depth, bool& ok)
 {
     std::vector<Token> out;
@@ -282,99 +399,22 @@ std::vector<Token> Processor::Expand(const std::vector<Token>& in, std::set<std:
                 out.push_back(t);
                 continue;
             }
-            std::vector<std::vector<Token>> args(1);
-            int level = 0;
-            size_t k = j + 1;
-            for (; k < in.size(); ++k) {
-                const std::string& x = in[k].text;
-                if (in[k].kind == Token::Punct && x == "(")
-                    ++level;
-                if (in[k].kind == Token::Punct && x == ")") {
-                    if (level == 0)
-                        break;
-                    --level;
-                }
-                if (in[k].kind == Token::Punct && x == "," && level == 0)
-                    args.emplace_back();
-                else
-                    args.back().push_back(in[k]);
-            }
-            if (k >= in.size()) {
-                m_error = "unterminated call of macro '" + t.text + "'";
+            std::vector<std::vector<Token>> args;
+            size_t close = 0;
+            if (!CollectArguments(in, j, m, t.text, args, close)) {
                 ok = false;
                 return out;
             }
-            if (args.size() == 1 && m.params.empty() && Trim(Join(args[0])).empty())
-                args.clear();
-            if (args.size() != m.params.size()) {
-                m_error = "macro '" + t.text + "' takes " + std::to_string(m.params.size()) + " arguments, " +
-                          std::to_string(args.size()) + " given";
-                ok = false;
+            replaced = Substitute(m, args, hide, depth, ok);
+            if (!ok)
                 return out;
-            }
-            auto param = [&](const std::string& name) -> int {
-                for (size_t p = 0; p < m.params.size(); ++p)
-                    if (m.params[p] == name)
-                        return (int)p;
-                return -1;
-            };
-            const std::vector<Token>& body = m.body;
-            for (size_t b = 0; b < body.size(); ++b) {
-                const Token& bt = body[b];
-                if (bt.kind == Token::Punct && bt.text == "#") {
-                    size_t n = SkipSpace(body, b + 1);
-                    int p = n < body.size() ? param(body[n].text) : -1;
-                    if (p >= 0) {
-                        replaced.push_back({Token::String, Stringize(args[(size_t)p])});
-                        b = n;
-                        continue;
-                    }
-                }
-                int p = bt.kind == Token::Ident ? param(bt.text) : -1;
-                if (p < 0) {
-                    replaced.push_back(bt);
-                    continue;
-                }
-                size_t prev = replaced.size();
-                while (prev > 0 && replaced[prev - 1].kind == Token::Space)
-                    --prev;
-                size_t n = SkipSpace(body, b + 1);
-                const bool pasted = (prev > 0 && replaced[prev - 1].text == "##") ||
-                                    (n < body.size() && body[n].text == "##");
-                if (pasted) {
-                    for (const Token& a : args[(size_t)p])
-                        replaced.push_back(a);
-                } else {
-                    std::set<std::string> argHide = hide;
-                    std::vector<Token> e = Expand(args[(size_t)p], argHide, depth + 1, ok);
-                    if (!ok)
-                        return out;
-                    replaced.insert(replaced.end(), e.begin(), e.end());
-                }
-            }
-            next = k + 1;
+            next = close + 1;
         } else {
             replaced = m.body;
         }
-        // Token pasting.
-        std::vector<Token> pasted;
-        for (size_t b = 0; b < replaced.size(); ++b) {
-            if (replaced[b].kind == Token::Punct && replaced[b].text == "##") {
-                while (!pasted.empty() && pasted.back().kind == Token::Space)
-                    pasted.pop_back();
-                size_t n = SkipSpace(replaced, b + 1);
-                std::string joined = (pasted.empty() ? "" : pasted.back().text) + (n < replaced.size() ? replaced[n].text : "");
-                if (!pasted.empty())
-                    pasted.pop_back();
-                for (const Token& x : Tokenize(joined))
-                    pasted.push_back(x);
-                b = n;
-                continue;
-            }
-            pasted.push_back(replaced[b]);
-        }
+        // The result is rescanned with the macro's own name hidden.
         hide.insert(t.text);
-        std::vector<Token> e = Expand(pasted, hide, depth + 1, ok);
+        std::vector<Token> e = Expand(Paste(replaced), hide, depth + 1, ok);
         hide.erase(t.text);
         if (!ok)
             return out;
@@ -642,6 +682,143 @@ bool Processor::EvalCondition(const std::string& expr, int file, int line, bool&
     return true;
 }
 
+// #if, #ifdef, #ifndef: a new level of conditions, evaluated only where the
+// enclosing text is active.
+bool Processor::OpenConditional(const std::string& name, const std::string& rest, int file, int line)
+{
+    bool v = false;
+    if (Active()) {
+        if (name == "if") {
+            if (!EvalCondition(rest, file, line, v))
+                return false;
+        } else {
+            std::vector<Token> t = Tokenize(rest);
+            size_t k = SkipSpace(t, 0);
+            if (k >= t.size() || t[k].kind != Token::Ident) {
+                Error(file, line, "#" + name + " needs a macro name");
+                return false;
+            }
+            v = m_macros.count(t[k].text) != 0;
+            if (name == "ifndef")
+                v = !v;
+        }
+    }
+    const bool parent = Active();
+    m_conds.push_back({parent && v, v, parent, false});
+    return true;
+}
+
+// #elif, #else, #endif: the next branch of the innermost condition, or its end.
+bool Processor::NextBranch(const std::string& name, const std::string& rest, int file, int line)
+{
+    if (m_conds.empty()) {
+        Error(file, line, "#" + name + " without #if");
+        return false;
+    }
+    Cond& c = m_conds.back();
+    if (name == "endif") {
+        m_conds.pop_back();
+        return true;
+    }
+    if (c.sawElse) {
+        Error(file, line, "#" + name + " after #else");
+        return false;
+    }
+    if (name == "else") {
+        c.sawElse = true;
+        c.active = c.parentActive && !c.taken;
+        c.taken = true;
+        return true;
+    }
+    bool v = false;
+    if (c.parentActive && !c.taken && !EvalCondition(rest, file, line, v))
+        return false;
+    c.active = c.parentActive && !c.taken && v;
+    c.taken = c.taken || v;
+    return true;
+}
+
+// #define NAME body, or NAME(params) body.
+bool Processor::DefineMacro(const std::string& rest, int file, int line)
+{
+    std::vector<Token> t = Tokenize(rest);
+    if (t.empty() || t[0].kind != Token::Ident) {
+        Error(file, line, "#define needs a macro name");
+        return false;
+    }
+    Macro m;
+    size_t k = 1;
+    if (k < t.size() && t[k].text == "(") {
+        m.function = true;
+        k = SkipSpace(t, k + 1);
+        if (k < t.size() && t[k].text == ")") {
+            ++k;
+        } else {
+            for (;;) {
+                k = SkipSpace(t, k);
+                if (k >= t.size() || t[k].kind != Token::Ident) {
+                    Error(file, line, "bad parameter list of macro '" + t[0].text + "'");
+                    return false;
+                }
+                m.params.push_back(t[k].text);
+                k = SkipSpace(t, k + 1);
+                if (k < t.size() && t[k].text == ")") {
+                    ++k;
+                    break;
+                }
+                if (k >= t.size() || t[k].text != ",") {
+                    Error(file, line, "bad parameter list of macro '" + t[0].text + "'");
+                    return false;
+                }
+                ++k;
+            }
+        }
+    }
+    k = SkipSpace(t, k);
+    while (t.size() > k && t.back().kind == Token::Space)
+        t.pop_back();
+    m.body.assign(t.begin() + (long)k, t.end());
+    m_macros[t[0].text] = m;
+    return true;
+}
+
+// #include "file" or <file> (or a macro that gives one), read through the
+// callback and processed in place.
+bool Processor::Include(const std::string& rest, int file, int line, int depth)
+{
+    std::string spec = rest;
+    if (spec.empty() || (spec[0] != '"' && spec[0] != '<')) {
+        std::set<std::string> hide;
+        bool ok = true;
+        m_steps = 0;
+        spec = Trim(Join(Expand(Tokenize(rest), hide, 0, ok)));
+    }
+    const char close = !spec.empty() && spec[0] == '<' ? '>' : '"';
+    size_t end = spec.size() > 1 ? spec.find(close, 1) : std::string::npos;
+    if (spec.empty() || (spec[0] != '"' && spec[0] != '<') || end == std::string::npos) {
+        Error(file, line, "#include expects \"file\" or <file>");
+        return false;
+    }
+    const std::string inc = spec.substr(1, end - 1);
+    if (depth >= kMaxIncludeDepth) {
+        Error(file, line, "#include nested too deeply");
+        return false;
+    }
+    std::string text;
+    if (!m_include || !m_include(inc, close == '>', m_out.files[(size_t)file], text)) {
+        Error(file, line, "cannot open include file '" + inc + "'");
+        return false;
+    }
+    m_out.files.push_back(inc);
+    const size_t before = m_conds.size();
+    Run(text, (int)m_out.files.size() - 1, depth + 1);
+    if (!m_failed && m_conds.size() != before) {
+        Error((int)m_out.files.size() - 1, 1, "#if without #endif at the end of the file");
+        m_conds.resize(before);
+    }
+    return !m_failed;
+}
+
 bool Processor::Directive(const std::string& body, int file, int line, int depth)
 {
     size_t i = 0;
@@ -652,137 +829,22 @@ bool Processor::Directive(const std::string& body, int file, int line, int depth
         ++j;
     const std::string name = body.substr(i, j - i);
     const std::string rest = Trim(body.substr(j));
-    if (name == "if" || name == "ifdef" || name == "ifndef") {
-        bool v = false;
-        if (Active()) {
-            if (name == "if") {
-                if (!EvalCondition(rest, file, line, v))
-                    return false;
-            } else {
-                std::vector<Token> t = Tokenize(rest);
-                size_t k = SkipSpace(t, 0);
-                if (k >= t.size() || t[k].kind != Token::Ident) {
-                    Error(file, line, "#" + name + " needs a macro name");
-                    return false;
-                }
-                v = m_macros.count(t[k].text) != 0;
-                if (name == "ifndef")
-                    v = !v;
-            }
-        }
-        const bool parent = Active();
-        m_conds.push_back({parent && v, v, parent, false});
-        return true;
-    }
-    if (name == "elif" || name == "else" || name == "endif") {
-        if (m_conds.empty()) {
-            Error(file, line, "#" + name + " without #if");
-            return false;
-        }
-        Cond& c = m_conds.back();
-        if (name == "endif") {
-            m_conds.pop_back();
-            return true;
-        }
-        if (c.sawElse) {
-            Error(file, line, "#" + name + " after #else");
-            return false;
-        }
-        if (name == "else") {
-            c.sawElse = true;
-            c.active = c.parentActive && !c.taken;
-            c.taken = true;
-            return true;
-        }
-        bool v = false;
-        if (c.parentActive && !c.taken && !EvalCondition(rest, file, line, v))
-            return false;
-        c.active = c.parentActive && !c.taken && v;
-        c.taken = c.taken || v;
-        return true;
-    }
+    if (name == "if" || name == "ifdef" || name == "ifndef")
+        return OpenConditional(name, rest, file, line);
+    if (name == "elif" || name == "else" || name == "endif")
+        return NextBranch(name, rest, file, line);
     if (!Active())
         return true;
     if (name.empty())
         return true;  // the null directive
-    if (name == "define") {
-        std::vector<Token> t = Tokenize(rest);
-        if (t.empty() || t[0].kind != Token::Ident) {
-            Error(file, line, "#define needs a macro name");
-            return false;
-        }
-        Macro m;
-        size_t k = 1;
-        if (k < t.size() && t[k].text == "(") {
-            m.function = true;
-            k = SkipSpace(t, k + 1);
-            if (k < t.size() && t[k].text == ")") {
-                ++k;
-            } else {
-                for (;;) {
-                    k = SkipSpace(t, k);
-                    if (k >= t.size() || t[k].kind != Token::Ident) {
-                        Error(file, line, "bad parameter list of macro '" + t[0].text + "'");
-                        return false;
-                    }
-                    m.params.push_back(t[k].text);
-                    k = SkipSpace(t, k + 1);
-                    if (k < t.size() && t[k].text == ")") {
-                        ++k;
-                        break;
-                    }
-                    if (k >= t.size() || t[k].text != ",") {
-                        Error(file, line, "bad parameter list of macro '" + t[0].text + "'");
-                        return false;
-                    }
-                    ++k;
-                }
-            }
-        }
-        k = SkipSpace(t, k);
-        while (t.size() > k && t.back().kind == Token::Space)
-            t.pop_back();
-        m.body.assign(t.begin() + (long)k, t.end());
-        m_macros[t[0].text] = m;
-        return true;
-    }
+    if (name == "define")
+        return DefineMacro(rest, file, line);
     if (name == "undef") {
         m_macros.erase(Trim(rest));
         return true;
     }
-    if (name == "include") {
-        std::string spec = rest;
-        if (spec.empty() || (spec[0] != '"' && spec[0] != '<')) {
-            std::set<std::string> hide;
-            bool ok = true;
-            m_steps = 0;
-            spec = Trim(Join(Expand(Tokenize(rest), hide, 0, ok)));
-        }
-        const char close = !spec.empty() && spec[0] == '<' ? '>' : '"';
-        size_t end = spec.size() > 1 ? spec.find(close, 1) : std::string::npos;
-        if (spec.empty() || (spec[0] != '"' && spec[0] != '<') || end == std::string::npos) {
-            Error(file, line, "#include expects \"file\" or <file>");
-            return false;
-        }
-        const std::string inc = spec.substr(1, end - 1);
-        if (depth >= kMaxIncludeDepth) {
-            Error(file, line, "#include nested too deeply");
-            return false;
-        }
-        std::string text;
-        if (!m_include || !m_include(inc, close == '>', m_out.files[(size_t)file], text)) {
-            Error(file, line, "cannot open include file '" + inc + "'");
-            return false;
-        }
-        m_out.files.push_back(inc);
-        const size_t before = m_conds.size();
-        Run(text, (int)m_out.files.size() - 1, depth + 1);
-        if (!m_failed && m_conds.size() != before) {
-            Error((int)m_out.files.size() - 1, 1, "#if without #endif at the end of the file");
-            m_conds.resize(before);
-        }
-        return !m_failed;
-    }
+    if (name == "include")
+        return Include(rest, file, line, depth);
     if (name == "error") {
         Error(file, line, "#error " + rest);
         return false;
