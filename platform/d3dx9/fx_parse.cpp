@@ -11,6 +11,9 @@ namespace fx {
 namespace {
 
 const unsigned kMaxArrayElements = 65536;
+// Brackets of the three kinds nested in one another: the shader compiler
+// recurses once per level.
+const int kMaxNesting = 256;
 
 struct Tok {
     enum Kind { Ident, Number, String, Punct, End } kind;
@@ -124,6 +127,7 @@ public:
     bool Run()
     {
         m_out.hlsl = m_src.text;
+        CheckNesting();
         while (!m_failed && Peek().kind != Tok::End)
             TopLevel();
         return !m_failed;
@@ -180,6 +184,22 @@ private:
         }
         name = Next().text;
         return true;
+    }
+    void CheckNesting()
+    {
+        int depth = 0;
+        for (const Tok& t : m_t) {
+            if (t.kind != Tok::Punct)
+                continue;
+            if (t.text == "(" || t.text == "[" || t.text == "{") {
+                if (++depth > kMaxNesting) {
+                    Fail(t, "brackets nested deeper than " + std::to_string(kMaxNesting) + " levels");
+                    return;
+                }
+            } else if ((t.text == ")" || t.text == "]" || t.text == "}") && depth > 0) {
+                --depth;
+            }
+        }
     }
     // Blanks the text from the first token to the last, keeping line breaks.
     void Blank(size_t firstToken, size_t endToken)

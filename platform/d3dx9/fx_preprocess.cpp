@@ -22,6 +22,7 @@ namespace {
 const int kMaxIncludeDepth = 32;
 const int kMaxExpansionDepth = 256;
 const size_t kMaxLineSteps = 1u << 16;  // tokens one line's expansion may visit
+const int kMaxExpressionDepth = 256;     // nested operators and parentheses in #if
 
 struct Token {
     enum Kind { Ident, Number, String, Punct, Space } kind;
@@ -438,6 +439,7 @@ public:
         v = Ternary();
         return m_ok && m_i == m_t.size();
     }
+    bool TooDeep() const { return m_tooDeep; }
 
 private:
     const std::string& Peek() const
@@ -468,14 +470,28 @@ private:
         return m_i + 1 < m_t.size() && m_t[m_i].text.size() == 1 && m_t[m_i].text[0] == a &&
                m_t[m_i + 1].text.size() == 1 && m_t[m_i + 1].text[0] == b;
     }
+    // One level deeper into a parenthesis, a prefix operator's operand or a
+    // branch of ?: (the parse fails past the bound).
+    long long Deeper(long long (ExprParser::*parse)())
+    {
+        if (m_depth >= kMaxExpressionDepth) {
+            m_tooDeep = true;
+            m_ok = false;
+            return 0;
+        }
+        ++m_depth;
+        const long long v = (this->*parse)();
+        --m_depth;
+        return v;
+    }
     long long Ternary()
     {
         long long c = Or();
         if (Take("?")) {
-            long long a = Ternary();
+            long long a = Deeper(&ExprParser::Ternary);
             if (!Take(":"))
                 m_ok = false;
-            long long b = Ternary();
+            long long b = Deeper(&ExprParser::Ternary);
             return c ? a : b;
         }
         return c;
@@ -593,19 +609,19 @@ private:
     long long Unary()
     {
         if (!At2('!', '=') && Take("!"))
-            return !Unary();
+            return !Deeper(&ExprParser::Unary);
         if (Take("-"))
-            return (long long)(0ull - (unsigned long long)Unary());
+            return (long long)(0ull - (unsigned long long)Deeper(&ExprParser::Unary));
         if (Take("+"))
-            return Unary();
+            return Deeper(&ExprParser::Unary);
         if (Take("~"))
-            return ~Unary();
+            return ~Deeper(&ExprParser::Unary);
         return Primary();
     }
     long long Primary()
     {
         if (Take("(")) {
-            long long v = Ternary();
+            long long v = Deeper(&ExprParser::Ternary);
             if (!Take(")"))
                 m_ok = false;
             return v;
@@ -634,6 +650,8 @@ private:
     std::vector<Token> m_t;
     size_t m_i = 0;
     bool m_ok = true;
+    int m_depth = 0;
+    bool m_tooDeep = false;
 };
 
 bool Processor::EvalCondition(const std::string& expr, int file, int line, bool& value)
@@ -675,7 +693,9 @@ bool Processor::EvalCondition(const std::string& expr, int file, int line, bool&
     long long v = 0;
     ExprParser p(e);
     if (!p.Parse(v)) {
-        Error(file, line, "invalid expression in #if: " + Trim(expr));
+        Error(file, line, p.TooDeep() ? "#if expression nested deeper than " + std::to_string(kMaxExpressionDepth) +
+                                            " levels"
+                                      : "invalid expression in #if: " + Trim(expr));
         return false;
     }
     value = v != 0;

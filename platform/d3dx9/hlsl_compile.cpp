@@ -16,6 +16,8 @@
 #include <memory>
 #include <set>
 
+#include <pthread.h>
+
 namespace hlsl {
 
 namespace {
@@ -25,6 +27,13 @@ const unsigned kPixelFloatRegisters = 224;
 const unsigned kIntRegisters = 16;
 const unsigned kBoolRegisters = 16;
 const unsigned kSamplers = 16;
+
+// glslang and SPIRV-Cross recurse along the program's nesting (brackets, a
+// chain of else-ifs or of operators), so a compile runs on a thread with a
+// stack of its own, sized for the longest shader text taken: about 220 bytes
+// of stack per character in the worst shapes measured.
+const size_t kCompileStack = (size_t)512 << 20;
+const size_t kMaxShaderCharacters = (size_t)1 << 20;  // white space not counted
 
 // glslang keeps process-wide tables: set up once, torn down at exit.
 struct GlslangProcess {
@@ -254,6 +263,8 @@ std::string Number(const std::string& literal, spvc_basetype base, bool& ok)
 class CrossCompiler {
 public:
     CrossCompiler() { spvc_context_create(&m_ctx); }
+    CrossCompiler(const CrossCompiler&) = delete;
+    CrossCompiler& operator=(const CrossCompiler&) = delete;
     ~CrossCompiler()
     {
         if (m_ctx)
@@ -364,6 +375,12 @@ bool Compilation::Run()
     if (std::find(m_effect.functions.begin(), m_effect.functions.end(), m_entry) == m_effect.functions.end())
         return Fail("there is no function '" + m_entry + "'");
     m_prefix = m_out.vertex ? "vs_" : "ps_";
+    size_t characters = 0;
+    for (char c : m_effect.hlsl)
+        characters += !std::isspace((unsigned char)c);
+    if (characters > kMaxShaderCharacters)
+        return Fail("the effect's shader code is longer than " + std::to_string(kMaxShaderCharacters) +
+                    " characters");
     EnsureGlslang();
     std::vector<unsigned> spirv;
     std::string glsl;
@@ -712,7 +729,27 @@ bool Compilation::ApplyConventions(std::string glsl)
 bool Compile(const fx::Effect& effect, const std::string& profile, const std::string& entry,
              const std::vector<std::string>& args, int line, Shader& out, std::string& errors)
 {
-    return Compilation(effect, profile, entry, args, line, out, errors).Run();
+    struct Job {
+        Compilation compilation;
+        bool result;
+        static void* Run(void* job)
+        {
+            Job* j = static_cast<Job*>(job);
+            j->result = j->compilation.Run();
+            return nullptr;
+        }
+    } job{Compilation(effect, profile, entry, args, line, out, errors), false};
+    pthread_attr_t attr;
+    pthread_t thread;
+    const bool threaded = pthread_attr_init(&attr) == 0;
+    if (threaded && pthread_attr_setstacksize(&attr, kCompileStack) == 0 &&
+        pthread_create(&thread, &attr, &Job::Run, &job) == 0)
+        pthread_join(thread, nullptr);
+    else
+        Job::Run(&job);  // no thread to be had: the caller's stack
+    if (threaded)
+        pthread_attr_destroy(&attr);
+    return job.result;
 }
 
 } // namespace hlsl

@@ -377,6 +377,30 @@ TEST_F(EffectOnFake, CreationFailsCleanlyWithItsMessages)
     EXPECT_EQ(D3DXCreateEffect(device, nullptr, 0, nullptr, nullptr, 0, nullptr, &e, nullptr), D3DERR_INVALIDCALL);
 }
 
+// Hostile nesting fails like any other broken effect, with its message.
+TEST_F(EffectOnFake, DeeplyNestedParenthesesFailCreationWithTheirMessage)
+{
+    for (const char* between : {"", "\n"}) {
+        std::string text = "float4 VS(float4 p : POSITION) : POSITION { return ";
+        for (int i = 0; i < 6000; ++i)
+            text += std::string("(") + between;
+        text += "p";
+        for (int i = 0; i < 6000; ++i)
+            text += std::string(")") + between;
+        text += "; }\ntechnique T { pass P { VertexShader = compile vs_2_0 VS(); } }\n";
+        ID3DXEffect* e = (ID3DXEffect*)1;
+        ID3DXBuffer* errors = nullptr;
+        EXPECT_EQ(D3DXCreateEffect(device, text.data(), (UINT)text.size(), nullptr, nullptr, 0, nullptr, &e, &errors),
+                  D3DXERR_INVALIDDATA);
+        EXPECT_EQ(e, nullptr);
+        ASSERT_NE(errors, nullptr);
+        EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer()))
+                      .find("): error: brackets nested deeper than 256 levels"),
+                  std::string::npos);
+        errors->Release();
+    }
+}
+
 // D3DXSHADER_PACKMATRIX_ROWMAJOR: matrices without a qualifier take one register per row.
 TEST_F(EffectOnFake, ThePackMatrixFlagsChooseTheRegisterLayout)
 {

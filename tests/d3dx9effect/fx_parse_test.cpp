@@ -198,6 +198,72 @@ TEST(FxParse, BrokenTextsGiveTheirErrors)
     }
 }
 
+std::string Repeat(const std::string& s, int n, const char* between = "")
+{
+    std::string r;
+    for (int i = 0; i < n; ++i)
+        r += s + between;
+    return r;
+}
+
+// A function whose body nests `depth` brackets (its own braces included).
+std::string Nested(const char* open, const char* close, int depth, const char* between)
+{
+    return "float4 VS(float4 p : POSITION) : POSITION\n" + Repeat(open, depth, between) + " return p; " +
+           Repeat(close, depth, between) + "\ntechnique T { pass P { VertexShader = compile vs_2_0 VS(); } }\n";
+}
+
+// The shader compiler recurses once per level of brackets: deep nesting is
+// refused before it, on one line or over many.
+TEST(FxParse, BracketsNestedDeeperThan256LevelsAreRefused)
+{
+    const struct {
+        const char *open, *close;
+        int depth;
+        const char* between;
+        bool parses;
+        int line;  // of the first bracket too many
+    } cases[] = {
+        {"{", "}", 256, "", true, 0},       {"{", "}", 257, "", false, 2},
+        {"{", "}", 5000, "", false, 2},     {"{", "}", 5000, "\n", false, 258},
+        {"{ (", ") }", 128, "", true, 0},   {"{ (", ") }", 129, "", false, 2},
+        {"{ [", "] }", 129, "\n", false, 130}, {"{ ((", ")) }", 3000, " ", false, 2},
+    };
+    for (const auto& c : cases) {
+        fx::Effect e;
+        std::string errors;
+        const bool parsed = ParseText(Nested(c.open, c.close, c.depth, c.between), e, errors);
+        EXPECT_EQ(parsed, c.parses) << c.open << " x " << c.depth << ": " << errors;
+        if (!c.parses) {
+            EXPECT_EQ(errors, "test.fx(" + std::to_string(c.line) + "): error: brackets nested deeper than 256 levels\n")
+                << c.open << " x " << c.depth;
+        }
+    }
+}
+
+TEST(FxParse, IfExpressionsNestedDeeperThan256LevelsAreRefused)
+{
+    const struct {
+        std::string expr;
+        bool parses;
+    } cases[] = {
+        {Repeat("(", 256) + "1" + Repeat(")", 256), true},
+        {Repeat("(", 257) + "1" + Repeat(")", 257), false},
+        {Repeat("(", 30000) + "1" + Repeat(")", 30000), false},
+        {Repeat("!", 256) + "1", true},
+        {Repeat("- ", 20000) + "1", false},
+        {Repeat("1 ? ", 300) + "1" + Repeat(" : 0", 300), false},
+    };
+    for (const auto& c : cases) {
+        fx::Effect e;
+        std::string errors;
+        EXPECT_EQ(ParseText("#if " + c.expr + "\nfloat f;\n#endif\n", e, errors), c.parses) << c.expr.substr(0, 20);
+        if (!c.parses) {
+            EXPECT_EQ(errors, "test.fx(1): error: #if expression nested deeper than 256 levels\n");
+        }
+    }
+}
+
 // Every cut of a real effect file either parses or fails with a message.
 TEST(FxParse, TruncatedFilesFailCleanly)
 {

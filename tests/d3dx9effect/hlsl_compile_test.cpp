@@ -160,4 +160,35 @@ TEST(HlslCompile, ErrorsComeBackAtTheirLines)
     }
 }
 
+// The compiler recurses along chains as well as brackets; a chain that runs
+// the main thread's stack out compiles on a stack of its own.
+TEST(HlslCompile, LongElseIfChainsCompileWithoutRunningTheStackOut)
+{
+    std::string text = "float4 VS(float4 p : POSITION) : POSITION\n{\n    float x = p.x;\n    if (x > 0) x = 1;\n";
+    for (int i = 0; i < 1800; ++i)
+        text += "    else if (x > " + std::to_string(i) + ") x = " + std::to_string(i % 7) + ";\n";
+    text += "    return p * x;\n}\ntechnique T { pass P { VertexShader = compile vs_2_0 VS(); } }\n";
+    const fx::Effect e = Parsed(text);
+    hlsl::Shader vs;
+    std::string errors;
+    if (!hlsl::Compile(e, "vs_2_0", "VS", {}, 1806, vs, errors)) {
+        EXPECT_NE(errors.find(": error: "), std::string::npos) << errors;
+    } else {
+        EXPECT_FALSE(vs.tokens.empty());
+    }
+}
+
+TEST(HlslCompile, ShaderCodeOverAMebicharacterIsRefused)
+{
+    std::string text = "float4 VS(float4 p : POSITION) : POSITION\n{\n    float x = 0;\n";
+    while (text.size() < (1u << 20) * 6 / 5)
+        text += "x=x+1;\n";
+    text += "    return p * x;\n}\n";
+    const fx::Effect e = Parsed(text);
+    hlsl::Shader vs;
+    std::string errors;
+    EXPECT_FALSE(hlsl::Compile(e, "vs_2_0", "VS", {}, 1, vs, errors));
+    EXPECT_EQ(errors, "test.fx(1): error: the effect's shader code is longer than 1048576 characters\n");
+}
+
 } // namespace
