@@ -96,8 +96,6 @@ void loadOrExit(TiXmlDocument& doc, const char* file)
     if (loaded)
         return;
     ReportError(kLoadError, error);
-    std::fprintf(stderr, kLoadError, error);
-    std::fflush(stderr);
     std::exit(1);
 }
 

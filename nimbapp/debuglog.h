@@ -7,6 +7,7 @@ void DebugLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Appends `length` bytes of already formatted text the same way.
 void DebugLogText(const char* text, size_t length);
 
-// Error hooks: every failing call site reports here; they do nothing.
-void ReportError(const char* format, ...);
-void ReportWarning(const char* format, ...);
+// Error hooks: every failing call site reports here; printf-style text, one
+// line on standard error. The caller goes on.
+void ReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ReportWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));

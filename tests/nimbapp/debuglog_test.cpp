@@ -48,3 +48,54 @@ TEST(DebugLog, ALongLineBetweenShortOnesKeepsTheOrder)
     DebugLog("b\n");
     EXPECT_EQ(ScratchFolder::Read("debug.txt"), "a1" + big + "b\n");
 }
+
+// What each hook writes on standard error, and that it writes nothing else.
+struct Reported {
+    std::string out, err;
+    bool logged;
+};
+
+template <typename Report>
+Reported Capture(Report report)
+{
+    ScratchFolder dir;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    report();
+    Reported r;
+    r.err = testing::internal::GetCapturedStderr();
+    r.out = testing::internal::GetCapturedStdout();
+    struct stat st;
+    r.logged = stat("debug.txt", &st) == 0;
+    return r;
+}
+
+TEST(ErrorHooks, EachReportIsOneLineOnStandardErrorAndNothingElse)
+{
+    const std::string big(3000, 'q');
+    const struct {
+        Reported r;
+        std::string line;
+    } cases[] = {
+        {Capture([] { ReportError("CreateVertexBuffer FAILED [StaticQuad]"); }),
+         "CreateVertexBuffer FAILED [StaticQuad]\n"},
+        {Capture([] { ReportError("Fichero \"%s\" no encontrado", "tiny-tex003-lod1.x"); }),
+         "Fichero \"tiny-tex003-lod1.x\" no encontrado\n"},
+        {Capture([] { ReportError("Could not load test file 'config.xml'. Error='%s'. Exiting.\n", "x"); }),
+         "Could not load test file 'config.xml'. Error='x'. Exiting.\n"},
+        {Capture([] { ReportWarning("Fichero \"%s\" no encontrado", "a.png"); }), "Fichero \"a.png\" no encontrado\n"},
+        {Capture([] { ReportWarning("two\nlines\r\n\n"); }), "two lines\n"},
+        {Capture([] { ReportError("%d%%", 50); }), "50%\n"},
+        {Capture([&big] { ReportError("%s|", big.c_str()); }), big + "|\n"},
+        {Capture([] {
+             ReportError("Clear FAILED");
+             ReportWarning("%s", "");
+         }),
+         "Clear FAILED\n\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.r.err, c.line);
+        EXPECT_EQ(c.r.out, "");
+        EXPECT_FALSE(c.r.logged) << c.line;
+    }
+}

@@ -45,7 +45,11 @@ TEST(Program, WithoutConfigOpensNoWindowAndFails)
     int status = ShellStatus(cmd);
     EXPECT_NE(status, 0);
     EXPECT_NE(status, 137) << "it did not end by itself";
-    EXPECT_NE(ScratchFolder::Read("err.txt").find("Could not load test file 'config.xml'."), std::string::npos);
+    const std::string err = ScratchFolder::Read("err.txt");
+    const size_t at = err.find("Could not load test file 'config.xml'.");
+    EXPECT_NE(at, std::string::npos) << err;
+    EXPECT_EQ(err.find("Could not load test file", at + 1), std::string::npos) << "said twice: " << err;
+    EXPECT_EQ(ScratchFolder::Read("out.txt"), "");
 }
 
 TEST(Program, WindowThatCannotBeCreatedEndsWithAnError)

@@ -69,6 +69,11 @@ TEST(Show, PlaysToItsEndOffScreenAndLogsItsLoad)
                       "timeout -s KILL 400 " + quoted(NIMB_PROGRAM) + " >out.txt 2>err.txt & P=$!; " +
                       WaitForLoad("loaded.txt") + "wait $P; S=$?; date +%s.%N >ended.txt; exit $S";
     EXPECT_EQ(ShellStatus(cmd), 0) << "stderr: " << ScratchFolder::Read("err.txt");
+    // Every file of the show loads: the error hooks say nothing.
+    const std::string err = ScratchFolder::Read("err.txt");
+    EXPECT_EQ(err.find("FAILED"), std::string::npos) << err;
+    EXPECT_EQ(err.find("no encontrado"), std::string::npos) << err;
+    EXPECT_EQ(ScratchFolder::Read("out.txt"), "");
 
     const std::vector<std::string> expected = {
         "Ostrel #2",        "CStaticGfx2D #3",  "CStaticGfx2D #4",     "CLetrasCutres #21", "CStaticGfx2D #5",
