@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <mscrt.h>
+
 #include "bitmapfont.h"
 #include "config.h"
 #include "escenor.h"
@@ -44,6 +46,36 @@ void NombreFicheroJugador(char* fichero, size_t size, const char* modelo, unsign
     std::snprintf(fichero, size, "%s-tex%03u-lod%d.x", modelo, textura, lod);
 }
 
+int NivelesJugador()
+{
+    return g_pConfig->m_modelosAltaResolucion ? 3 : 2;
+}
+
+void FicheroNivelJugador(char* fichero, size_t size, unsigned char modelo, unsigned char textura, int nivel)
+{
+    const char* base = g_modelos[modelo < kNumModelos ? modelo : 0];
+    // High-resolution models add level 0's file and take texture variant 0.
+    if (g_pConfig->m_modelosAltaResolucion)
+        NombreFicheroJugador(fichero, size, base, 0, nivel);
+    else
+        NombreFicheroJugador(fichero, size, base, textura, nivel + 1);
+}
+
+bool FaltaFicheroJugador(char* fichero, size_t size, unsigned char modelo, unsigned char textura)
+{
+    for (int nivel = 0; nivel < NivelesJugador(); ++nivel)
+    {
+        FicheroNivelJugador(fichero, size, modelo, textura, nivel);
+        char ruta[kFicheroSize];
+        std::snprintf(ruta, sizeof ruta, "data\\models\\%s", fichero);
+        FILE* f = ms_fopen(ruta, "rb");
+        if (f == nullptr)
+            return true;
+        std::fclose(f);
+    }
+    return false;
+}
+
 CJugador::CJugador(int id, float x, float z, float yaw, const char* nombre, unsigned char modelo,
                    unsigned char textura)
     : m_objeto(nullptr), m_velx(0.0f), m_velz(0.0f), m_velry(0.0f), m_ultimaActualizacion(0.0f),
@@ -58,23 +90,11 @@ CJugador::CJugador(int id, float x, float z, float yaw, const char* nombre, unsi
     }
 
     char fichero[kFicheroSize];
-    if (g_pConfig->m_modelosAltaResolucion)
+    m_objeto = new SkinMesh(NivelesJugador());
+    for (int lod = 0; lod < NivelesJugador(); ++lod)
     {
-        m_objeto = new SkinMesh(3);
-        for (int lod = 0; lod < 3; ++lod)
-        {
-            NombreFicheroJugador(fichero, sizeof fichero, g_modelos[modelo], 0, lod);
-            m_objeto->LoadLod(lod, fichero);
-        }
-    }
-    else
-    {
-        m_objeto = new SkinMesh(2);
-        for (int lod = 0; lod < 2; ++lod)
-        {
-            NombreFicheroJugador(fichero, sizeof fichero, g_modelos[modelo], textura, lod + 1);
-            m_objeto->LoadLod(lod, fichero);
-        }
+        FicheroNivelJugador(fichero, sizeof fichero, modelo, textura, lod);
+        m_objeto->LoadLod(lod, fichero);
     }
 
     Terrain* terreno = g_pOstrel->m_pTerreno;

@@ -59,3 +59,14 @@ void CopiarTexto(char* destino, size_t size, const char* texto);
 // The mesh file of a model, texture variant and level of detail:
 // "<base>-tex%03d-lod%d.x".
 void NombreFicheroJugador(char* fichero, size_t size, const char* modelo, unsigned textura, int lod);
+
+// Levels of detail a player loads: 3 with high-resolution models, else 2.
+int NivelesJugador();
+
+// The file level `nivel` of a player of this model and texture variant
+// loads (an unknown model is model 0).
+void FicheroNivelJugador(char* fichero, size_t size, unsigned char modelo, unsigned char textura, int nivel);
+
+// True, with its name in `fichero`, when a file such a player would load is
+// not in "data\models\".
+bool FaltaFicheroJugador(char* fichero, size_t size, unsigned char modelo, unsigned char textura);

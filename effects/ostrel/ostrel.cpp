@@ -2,6 +2,7 @@
 
 #include <mscrt.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "bitmapfont.h"
@@ -183,6 +184,12 @@ int COstrel::Init()
 
     m_pJugadorLocal = new CJugador(kIdJugadorLocal, 100.0f, 0.0f, 0.0f, "", (unsigned char)g_pConfig->m_modelo,
                                    (unsigned char)g_pConfig->m_textura);
+    char falta[4096];
+    if (FaltaFicheroJugador(falta, sizeof falta, (unsigned char)g_pConfig->m_modelo,
+                            (unsigned char)g_pConfig->m_textura))
+        std::fprintf(stderr, "config.xml: modelo %d and textura %d name the model file \"%s\", which is not in "
+                             "data\\models; the player goes without it.\n",
+                     g_pConfig->m_modelo, g_pConfig->m_textura, falta);
     m_jugadores.push_back(m_pJugadorLocal);
     AgregarJugador(1, -10.0f, -15.0f, kPi, "Nombre 1", 0, 1);
     AgregarJugador(2, -15.0f, -10.0f, kPi, "Nombre 2", 0, 2);

@@ -407,6 +407,41 @@ TEST_F(OstrelTest, AnUnknownModelFallsBackToModelZeroWithOneWarning)
     }
 }
 
+TEST_F(OstrelTest, SettingsThatNameMissingModelFilesSaySoInOneLine)
+{
+    const struct
+    {
+        const char* settings;
+        std::string said;  // the settings' line, after the files' own reports
+    } cases[] = {
+        {"", ""},
+        {"  <textura>3</textura>\n",
+         "Fichero \"tiny-tex003-lod1.x\" no encontrado\nFichero \"tiny-tex003-lod2.x\" no encontrado\n"
+         "config.xml: modelo 0 and textura 3 name the model file \"tiny-tex003-lod1.x\", which is not in "
+         "data\\models; the player goes without it.\n"},
+        {"  <modelo>5</modelo>\n  <textura>9</textura>\n",
+         "Fichero \"tiny-tex009-lod1.x\" no encontrado\nFichero \"tiny-tex009-lod2.x\" no encontrado\n"
+         "config.xml: modelo 5 and textura 9 name the model file \"tiny-tex009-lod1.x\", which is not in "
+         "data\\models; the player goes without it.\n"},
+        {"  <modelosAltaResolucion>true</modelosAltaResolucion>\n  <textura>9</textura>\n", ""},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.settings);
+        testing::internal::CaptureStderr();
+        Made(c.settings);
+        std::string err = testing::internal::GetCapturedStderr();
+        // An unknown model has its own line first.
+        if (err.compare(0, 11, "config.xml:") == 0 && err.find("player model") < err.find('\n'))
+            err.erase(0, err.find('\n') + 1);
+        EXPECT_EQ(err, c.said);
+        delete m_ostrel;
+        m_ostrel = nullptr;
+        delete g_pConfig;
+        g_pConfig = nullptr;
+    }
+}
+
 TEST_F(OstrelTest, AMissingTextureVariantLeavesItsLevelsUnloaded)
 {
     Made("  <textura>7</textura>\n");
