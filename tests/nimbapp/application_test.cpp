@@ -59,7 +59,8 @@ public:
 };
 
 // A size of 0 or below, or more than a window can be, is said in one line
-// with what was asked and what happened; a good size says nothing.
+// with what was asked and what happened (after the failed call's own
+// report); a good size says nothing.
 TEST_F(App, WindowSizesItCannotHaveAreSaid)
 {
     const struct {
@@ -70,13 +71,14 @@ TEST_F(App, WindowSizesItCannotHaveAreSaid)
         {0, 240, "NimbGfx Application: a window of 0 x 240 (resx, resy) was asked for; its client area is 1 x "},
         {-5, -5, "NimbGfx Application: a window of -5 x -5 (resx, resy) was asked for; its client area is 1 x 1.\n"},
         {100000, 600,
-         "NimbGfx Application: the main window could not be created: 100000 x 600 (resx, resy) is more "
+         "CreateWindow\nNimbGfx Application: the main window could not be created: 100000 x 600 (resx, resy) is more "
          "than a window can be.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         ScratchFolder::Write("config.xml", "<main><windowed>true</windowed></main>");
         PlatformResetMessageQueue();
+        UnregisterClassA("NimbGfx Application", GetModuleHandleA(nullptr));  // as in a new process
         app_ = new Application;
         SetAppFrameHook(&App::frame, this);
         ::testing::internal::CaptureStderr();
