@@ -58,7 +58,8 @@ using Clock = std::chrono::steady_clock;
 Clock::time_point g_processStart;
 double g_dumpMs = 0;  // inside DumpRenderStates, this frame
 double g_logMs = 0;   // appending to the debug log, this frame
-double g_showMs = 0;  // in the sequencer's frame (the effects), this frame
+double g_showMs = 0;
+int g_gridRenders = 0;  // renders of the blob grid, this frame  // in the sequencer's frame (the effects), this frame
 
 struct Frame {
     double start;    // ms since the process started
@@ -68,6 +69,8 @@ struct Frame {
     double logMs;
     double showMs;   // the sequencer's frame: the effects; the rest is clear and present
     uint64_t links;  // shader programs linked inside it
+    int grid;        // renders of the blob grid in it
+    double residentMb;  // resident memory after it
 };
 std::vector<Frame> g_frames;
 
@@ -137,6 +140,17 @@ uint64_t Links()
     return m_pd3dDevice && CountProgramLinks(m_pd3dDevice, &links) ? links : 0;
 }
 
+double ResidentMb()
+{
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * (double)sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0);
+}
+
 bool FrameHook(void*)
 {
     Application* app = g_pApp;
@@ -157,12 +171,13 @@ bool FrameHook(void*)
         }
     }
     g_dumpMs = g_logMs = g_showMs = 0;
+    g_gridRenders = 0;
     uint64_t links = Links();
     Clock::time_point t0 = Clock::now();
     bool more = app->m_pRenderer->RenderFrame();
     Clock::time_point t1 = Clock::now();
     g_frames.push_back({Ms(g_processStart, t0), Ms(t0, t1), g_sequenceTime, g_dumpMs, g_logMs, g_showMs,
-                        Links() - links});
+                        Links() - links, g_gridRenders, ResidentMb()});
     return more;
 }
 
@@ -273,6 +288,8 @@ int __wrap__ZN6Effect8DoRenderEf(Effect* effect, float t)
         g_barLastMs = at;
         return r;
     }
+    if (effect->m_name && std::strncmp(effect->m_name, "CBlob2DCompuesto", 16) == 0)
+        ++g_gridRenders;
     if (!g_perEffect || !g_glFinish)
         return __real__ZN6Effect8DoRenderEf(effect, t);
     g_glFinish();
@@ -424,6 +441,18 @@ int main(int argc, char** argv)
         std::snprintf(label, sizeof(label), "%2d s", s);
         PrintRow(label, Of(v));
     }
+    std::printf(" frames by how often the blob grid drew in them:\n");
+    for (int times = 1; times <= 4; ++times) {
+        std::vector<double> v;
+        for (const Frame& f : g_frames)
+            if (f.grid == times)
+                v.push_back(f.ms);
+        if (v.empty())
+            continue;
+        char label[32];
+        std::snprintf(label, sizeof(label), "grid drawn %d time%s", times, times > 1 ? "s" : "");
+        PrintRow(label, Of(v));
+    }
     std::printf(" per scheduled effect:\n");
     for (const Span& span : g_spans) {
         std::vector<double> v;
@@ -451,11 +480,11 @@ int main(int argc, char** argv)
 
     std::string csv = out + "/show_frames.csv";
     if (FILE* f = std::fopen(csv.c_str(), "w")) {
-        std::fprintf(f, "frame,start_ms,sequence_s,frame_ms,effects_ms,dump_ms,log_ms,programs_linked\n");
+        std::fprintf(f, "frame,start_ms,sequence_s,frame_ms,effects_ms,dump_ms,log_ms,programs_linked,grid_renders,resident_mb\n");
         for (size_t i = 0; i < g_frames.size(); ++i) {
             const Frame& fr = g_frames[i];
-            std::fprintf(f, "%zu,%.3f,%.4f,%.3f,%.3f,%.3f,%.3f,%llu\n", i, fr.start, fr.sequence, fr.ms, fr.showMs,
-                         fr.dumpMs, fr.logMs, (unsigned long long)fr.links);
+            std::fprintf(f, "%zu,%.3f,%.4f,%.3f,%.3f,%.3f,%.3f,%llu,%d,%.1f\n", i, fr.start, fr.sequence, fr.ms,
+                         fr.showMs, fr.dumpMs, fr.logMs, (unsigned long long)fr.links, fr.grid, fr.residentMb);
         }
         std::fclose(f);
     }
