@@ -135,9 +135,9 @@ void Device::WarmUber()
     m_gl.Invalidate();
 }
 
-// The pipeline states recorded by earlier runs: their programs compiled and
-// their first draws made on the compiler's context, from now on, while the
-// application loads.
+// The pipeline states recorded by earlier runs: their programs compiled on
+// the compiler's context from now on, while the application loads; their
+// first draws follow the first Present (the first loading frame is shown).
 void Device::PreparePipelines()
 {
     const char* record = std::getenv("NIMB_D3D9_PIPELINE_RECORD");
@@ -158,6 +158,25 @@ void Device::PreparePipelines()
     std::sort(states.begin(), states.end());
     if (!m_ff->HasCompiler()) m_ff->StartCompiler(m_window, m_context);
     m_ff->Prepare(states);
+}
+
+// The first draws of the prepared states, on this context (where the driver
+// keeps the code it generates for them); the GL state is set again after them.
+void Device::WarmPipelines()
+{
+    MakeCurrent();
+    if (!m_ff->WarmUp()) return;
+    m_gl.Invalidate();
+    gl.glBindVertexArray(m_vao);
+    m_dirty = DirtyAll;
+    m_dirtySamplers = 0xFFFF;
+    m_attribsValid = false;
+}
+
+void Device::WaitForPrograms()
+{
+    m_ff->WaitForCompiler();
+    WarmPipelines();
 }
 
 // The states met that no cache had go to the user's cache, merged with what

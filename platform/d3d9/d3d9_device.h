@@ -202,8 +202,9 @@ public:
     const GLCounters& Counters() const { return m_gl.counters; }
     // Shader objects and programs made so far.
     const FFCache& Programs() const { return *m_ff; }
-    // Waits for the programs being compiled in the background.
-    void WaitForPrograms() { m_ff->WaitForCompiler(); }
+    // Waits for the programs being compiled in the background, and makes the
+    // first draws of the prepared pipeline states.
+    void WaitForPrograms();
     // Links the program of a shader pair now rather than at its first draw.
     bool PrepareProgram(VertexShaderImpl* vs, PixelShaderImpl* ps);
     ProgramPath Path() const { return m_path; }
@@ -290,6 +291,7 @@ private:
     void NotePipeline(const UserVertices* up);
     void DescribePipeline(PipelineState& s, const UserVertices* up) const;
     void PreparePipelines();
+    void WarmPipelines();
     void SavePipelines();
 
     // Fixed-function keys and uniforms (d3d9_ffstate.cpp).

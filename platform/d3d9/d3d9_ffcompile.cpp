@@ -62,10 +62,11 @@ void SetSamplerUnits(GLuint program)
     }
 }
 
-// First draws of recorded pipeline states on the compiler's context, into
+// First draws of recorded pipeline states on the device's context, into
 // targets and with textures of the recorded formats, so that a driver that
-// generates code per state combination at its first draw (llvmpipe) does so
-// here. The triangle has three equal vertices: nothing is drawn.
+// generates code per state combination and context at its first draw
+// (llvmpipe) does so then. The triangle has three equal vertices: nothing is
+// drawn. It keeps GL state of its own: the device's cache is stale after it.
 class WarmDraws {
 public:
     void Draw(const PipelineState& s, GLuint program)
@@ -148,8 +149,7 @@ private:
         GLuint fbo, color, depth;
     };
 
-    // A target of the formats; the window's framebuffer (this context's own
-    // window's, of the same pixel format) for target 0.
+    // A target of the formats; the window's framebuffer for target 0.
     GLuint TargetFor(uint32_t color, uint32_t depth)
     {
         if (!color) return 0;
@@ -218,10 +218,9 @@ public:
         FFKeyPair keys;
         GLuint program;  // 0 when it did not build
     };
-    // A pair to build; with `warm`, also a first draw in its pipeline state.
+    // A pair to build (the state's other fields are not read).
     struct Job {
         PipelineState state;
-        bool warm;
     };
 
     FFCompiler(SDL_Window* window, void* context)
@@ -266,7 +265,6 @@ public:
         std::memset(&job.state, 0, sizeof(job.state));
         job.state.vertex = keys.v;
         job.state.pixel = keys.p;
-        job.warm = false;
         Ask(job);
     }
 
@@ -359,7 +357,6 @@ private:
                 programs[keys] = program;
                 if (program) SetSamplerUnits(program);
             }
-            if (program && job.warm) m_warm.Draw(job.state, program);
             // Finished here before the device's context uses it.
             gl.glFinish();
             {
@@ -373,7 +370,6 @@ private:
             }
             m_changed.notify_all();
         }
-        m_warm.Release();
         for (auto& s : vertex)
             if (s.second) gl.glDeleteShader(s.second);
         for (auto& s : fragment)
@@ -464,12 +460,28 @@ void FFCache::TakeCompiled()
 size_t FFCache::Prepare(const std::vector<PipelineState>& states)
 {
     if (!m_compiler) return 0;
+    m_warmStates.insert(m_warmStates.end(), states.begin(), states.end());
     for (const PipelineState& s : states) {
         const FFKeyPair keys = {s.vertex, s.pixel};
         if (m_specialised.emplace(keys, nullptr).second) m_asked.insert(keys);
-        m_compiler->Ask(FFCompiler::Job{s, true});
+        m_compiler->Ask(FFCompiler::Job{s});
     }
     return states.size();
+}
+
+bool FFCache::WarmUp()
+{
+    if (m_warmStates.empty()) return false;
+    m_compiler->WaitIdle();
+    TakeCompiled();
+    WarmDraws warm;
+    for (const PipelineState& s : m_warmStates) {
+        auto it = m_specialised.find({s.vertex, s.pixel});
+        if (it != m_specialised.end() && it->second) warm.Draw(s, it->second->program);
+    }
+    warm.Release();
+    m_warmStates.clear();
+    return true;
 }
 
 Program* FFCache::Ready(const FFKeyPair& keys)

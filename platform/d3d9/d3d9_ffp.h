@@ -135,9 +135,13 @@ public:
     // has linked it; null before (the pair is then asked for) or when it
     // failed.
     Program* Specialised(const FFKeyPair& keys);
-    // Asks the compiler for the programs of recorded pipeline states and a
-    // first draw in each; the number asked (0 without a compiler).
+    // Asks the compiler for the programs of recorded pipeline states, to be
+    // drawn with once by WarmUp; the number asked (0 without a compiler).
     size_t Prepare(const std::vector<PipelineState>& states);
+    // Waits for the compiler, then makes a first draw in each prepared state
+    // on the current context; false (and nothing done) when none is left.
+    // The caller's GL state cache is stale after it.
+    bool WarmUp();
     // The specialised program of a pair the compiler was asked for, waiting
     // for it while the compiler is at it; null for a pair never asked (or
     // one that failed).
@@ -163,6 +167,7 @@ private:
     std::unordered_map<FFKeyPair, Program*, KeyHash<FFKeyPair>> m_specialised;
     // Pairs asked and not yet handed back.
     std::unordered_set<FFKeyPair, KeyHash<FFKeyPair>> m_asked;
+    std::vector<PipelineState> m_warmStates;
 };
 
 std::string FFVertexSource(const FFVertexKey& k);

@@ -579,6 +579,7 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, co
     SDL_GL_SwapWindow(m_window);
     m_programsTaken = 0;
     m_dirty |= DirtyFramebuffer | DirtyScissor;
+    WarmPipelines();
     return S_OK;
 }
 
