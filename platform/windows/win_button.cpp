@@ -254,6 +254,155 @@ void setPushed(HWND h, Button* b, bool pushed)
     redraw(h, ODA_SELECT);
 }
 
+// ---- Message handlers ------------------------------------------------------------
+LRESULT BUTTON_Paint(HWND h)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, &ps);
+    if (dc)
+        paint(h, dc, ODA_DRAWENTIRE);
+    EndPaint(h, &ps);
+    return 0;
+}
+
+LRESULT BUTTON_SetFont(HWND h, HFONT font, bool redrawNow)
+{
+    if (Button* b = stateOf(h))
+        b->font = font;
+    if (redrawNow)
+        InvalidateRect(h, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT BUTTON_LButtonDown(HWND h)
+{
+    Button* b = stateOf(h);
+    if (!b || typeOf(h) == BS_GROUPBOX)
+        return 0;
+    if (GetFocus() != h)
+        SetFocus(h);
+    b = stateOf(h);
+    if (!b)
+        return 0;
+    SetCapture(h);
+    b->tracking = true;
+    setPushed(h, b, true);
+    return 0;
+}
+
+LRESULT BUTTON_MouseMove(HWND h, LPARAM lParam)
+{
+    Button* b = stateOf(h);
+    if (b && b->tracking)
+        setPushed(h, b, insideClient(h, lParam));
+    return 0;
+}
+
+LRESULT BUTTON_LButtonUp(HWND h, LPARAM lParam)
+{
+    Button* b = stateOf(h);
+    if (!b || !b->tracking)
+        return 0;
+    b->tracking = false;
+    bool inside = insideClient(h, lParam);
+    setPushed(h, b, false);
+    if (GetCapture() == h)
+        ReleaseCapture();
+    if (inside && IsWindow(h))
+        click(h);
+    return 0;
+}
+
+LRESULT BUTTON_CaptureChanged(HWND h, HWND newCapture)
+{
+    Button* b = stateOf(h);
+    if (b && b->tracking && newCapture != h) {
+        b->tracking = false;
+        setPushed(h, b, false);
+    }
+    return 0;
+}
+
+// The space bar pushes the button; its release clicks it.
+LRESULT BUTTON_KeyDown(HWND h, WPARAM key, LPARAM lParam)
+{
+    if (key != VK_SPACE || typeOf(h) == BS_GROUPBOX)
+        return DefWindowProcA(h, WM_KEYDOWN, key, lParam);
+    if (Button* b = stateOf(h); b && !b->spaceDown) {
+        b->spaceDown = true;
+        setPushed(h, b, true);
+    }
+    return 0;
+}
+
+LRESULT BUTTON_KeyUp(HWND h, WPARAM key, LPARAM lParam)
+{
+    if (key != VK_SPACE)
+        return DefWindowProcA(h, WM_KEYUP, key, lParam);
+    Button* b = stateOf(h);
+    if (b && b->spaceDown) {
+        b->spaceDown = false;
+        setPushed(h, b, false);
+        click(h);
+    }
+    return 0;
+}
+
+LRESULT BUTTON_SetFocus(HWND h)
+{
+    if (Button* b = stateOf(h)) {
+        b->focused = true;
+        redraw(h, ODA_FOCUS);
+        if (styleOf(h) & BS_NOTIFY)
+            win::notifyParent(h, BN_SETFOCUS);
+    }
+    return 0;
+}
+
+LRESULT BUTTON_KillFocus(HWND h)
+{
+    if (Button* b = stateOf(h)) {
+        b->focused = false;
+        b->spaceDown = false;
+        if (!b->tracking)
+            b->pushed = false;
+        redraw(h, ODA_FOCUS);
+        if (styleOf(h) & BS_NOTIFY)
+            win::notifyParent(h, BN_KILLFOCUS);
+    }
+    return 0;
+}
+
+LRESULT BUTTON_SetCheck(HWND h, int value)
+{
+    if (Button* b = stateOf(h)) {
+        DWORD type = typeOf(h);
+        if (value == BST_INDETERMINATE && type != BS_3STATE && type != BS_AUTO3STATE)
+            value = BST_CHECKED;
+        if (b->check != value) {
+            b->check = value;
+            InvalidateRect(h, nullptr, TRUE);
+        }
+    }
+    return 0;
+}
+
+LRESULT BUTTON_GetState(HWND h)
+{
+    Button* b = stateOf(h);
+    if (!b)
+        return 0;
+    return b->check | (b->pushed ? BST_PUSHED : 0) | (b->focused ? BST_FOCUS : 0);
+}
+
+LRESULT BUTTON_SetStyle(HWND h, WPARAM style, bool redrawNow)
+{
+    SetWindowLongA(h, GWL_STYLE, (LONG)((styleOf(h) & ~0xFFFFu) | (style & 0xFFFF)));
+    if (redrawNow)
+        InvalidateRect(h, nullptr, TRUE);
+    return 0;
+}
+
 } // namespace
 
 namespace win {
@@ -269,110 +418,36 @@ LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(h, &ps);
-        if (dc)
-            paint(h, dc, ODA_DRAWENTIRE);
-        EndPaint(h, &ps);
-        return 0;
-    }
+    case WM_PAINT:
+        return BUTTON_Paint(h);
     case WM_SETTEXT: {
         LRESULT r = DefWindowProcA(h, message, wParam, lParam);
         InvalidateRect(h, nullptr, TRUE);
         return r;
     }
     case WM_SETFONT:
-        if (Button* b = stateOf(h))
-            b->font = (HFONT)wParam;
-        if (lParam)
-            InvalidateRect(h, nullptr, TRUE);
-        return 0;
+        return BUTTON_SetFont(h, (HFONT)wParam, lParam != 0);
     case WM_GETFONT: {
         Button* b = stateOf(h);
         return b ? (LRESULT)b->font : 0;
     }
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        Button* b = stateOf(h);
-        if (!b || typeOf(h) == BS_GROUPBOX)
-            return 0;
-        if (GetFocus() != h)
-            SetFocus(h);
-        b = stateOf(h);
-        if (!b)
-            return 0;
-        SetCapture(h);
-        b->tracking = true;
-        setPushed(h, b, true);
-        return 0;
-    }
-    case WM_MOUSEMOVE: {
-        Button* b = stateOf(h);
-        if (b && b->tracking)
-            setPushed(h, b, insideClient(h, lParam));
-        return 0;
-    }
-    case WM_LBUTTONUP: {
-        Button* b = stateOf(h);
-        if (!b || !b->tracking)
-            return 0;
-        b->tracking = false;
-        bool inside = insideClient(h, lParam);
-        setPushed(h, b, false);
-        if (GetCapture() == h)
-            ReleaseCapture();
-        if (inside && IsWindow(h))
-            click(h);
-        return 0;
-    }
-    case WM_CAPTURECHANGED: {
-        Button* b = stateOf(h);
-        if (b && b->tracking && (HWND)lParam != h) {
-            b->tracking = false;
-            setPushed(h, b, false);
-        }
-        return 0;
-    }
+    case WM_LBUTTONDBLCLK:
+        return BUTTON_LButtonDown(h);
+    case WM_MOUSEMOVE:
+        return BUTTON_MouseMove(h, lParam);
+    case WM_LBUTTONUP:
+        return BUTTON_LButtonUp(h, lParam);
+    case WM_CAPTURECHANGED:
+        return BUTTON_CaptureChanged(h, (HWND)lParam);
     case WM_KEYDOWN:
-        if (wParam == VK_SPACE && typeOf(h) != BS_GROUPBOX) {
-            if (Button* b = stateOf(h); b && !b->spaceDown) {
-                b->spaceDown = true;
-                setPushed(h, b, true);
-            }
-            return 0;
-        }
-        return DefWindowProcA(h, message, wParam, lParam);
+        return BUTTON_KeyDown(h, wParam, lParam);
     case WM_KEYUP:
-        if (wParam == VK_SPACE) {
-            Button* b = stateOf(h);
-            if (b && b->spaceDown) {
-                b->spaceDown = false;
-                setPushed(h, b, false);
-                click(h);
-            }
-            return 0;
-        }
-        return DefWindowProcA(h, message, wParam, lParam);
+        return BUTTON_KeyUp(h, wParam, lParam);
     case WM_SETFOCUS:
-        if (Button* b = stateOf(h)) {
-            b->focused = true;
-            redraw(h, ODA_FOCUS);
-            if (GetWindowLongA(h, GWL_STYLE) & BS_NOTIFY)
-                win::notifyParent(h, BN_SETFOCUS);
-        }
-        return 0;
+        return BUTTON_SetFocus(h);
     case WM_KILLFOCUS:
-        if (Button* b = stateOf(h)) {
-            b->focused = false;
-            b->spaceDown = false;
-            if (!b->tracking)
-                b->pushed = false;
-            redraw(h, ODA_FOCUS);
-            if (GetWindowLongA(h, GWL_STYLE) & BS_NOTIFY)
-                win::notifyParent(h, BN_KILLFOCUS);
-        }
-        return 0;
+        return BUTTON_KillFocus(h);
     case WM_ENABLE:
         InvalidateRect(h, nullptr, TRUE);
         return 0;
@@ -381,32 +456,15 @@ LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
         return b ? b->check : 0;
     }
     case BM_SETCHECK:
-        if (Button* b = stateOf(h)) {
-            DWORD type = typeOf(h);
-            int value = (int)wParam;
-            if (value == BST_INDETERMINATE && type != BS_3STATE && type != BS_AUTO3STATE)
-                value = BST_CHECKED;
-            if (b->check != value) {
-                b->check = value;
-                InvalidateRect(h, nullptr, TRUE);
-            }
-        }
-        return 0;
-    case BM_GETSTATE: {
-        Button* b = stateOf(h);
-        if (!b)
-            return 0;
-        return b->check | (b->pushed ? BST_PUSHED : 0) | (b->focused ? BST_FOCUS : 0);
-    }
+        return BUTTON_SetCheck(h, (int)wParam);
+    case BM_GETSTATE:
+        return BUTTON_GetState(h);
     case BM_SETSTATE:
         if (Button* b = stateOf(h))
             setPushed(h, b, wParam != 0);
         return 0;
     case BM_SETSTYLE:
-        SetWindowLongA(h, GWL_STYLE, (LONG)(((DWORD)GetWindowLongA(h, GWL_STYLE) & ~0xFFFFu) | (wParam & 0xFFFF)));
-        if (lParam)
-            InvalidateRect(h, nullptr, TRUE);
-        return 0;
+        return BUTTON_SetStyle(h, wParam, lParam != 0);
     case BM_CLICK:
         if (IsWindowEnabled(h))
             click(h);

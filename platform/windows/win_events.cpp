@@ -28,6 +28,26 @@ HWND inputTarget(Uint32 windowId)
     return g_state.active;
 }
 
+// Keys, text and the wheel: a pop-up's go to its owner (whose focus window
+// takes them), wherever the display's keyboard focus went.
+HWND keyTarget(Uint32 windowId)
+{
+    HWND h = inputTarget(windowId);
+    Window* w = win::live(h);
+    if (w && w->popup)
+        if (Window* owner = win::live(w->owner))
+            return owner->handle;
+    return h;
+}
+
+// Whether the display's keyboard focus went to a pop-up `top` owns.
+bool focusInPopupOf(HWND top)
+{
+    SDL_Window* focus = SDL_GetKeyboardFocus();
+    Window* w = focus ? win::findSdlWindow(SDL_GetWindowID(focus)) : nullptr;
+    return w && w->popup && w->owner == top;
+}
+
 Queued& queueInput(HWND h, UINT message, WPARAM wParam, LPARAM lParam, std::string chars = std::string())
 {
     Queued q;
@@ -46,16 +66,10 @@ Queued& queueInput(HWND h, UINT message, WPARAM wParam, LPARAM lParam, std::stri
 // `parent` itself; p becomes the point in that window's client area.
 HWND hitChild(HWND parent, POINT& p)
 {
-    // Overlays first, then the others, each from the top of the z-order.
+    // From the top of the z-order.
     std::vector<Window*> kids = win::childrenOf(parent);
-    std::vector<Window*> order;
-    for (auto it = kids.rbegin(); it != kids.rend(); ++it)
-        if ((*it)->overlay)
-            order.push_back(*it);
-    for (auto it = kids.rbegin(); it != kids.rend(); ++it)
-        if (!(*it)->overlay)
-            order.push_back(*it);
-    for (Window* k : order) {
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
+        Window* k = *it;
         if (!k->visible || (k->style & WS_DISABLED))
             continue;
         if (p.x >= k->x && p.y >= k->y && p.x < k->x + k->width && p.y < k->y + k->height) {
@@ -107,7 +121,7 @@ void keyEvent(const SDL_KeyboardEvent& e, const std::string& text)
     win::KeyMessage m;
     if (!win::keyMessage(e, text, m))
         return;
-    if (HWND h = inputTarget(e.windowID))
+    if (HWND h = keyTarget(e.windowID))
         queueInput(h, m.message, m.vk, m.lParam, m.chars).route = Route::Key;
 }
 
@@ -119,10 +133,12 @@ void windowEvent(const SDL_WindowEvent& e)
     HWND h = w->handle;
     switch (e.event) {
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-        setActive(h, true, w->minimized);
+        if (!w->popup)
+            setActive(h, true, w->minimized);
         break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
-        setActive(h, false, w->minimized);
+        if (!focusInPopupOf(h))
+            setActive(h, false, w->minimized);
         break;
     case SDL_WINDOWEVENT_MINIMIZED:
         setActive(h, false, true);
@@ -229,7 +245,7 @@ void win::pump()
             break;
         case SDL_TEXTINPUT: {
             // Text without a key-down (input methods): characters only.
-            HWND h = inputTarget(e.text.windowID);
+            HWND h = keyTarget(e.text.windowID);
             if (h)
                 for (unsigned char c : win::cp1252Text(e.text.text))
                     queueInput(h, WM_CHAR, c, 1).route = Route::Key;
@@ -255,7 +271,7 @@ void win::pump()
             break;
         case SDL_MOUSEWHEEL: {
             // The wheel turns for the focus window.
-            HWND h = inputTarget(e.wheel.windowID);
+            HWND h = keyTarget(e.wheel.windowID);
             int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
             if (h && notches)
                 queueInput(h, WM_MOUSEWHEEL, MAKEWPARAM(keyFlags(), (WORD)(SHORT)(notches * 120)),

@@ -53,14 +53,6 @@ RECT areaInTop(Window* w)
     return {x, y, x + cw, y + ch};
 }
 
-bool inside(Window* w, Window* ancestor)
-{
-    for (Window* p = w; p; p = p->parent ? win::find(p->parent) : nullptr)
-        if (p == ancestor)
-            return true;
-    return false;
-}
-
 // The surface the top-level window draws into, made to the client size;
 // null for a window OpenGL draws.
 HBITMAP surfaceOf(Window* top)
@@ -190,9 +182,6 @@ HRGN visibleRegion(Window* w)
         CombineRgn(region, region, shape, RGN_AND);
         DeleteObject(shape);
     }
-    for (Window* o : allWindows())
-        if (o->overlay && o != w && topLevel(o) == top && shown(o) && !inside(w, o))
-            cut(region, areaInTop(o), RGN_DIFF);
     if (w->style & WS_CLIPCHILDREN)
         for (Window* c : childrenOf(w->handle))
             if (c->visible)

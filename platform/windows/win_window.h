@@ -38,8 +38,11 @@ struct Window {
     bool active = false;
     bool minimized = false;
     bool destroying = false;
-    // Drawn above every sibling and hit before them (a dropped list).
-    bool overlay = false;
+    // Top-level windows: the top-level window of the parent given at
+    // creation. A caption-less tool window with an owner is a pop-up like a
+    // dropped list: never activated, its keys go to its owner.
+    HWND owner = nullptr;
+    bool popup = false;
 
     // Painting: the update rectangle in client coordinates.
     bool needsPaint = false;
@@ -88,7 +91,7 @@ Window* nextToPaint(HWND filter);
 // Puts the changed surfaces on the screen.
 void presentSurfaces();
 // The window's area in its top-level client area that shows it (not hidden
-// by its ancestors, the shape, overlays or clipped children and siblings);
+// by its ancestors, the shape or clipped children and siblings);
 // the caller deletes it.
 HRGN visibleRegion(Window* w);
 // Releases the drawing resources of a window that goes.

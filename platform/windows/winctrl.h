@@ -6,10 +6,10 @@
 // window's surface. A button takes the focus and the mouse capture when
 // pressed and notifies its parent (WM_COMMAND, BN_CLICKED) when released
 // over it, or when Space is released while it has the focus. A drop-down
-// list opens on a press (or F4, Alt+Down) over its parent's other windows,
-// takes its choice from a click or Enter and gives it back on Esc or a
-// click elsewhere; Up, Down, Home, End and a first letter change the choice
-// while it is closed too.
+// list opens on a press (or F4, Alt+Down) in a pop-up window under its box,
+// above every window, takes its choice from a click or Enter and gives it
+// back on Esc or a click elsewhere; Up, Down, Home, End and a first letter
+// change the choice while it is closed too.
 #pragma once
 
 #include "wintypes.h"
@@ -73,6 +73,24 @@
 #define CB_GETITEMHEIGHT 0x0154
 #define CB_GETDROPPEDSTATE 0x0157
 #define CB_GETDROPPEDCONTROLRECT 0x0152
+#define CB_GETCOMBOBOXINFO 0x0164
+
+#define STATE_SYSTEM_PRESSED 0x00000008
+
+// The parts of a combo box in its client area, and its windows. A drop-down
+// list's hwndItem is the combo box; hwndList is the opened list, null while
+// it is closed.
+typedef struct tagCOMBOBOXINFO {
+    DWORD cbSize;
+    RECT rcItem;
+    RECT rcButton;
+    DWORD stateButton;
+    HWND hwndCombo;
+    HWND hwndItem;
+    HWND hwndList;
+} COMBOBOXINFO, *PCOMBOBOXINFO, *LPCOMBOBOXINFO;
+
+BOOL GetComboBoxInfo(HWND combo, PCOMBOBOXINFO info);
 
 #define CBN_ERRSPACE (-1)
 #define CBN_SELCHANGE 1

@@ -85,9 +85,10 @@ void frameMetrics(DWORD style, int& border, int& caption)
         caption = 23;
 }
 
-bool isFullScreenStyle(DWORD style, int x, int y)
+bool isFullScreenStyle(DWORD style, DWORD exStyle, int x, int y)
 {
-    return (style & WS_POPUP) && (style & WS_CAPTION) != WS_CAPTION && x == 0 && y == 0;
+    return (style & WS_POPUP) && (style & WS_CAPTION) != WS_CAPTION && !(exStyle & WS_EX_TOOLWINDOW) && x == 0 &&
+           y == 0;
 }
 
 } // namespace
@@ -199,6 +200,18 @@ void moveFocusOutOf(HWND gone)
     }
 }
 
+// A pop-up that goes or hides while the display's keyboard focus is on it
+// (a display without a window manager focuses every window shown) hands it
+// back to its owner.
+void giveBackKeyboard(Window* w)
+{
+    if (!w->popup || !w->sdl || SDL_GetKeyboardFocus() != w->sdl)
+        return;
+    Window* owner = win::live(w->owner);
+    if (owner && owner->sdl && owner->visible && !owner->minimized)
+        SDL_SetWindowInputFocus(owner->sdl);
+}
+
 void destroyTree(HWND hwnd)
 {
     Window* w = win::find(hwnd);
@@ -220,6 +233,7 @@ void destroyTree(HWND hwnd)
         g_state.active = nullptr;
     w = win::find(hwnd);
     win::releasePaint(w);
+    giveBackKeyboard(w);
     if (w->sdl)
         SDL_DestroyWindow(w->sdl);
     g_state.windows.erase(hwnd);
@@ -230,7 +244,7 @@ void destroyTree(HWND hwnd)
 bool makeSdlWindow(Window* w, int width, int height)
 {
     int x = w->x, y = w->y;
-    bool fullScreen = isFullScreenStyle(w->style, x, y);
+    bool fullScreen = isFullScreenStyle(w->style, w->exStyle, x, y);
     int border, caption;
     frameMetrics(w->style, border, caption);
     int cw = std::max(1, width - 2 * border);
@@ -242,6 +256,9 @@ bool makeSdlWindow(Window* w, int width, int height)
         flags |= SDL_WINDOW_BORDERLESS;
     else if (w->style & WS_THICKFRAME)
         flags |= SDL_WINDOW_RESIZABLE;
+    // Over every window, taking no focus from the window manager.
+    if (w->popup)
+        flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR;
     // The Direct3D device draws in place in the window's framebuffer,
     // with its depth and stencil buffers.
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
@@ -336,7 +353,12 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         w->id = (LONG_PTR)(intptr_t)menu;
         w->width = std::max(0, width);
         w->height = std::max(0, height);
-    } else if (!makeSdlWindow(w, width, height)) {
+    } else {
+        Window* owner = parentWindow && !parentWindow->destroying ? win::topLevel(parentWindow) : nullptr;
+        w->owner = owner ? owner->handle : nullptr;
+        w->popup = owner && (exStyle & WS_EX_TOOLWINDOW) && (style & WS_CAPTION) != WS_CAPTION;
+    }
+    if (!child && !makeSdlWindow(w, width, height)) {
         delete w;
         return nullptr;
     }
@@ -402,33 +424,71 @@ BOOL IsWindow(HWND hwnd)
     return w && !w->destroying ? TRUE : FALSE;
 }
 
+namespace {
+
+BOOL showChild(HWND hwnd, Window* w, bool show)
+{
+    BOOL wasVisible = w->visible ? TRUE : FALSE;
+    if (show == w->visible)
+        return wasVisible;
+    w->visible = show;
+    win::send(hwnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
+    Window* p = win::live(w->parent);
+    if (!win::find(hwnd) || !p)
+        return wasVisible;
+    RECT area = childRect(w);
+    if (show) {
+        win::invalidate(w, nullptr, true);
+    } else {
+        win::invalidate(p, &area, true);
+        moveFocusOutOf(hwnd);
+    }
+    return wasVisible;
+}
+
+// SW_SHOW and the like; SW_SHOWNA and SW_SHOWNOACTIVATE leave activation
+// and focus where they are.
+void showTopLevel(HWND hwnd, Window* w, int cmdShow)
+{
+    if (w->visible)
+        return;
+    w->visible = true;
+    SDL_ShowWindow(w->sdl);
+    if (cmdShow == SW_SHOWMAXIMIZED)
+        SDL_MaximizeWindow(w->sdl);
+    win::send(hwnd, WM_SHOWWINDOW, TRUE, 0);
+    if (!win::find(hwnd))
+        return;
+    if (cmdShow != SW_SHOWNA && cmdShow != SW_SHOWNOACTIVATE) {
+        setActive(hwnd, true, false);
+        if (!win::find(hwnd))
+            return;
+        if (!g_state.focus || topLevelOf(g_state.focus) != hwnd)
+            g_state.focus = hwnd;
+        win::send(hwnd, WM_SETFOCUS, 0, 0);
+    }
+    int cw, ch;
+    clientSize(win::find(hwnd), cw, ch);
+    win::send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cw, ch));
+    win::send(hwnd, WM_MOVE, 0, 0);
+    if (Window* still = win::find(hwnd))
+        win::invalidate(still, nullptr, true);
+}
+
+} // namespace
+
 BOOL ShowWindow(HWND hwnd, int cmdShow)
 {
     Window* w = win::find(hwnd);
     if (!w)
         return FALSE;
+    if (w->parent)
+        return showChild(hwnd, w, cmdShow != SW_HIDE);
     BOOL wasVisible = w->visible ? TRUE : FALSE;
-    if (w->parent) {
-        bool show = cmdShow != SW_HIDE;
-        if (show == w->visible)
-            return wasVisible;
-        w->visible = show;
-        win::send(hwnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-        Window* p = win::live(w->parent);
-        if (!win::find(hwnd) || !p)
-            return wasVisible;
-        RECT area = childRect(w);
-        if (show)
-            win::invalidate(w, nullptr, true);
-        else
-            win::invalidate(p, &area, true);
-        if (!show)
-            moveFocusOutOf(hwnd);
-        return wasVisible;
-    }
     switch (cmdShow) {
     case SW_HIDE:
         if (w->visible) {
+            giveBackKeyboard(w);
             w->visible = false;
             SDL_HideWindow(w->sdl);
             win::send(hwnd, WM_SHOWWINDOW, FALSE, 0);
@@ -454,28 +514,8 @@ BOOL ShowWindow(HWND hwnd, int cmdShow)
         }
         setActive(hwnd, true, false);
         break;
-    default: // SW_SHOW, SW_SHOWNORMAL, SW_SHOWMAXIMIZED, SW_SHOWDEFAULT
-        if (!w->visible) {
-            w->visible = true;
-            SDL_ShowWindow(w->sdl);
-            if (cmdShow == SW_SHOWMAXIMIZED)
-                SDL_MaximizeWindow(w->sdl);
-            win::send(hwnd, WM_SHOWWINDOW, TRUE, 0);
-            if (!win::find(hwnd))
-                break;
-            setActive(hwnd, true, false);
-            if (!win::find(hwnd))
-                break;
-            if (!g_state.focus || topLevelOf(g_state.focus) != hwnd)
-                g_state.focus = hwnd;
-            win::send(hwnd, WM_SETFOCUS, 0, 0);
-            int cw, ch;
-            clientSize(win::find(hwnd), cw, ch);
-            win::send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cw, ch));
-            win::send(hwnd, WM_MOVE, 0, 0);
-            if (Window* still = win::find(hwnd))
-                win::invalidate(still, nullptr, true);
-        }
+    default: // SW_SHOW, SW_SHOWNORMAL, SW_SHOWMAXIMIZED, SW_SHOWDEFAULT, SW_SHOWNA, SW_SHOWNOACTIVATE
+        showTopLevel(hwnd, w, cmdShow);
         break;
     }
     return wasVisible;

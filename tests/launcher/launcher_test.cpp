@@ -247,6 +247,50 @@ TEST_F(Launcher, AnOpenListCoversTheListsBelowIt)
     EXPECT_EQ(got, With(kUntouched, {{"Quit", "true"}}));
 }
 
+TEST_F(Launcher, AnOpenListIsAPopUpThatReachesPastTheWindowsEdge)
+{
+    // A list low in the dialog: its options run on below the window.
+    const RECT kLow = {186, 150, 256, 260};
+    AddList(kLow, "North|South|East|West", "Low");
+    HWND list = nullptr;
+    Choices got = Run({Click(Box(kLow)),
+                       [&] {
+                           HWND combo = launcher->m_combos.back()->m_hWnd;
+                           COMBOBOXINFO info = {};
+                           info.cbSize = sizeof info;
+                           ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+                           list = info.hwndList;
+                           ASSERT_NE(list, nullptr);
+                           EXPECT_EQ(GetParent(list), nullptr) << "a top-level window";
+                           EXPECT_TRUE(GetWindowLongA(list, GWL_STYLE) & WS_POPUP);
+                           EXPECT_TRUE(IsWindowVisible(list));
+                           RECT window, box, dropped;
+                           GetWindowRect(Window(), &window);
+                           GetWindowRect(combo, &box);
+                           GetWindowRect(list, &dropped);
+                           EXPECT_EQ(dropped.left, box.left);
+                           EXPECT_EQ(dropped.right, box.right);
+                           EXPECT_EQ(dropped.top, box.bottom);
+                           // The last option lies wholly below the window, and shows.
+                           int item = (int)SendMessageA(combo, CB_GETITEMHEIGHT, 0, 0);
+                           RECT last = {2, 1 + 3 * item, dropped.right - dropped.left - 2, 1 + 4 * item};
+                           EXPECT_GT(dropped.top + last.top, window.bottom);
+                           Picture pic = Capture(list);
+                           ASSERT_GE(pic.height, last.bottom);
+                           EXPECT_GT(pic.darkIn(last), 10) << "the text of West";
+                           EXPECT_EQ(pic.at(last.right - 2, last.top + 1), RGB(255, 255, 255));
+                           // Clicked where the display shows it.
+                           POINT p = {(last.left + last.right) / 2, (last.top + last.bottom) / 2};
+                           PushMouseButton(list, p.x, p.y, true);
+                           PushMouseButton(list, p.x, p.y, false);
+                       },
+                       [&] {
+                           EXPECT_FALSE(IsWindow(list)) << "closed by the choice";
+                           Click(Centre(kQuit))();
+                       }});
+    EXPECT_EQ(got, With(kUntouched, {{"Low", "West"}, {"Quit", "true"}}));
+}
+
 TEST_F(Launcher, OptionWrittenWithAnAmpersandShowsAndComesBackCut)
 {
     Choices got = Run({[this] {
