@@ -68,27 +68,37 @@ TEST(LauncherOnADisplay, TakesClicksKeysAndADragFromXdotool)
     std::string dir = folder;
     std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     // Positions inside the window: the check item, the list's box, the skin
-    // and the Start button.
+    // and the Start button. Each step waits for what the one before it
+    // shows: the opened list as a window of its own, the list gone, the
+    // window at the end of the drag.
     std::string cmd =
         "cd '" + dir + "'; export DISPLAY=" + x.display() + "; unset SDL_VIDEODRIVER; " + kOutVariable +
         "=choices.txt timeout -s KILL 90 '" + self +
         "' --gtest_also_run_disabled_tests --gtest_filter='DISABLED_LauncherChild.*' >child.txt 2>&1 & P=$!; "
         "W=$(timeout 60 xdotool search --sync --onlyvisible --name '^VORNLauncher$' | head -n 1); "
         "[ -n \"$W\" ] || { kill $P; exit 200; }; "
+        "C=$(xdotool getwindowpid \"$W\"); "
+        "list() { [ $(xdotool search --onlyvisible --pid $C 2>/dev/null | wc -l) -ge 2 ]; }; "
+        "await() { for i in $(seq 600); do eval \"$1\" && return 0; sleep 0.05; done; return 1; }; "
         "xdotool windowfocus --sync \"$W\"; "
         "xdotool getwindowgeometry \"$W\" | grep Position > before.txt; "
-        "xdotool mousemove --window \"$W\" 70 60 click 1; sleep 0.3; "
-        "xdotool mousemove --window \"$W\" 200 58 click 1; sleep 0.3; "
-        "xdotool key Up; sleep 0.2; xdotool key Return; sleep 0.3; "
-        "xdotool mousemove --window \"$W\" 120 110 mousedown 1; sleep 0.2; "
-        "xdotool mousemove_relative 20 10; sleep 0.2; xdotool mousemove_relative 20 10; sleep 0.2; "
-        "xdotool mouseup 1; sleep 0.5; "
+        "eval $(xdotool getwindowgeometry --shell \"$W\"); BX=$X; BY=$Y; "
+        "xdotool mousemove --window \"$W\" 70 60 click 1; "
+        "xdotool mousemove --window \"$W\" 200 58 click 1; "
+        "await list || echo 'the list did not show' >> waits.txt; "
+        "xdotool key Up key Return; "
+        "await '! list' || echo 'the list did not close' >> waits.txt; "
+        "xdotool mousemove --window \"$W\" 120 110 mousedown 1 mousemove_relative 20 10 mousemove_relative 20 10 "
+        "mouseup 1; "
+        "await 'eval $(xdotool getwindowgeometry --shell \"$W\"); [ $X,$Y = $((BX + 40)),$((BY + 20)) ]' || "
+        "echo 'the window did not reach the end of the drag' >> waits.txt; "
         "xdotool getwindowgeometry \"$W\" | grep Position > after.txt; "
         "xdotool mousemove --window \"$W\" 110 152 click 1; "
         "wait $P";
     int status = ShellStatus(cmd);
     std::string child = ReadText(dir + "/child.txt");
     EXPECT_EQ(status, 0) << (status == 200 ? "no window appeared; " : "") << child;
+    EXPECT_EQ(ReadText(dir + "/waits.txt"), "") << child;
     EXPECT_EQ(ReadText(dir + "/choices.txt"), "Detail=Mid\nQuit=false\nSound=true\nStart=true\n") << child;
     // The drag moved the window by (40, 20).
     int bx = 0, by = 0, ax = 0, ay = 0;
