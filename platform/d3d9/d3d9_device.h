@@ -273,7 +273,8 @@ private:
     HRESULT BindVertexBuffers(const UserVertices* up);
     void AfterDraw();
     void ResetStreamZero();
-    bool VerticesInRange(INT first, UINT count);
+    // Whether the bound streams hold the vertices (stream 0 aside for a draw from memory).
+    bool VerticesInRange(INT first, UINT count, bool userStreamZero = false);
     void ApplyBlend();
     void ApplyDepthStencil();
     void ApplyRaster();

@@ -485,16 +485,19 @@ void Device::BindTextures()
     }
 }
 
-// The vertex attributes: user memory, or the streams' buffers (bound again
-// only where a buffer, stride or offset changed, or a buffer was written).
+// The vertex attributes: user memory for stream 0 of a draw from memory,
+// else the streams' buffers (bound again only where a buffer, stride or
+// offset changed, or a buffer was written). Elements of a stream with
+// nothing bound read as zero.
 HRESULT Device::BindVertexBuffers(const UserVertices* up)
 {
     bool same = m_attribsValid && !up && !m_lastUp && !(m_dirty & DirtyInput);
     if (same) {
         for (const VertexAttrib& a : m_layout.attribs) {
             const StreamSlot& s = m_state.streams[a.stream];
-            if (!s.vb || s.vb->glBuffer != m_lastAttribBuffers[a.stream] || s.stride != m_lastAttribStrides[a.stream] ||
-                s.offset != m_lastAttribOffsets[a.stream] || s.vb->dirtyLo != s.vb->dirtyHi) {
+            if ((s.vb ? s.vb->glBuffer : 0) != m_lastAttribBuffers[a.stream] ||
+                (s.vb && (s.stride != m_lastAttribStrides[a.stream] || s.offset != m_lastAttribOffsets[a.stream] ||
+                          s.vb->dirtyLo != s.vb->dirtyHi))) {
                 same = false;
                 break;
             }
@@ -505,14 +508,17 @@ HRESULT Device::BindVertexBuffers(const UserVertices* up)
     for (const VertexAttrib& a : m_layout.attribs) {
         GLuint buffer;
         UINT stride, offset;
-        if (up) {
-            if (a.stream != 0) return D3DERR_INVALIDCALL;
+        if (up && a.stream == 0) {
             buffer = up->buffer;
             stride = up->stride;
             offset = 0;
         } else {
             const StreamSlot& s = m_state.streams[a.stream];
-            if (!s.vb) return D3DERR_INVALIDCALL;
+            m_lastAttribBuffers[a.stream] = 0;
+            if (!s.vb) {
+                gl.glVertexAttrib4f(a.location, 0.0f, 0.0f, 0.0f, 0.0f);
+                continue;
+            }
             buffer = s.vb->Prepare();
             stride = s.stride;
             offset = s.offset;
@@ -559,12 +565,13 @@ UINT AttribBytes(const VertexAttrib& a)
 }
 } // namespace
 
-bool Device::VerticesInRange(INT first, UINT count)
+bool Device::VerticesInRange(INT first, UINT count, bool userStreamZero)
 {
     if (first < 0) return false;
     for (const VertexAttrib& a : m_layout.attribs) {
+        if (userStreamZero && a.stream == 0) continue;
         const StreamSlot& s = m_state.streams[a.stream];
-        if (!s.vb) return false;
+        if (!s.vb) continue;  // read as zero
         const uint64_t end = (uint64_t)s.offset + (uint64_t)(first + count - 1) * s.stride + a.offset + AttribBytes(a);
         if (end > s.vb->data.size()) return false;
     }
@@ -618,6 +625,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void* d
     // Stream 0 is left unset afterwards, as on Direct3D 9.
     ResetStreamZero();
     if (FAILED(hr)) return hr;
+    if (!VerticesInRange(0, n, true)) return D3DERR_INVALIDCALL;
     gl.glDrawArrays(mode, 0, (GLsizei)n);
     AfterDraw();
     return S_OK;
@@ -641,6 +649,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
     ResetStreamZero();
     SetIndices(nullptr);
     if (FAILED(hr)) return hr;
+    if (numVertices != 0 && !VerticesInRange((INT)minIndex, numVertices, true)) return D3DERR_INVALIDCALL;
     gl.glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_upIB);
     gl.glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)n * isz, indices, GL_STREAM_DRAW);
     gl.glDrawElementsBaseVertex(mode, (GLsizei)n, isz == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, nullptr, 0);

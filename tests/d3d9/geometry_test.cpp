@@ -577,3 +577,98 @@ INSTANTIATE_TEST_SUITE_P(
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+// Positions in stream 0, colours in stream 1: a stream with nothing bound
+// reads as zero (black, alpha 0), in a draw from memory as from buffers.
+enum class StreamDraw { Memory, IndexedMemory, Buffers };
+
+struct StreamCase {
+    const char* name;
+    StreamDraw draw;
+    bool colourBound;   // stream 1 holds a buffer of green vertices
+    DWORD colourArg;    // what stage 0 shows
+    DWORD expected;
+};
+
+class UnboundStreams : public Geometry, public ::testing::WithParamInterface<StreamCase> {};
+
+TEST_P(UnboundStreams, ReadAsZero)
+{
+    const StreamCase& c = GetParam();
+    const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
+        {1, 0, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+        D3DDECL_END()};
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexDeclaration(elements, &decl), S_OK);
+    m_dev->SetVertexDeclaration(decl);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, c.colourArg);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    const float quad[4][4] = {{0, 0, 0.5f, 1}, {16, 0, 0.5f, 1}, {0, 16, 0.5f, 1}, {16, 16, 0.5f, 1}};
+    const DWORD green[4] = {0x8000FF00, 0x8000FF00, 0x8000FF00, 0x8000FF00};
+    const WORD idx[6] = {0, 1, 2, 2, 1, 3};
+    IDirect3DVertexBuffer9* positions = nullptr;
+    IDirect3DVertexBuffer9* colours = nullptr;
+    if (c.colourBound) {
+        ASSERT_EQ(m_dev->CreateVertexBuffer(sizeof(green), 0, 0, D3DPOOL_MANAGED, &colours, nullptr), S_OK);
+        void* p = nullptr;
+        colours->Lock(0, 0, &p, 0);
+        std::memcpy(p, green, sizeof(green));
+        colours->Unlock();
+        m_dev->SetStreamSource(1, colours, 0, sizeof(DWORD));
+    }
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    switch (c.draw) {
+    case StreamDraw::Memory:
+        ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(quad[0])), S_OK);
+        break;
+    case StreamDraw::IndexedMemory:
+        ASSERT_EQ(m_dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, idx, D3DFMT_INDEX16, quad,
+                                                sizeof(quad[0])),
+                  S_OK);
+        break;
+    case StreamDraw::Buffers: {
+        ASSERT_EQ(m_dev->CreateVertexBuffer(sizeof(quad), 0, 0, D3DPOOL_MANAGED, &positions, nullptr), S_OK);
+        void* p = nullptr;
+        positions->Lock(0, 0, &p, 0);
+        std::memcpy(p, quad, sizeof(quad));
+        positions->Unlock();
+        m_dev->SetStreamSource(0, positions, 0, sizeof(quad[0]));
+        ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), S_OK);
+        break;
+    }
+    }
+    EXPECT_TRUE(Near(Pixel(8, 8), c.expected, 1)) << c.name;
+    EXPECT_TRUE(Near(Pixel(40, 40), 0xFF0000FF, 0)) << c.name;
+    m_dev->SetStreamSource(0, nullptr, 0, 0);
+    m_dev->SetStreamSource(1, nullptr, 0, 0);
+    m_dev->SetVertexDeclaration(nullptr);
+    if (positions) positions->Release();
+    if (colours) colours->Release();
+    decl->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnboundStreams,
+    ::testing::Values(
+        StreamCase{"from memory, colour black", StreamDraw::Memory, false, D3DTA_DIFFUSE, 0xFF000000},
+        StreamCase{"from memory, alpha 0", StreamDraw::Memory, false, D3DTA_DIFFUSE | D3DTA_ALPHAREPLICATE,
+                   0xFF000000},
+        StreamCase{"indexed from memory, colour black", StreamDraw::IndexedMemory, false, D3DTA_DIFFUSE,
+                   0xFF000000},
+        StreamCase{"indexed from memory, alpha 0", StreamDraw::IndexedMemory, false,
+                   D3DTA_DIFFUSE | D3DTA_ALPHAREPLICATE, 0xFF000000},
+        StreamCase{"from buffers, colour black", StreamDraw::Buffers, false, D3DTA_DIFFUSE, 0xFF000000},
+        StreamCase{"from buffers, alpha 0", StreamDraw::Buffers, false, D3DTA_DIFFUSE | D3DTA_ALPHAREPLICATE,
+                   0xFF000000},
+        StreamCase{"from memory with stream 1 bound", StreamDraw::Memory, true, D3DTA_DIFFUSE, 0xFF00FF00},
+        StreamCase{"from memory with stream 1 bound, its alpha", StreamDraw::Memory, true,
+                   D3DTA_DIFFUSE | D3DTA_ALPHAREPLICATE, 0xFF808080},
+        StreamCase{"indexed from memory with stream 1 bound", StreamDraw::IndexedMemory, true, D3DTA_DIFFUSE,
+                   0xFF00FF00}));
+
+} // namespace
+} // namespace d3d9test
