@@ -76,6 +76,26 @@ bool Device::Init()
     const int palette = std::min(kMaxBlendIndex + 1, (components / 4 - 128) / 8);
     m_caps.MaxVertexBlendMatrixIndex = palette > 1 ? (DWORD)(palette - 1) : 0;
 
+    if (!CreateImplicitSurfaces()) return false;
+    m_ff.reset(new FFCache(m_gl));
+    // Fixed-function draws compile nothing in a frame: the program that takes
+    // the key as data is built now, specialised ones in the background. A
+    // software rasteriser draws with specialised programs only.
+    m_path = PathForRenderer(ProgramPathSetting(), reinterpret_cast<const char*>(gl.glGetString(GL_RENDERER)));
+    if (m_path != ProgramPath::Specialised && !m_ff->Uber(UberPalette())) m_path = ProgramPath::Specialised;
+    if (m_path == ProgramPath::Background) m_ff->StartCompiler(m_window, m_context);
+    PreparePipelines();
+    m_swapChain = new SwapChainImpl(this);
+    if (!ClearImplicitSurfaces()) return false;
+    if (m_path != ProgramPath::Specialised) WarmUber();
+    m_dirty = DirtyAll;
+    return gl.glGetError() == GL_NO_ERROR;
+}
+
+// The back buffer and the implicit depth-stencil surface of the presentation
+// parameters, bound, and the states that follow from them.
+bool Device::CreateImplicitSurfaces()
+{
     m_backBuffer = new SurfaceImpl(this, SurfaceImpl::BackBuffer, m_pp.BackBufferWidth, m_pp.BackBufferHeight,
                                    m_pp.BackBufferFormat, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
     if (!m_backBuffer->CreateStorage()) return false;
@@ -93,19 +113,19 @@ bool Device::Init()
     m_state.rs[D3DRS_ZENABLE] = m_autoDepth ? D3DZB_TRUE : D3DZB_FALSE;
     m_state.viewport = {0, 0, m_pp.BackBufferWidth, m_pp.BackBufferHeight, 0.0f, 1.0f};
     m_state.scissor = {0, 0, (LONG)m_pp.BackBufferWidth, (LONG)m_pp.BackBufferHeight};
-    m_ff.reset(new FFCache(m_gl));
-    // Fixed-function draws compile nothing in a frame: the program that takes
-    // the key as data is built now, specialised ones in the background. A
-    // software rasteriser draws with specialised programs only.
-    m_path = PathForRenderer(ProgramPathSetting(), reinterpret_cast<const char*>(gl.glGetString(GL_RENDERER)));
-    if (m_path != ProgramPath::Specialised && !m_ff->Uber(UberPalette())) m_path = ProgramPath::Specialised;
-    if (m_path == ProgramPath::Background) m_ff->StartCompiler(m_window, m_context);
-    PreparePipelines();
-    m_swapChain = new SwapChainImpl(this);
+    return true;
+}
+
+// A new swap chain starts black.
+bool Device::ClearImplicitSurfaces()
+{
     GLuint fbo = FramebufferFor(m_renderTarget, m_depthStencil);
     if (!fbo) return false;
-    // The first frame starts black, as a new swap chain does.
     m_gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
+    m_gl.Enable(GLStateCache::CapScissorTest, false);
+    m_gl.ColorMask(true, true, true, true);
+    m_gl.DepthMask(true);
+    m_gl.StencilMask(0xFFFFFFFFu);
     gl.glClearColor(0, 0, 0, 1);
     gl.glClearDepth(1.0);
     gl.glClearStencil(0);
@@ -114,9 +134,7 @@ bool Device::Init()
         m_gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
         gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     }
-    if (m_path != ProgramPath::Specialised) WarmUber();
-    m_dirty = DirtyAll;
-    return gl.glGetError() == GL_NO_ERROR;
+    return true;
 }
 
 // Drivers that generate code at a program's first draw (llvmpipe) do so
@@ -243,6 +261,65 @@ void Device::Destroy()
     g_currentDevice = nullptr;
     m_d3d->Release();
 }
+
+// A windowed device is lost only through a failed Reset: it is "not reset"
+// until one succeeds.
+HRESULT Device::Reset(D3DPRESENT_PARAMETERS* pp)
+{
+    D3DPRESENT_PARAMETERS params = pp ? *pp : D3DPRESENT_PARAMETERS{};
+    if (!pp || FAILED(CompletePresentParameters(m_window, params)) || DefaultPoolHeld()) {
+        m_notReset = true;
+        return D3DERR_INVALIDCALL;
+    }
+    MakeCurrent();
+    if (m_recording) {
+        StateBlockImpl* r = m_recording;
+        m_recording = nullptr;
+        r->Release();
+    }
+    // Every state back to its default, the bindings dropped.
+    m_state.ReleaseBindings();
+    m_state.SetDefaults();
+    SetBound(m_renderTarget, (SurfaceImpl*)nullptr);
+    SetBound(m_depthStencil, (SurfaceImpl*)nullptr);
+    delete m_backBuffer;
+    m_backBuffer = nullptr;
+    delete m_autoDepth;
+    m_autoDepth = nullptr;
+    m_pp = params;
+    SDL_GL_SetSwapInterval(m_pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    m_gl.Invalidate();
+    if (!CreateImplicitSurfaces() || !ClearImplicitSurfaces()) {
+        m_notReset = true;
+        return D3DERR_DRIVERINTERNALERROR;
+    }
+    m_inScene = false;
+    m_storageNeeded = false;
+    m_framesWithoutNeed = 0;
+    m_program = nullptr;
+    m_uberKeysKnown = false;
+    m_attribsValid = false;
+    for (uint32_t& s : m_serial) ++s;
+    m_dirty = DirtyAll;
+    m_dirtySamplers = 0xFFFF;
+    m_notReset = false;
+    *pp = params;
+    return S_OK;
+}
+
+// Whether the application still holds a resource of the default pool, the
+// implicit surfaces included.
+bool Device::DefaultPoolHeld() const
+{
+    if (m_backBuffer->PublicRefs() || (m_autoDepth && m_autoDepth->PublicRefs())) return true;
+    for (const DeviceChild* c : m_defaultPool)
+        if (c->PublicRefs()) return true;
+    return false;
+}
+
+void Device::NoteDefaultPool(DeviceChild* c) { m_defaultPool.insert(c); }
+
+void Device::ForgetChild(DeviceChild* c) { m_defaultPool.erase(c); }
 
 HRESULT Device::QueryInterface(REFIID riid, void** ppv)
 {

@@ -16,6 +16,8 @@
 
 #include <string>
 
+#include <set>
+
 namespace d3d9gl {
 
 class SwapChainImpl;
@@ -39,6 +41,9 @@ public:
 
     void MakeCurrent();
     void ForgetSurface(SurfaceImpl* s);
+    // Resources of the default pool, which the application releases before a Reset.
+    void NoteDefaultPool(DeviceChild* c);
+    void ForgetChild(DeviceChild* c);
     bool HasStencil() const;
 
     // IUnknown
@@ -47,7 +52,7 @@ public:
     ULONG Release() override;
 
     // IDirect3DDevice9
-    HRESULT TestCooperativeLevel() override { return S_OK; }
+    HRESULT TestCooperativeLevel() override { return m_notReset ? D3DERR_DEVICENOTRESET : S_OK; }
     UINT GetAvailableTextureMem() override { return 512u << 20; }
     HRESULT EvictManagedResources() override { return S_OK; }
     HRESULT GetDirect3D(IDirect3D9** ppD3D9) override;
@@ -63,7 +68,7 @@ public:
     { return D3DERR_NOTAVAILABLE; }
     HRESULT GetSwapChain(UINT iSwapChain, IDirect3DSwapChain9** ppSwapChain) override;
     UINT GetNumberOfSwapChains() override { return 1; }
-    HRESULT Reset(D3DPRESENT_PARAMETERS*) override { return D3DERR_NOTAVAILABLE; }
+    HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) override;
     HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
                     const _RGNDATA* pDirtyRegion) override;
     HRESULT GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
@@ -237,6 +242,9 @@ public:
 private:
     ~Device();
     void Destroy();
+    bool CreateImplicitSurfaces();
+    bool ClearImplicitSurfaces();
+    bool DefaultPoolHeld() const;
 
     // States (d3d9_states.cpp).
     void MarkRenderState(DWORD state);
@@ -323,6 +331,8 @@ private:
     // What ValidateDevice checks against, when a test set it apart from m_caps.
     std::unique_ptr<D3DCAPS9> m_validationCaps;
     bool m_destroying = false;
+    bool m_notReset = false;  // a Reset failed, and none has succeeded since
+    std::set<DeviceChild*> m_defaultPool;
 
     SurfaceImpl* m_backBuffer = nullptr;
     SurfaceImpl* m_autoDepth = nullptr;

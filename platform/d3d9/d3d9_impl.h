@@ -54,7 +54,7 @@ void DecodeBlocks(D3DFORMAT format, const uint8_t* src, UINT width, UINT height,
 class DeviceChild {
 public:
     explicit DeviceChild(Device* device);
-    virtual ~DeviceChild() = default;
+    virtual ~DeviceChild();
     ULONG AddRefImpl();
     ULONG ReleaseImpl();
     virtual void Bind() { ++m_binds; }
@@ -409,5 +409,8 @@ bool IsDisplayFormat(D3DFORMAT f);
 // Formats a texture can be drawn into.
 bool IsRenderTargetTextureFormat(D3DFORMAT f);
 bool IsDepthFormat(D3DFORMAT f);
+// Checks presentation parameters for a swap chain on the window, filling in
+// what a windowed one takes from it; S_OK when they can be used.
+HRESULT CompletePresentParameters(SDL_Window* window, D3DPRESENT_PARAMETERS& params);
 
 } // namespace d3d9gl

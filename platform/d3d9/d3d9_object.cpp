@@ -284,21 +284,10 @@ void FillCaps(D3DCAPS9* c)
     c->MaxPShaderInstructionsExecuted = 65535;
 }
 
-HRESULT Direct3D9Impl::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
-                                    D3DPRESENT_PARAMETERS* pp, IDirect3DDevice9** ppDevice)
+// Checks presentation parameters and fills in what a windowed swap chain
+// takes from its window.
+HRESULT CompletePresentParameters(SDL_Window* window, D3DPRESENT_PARAMETERS& params)
 {
-    if (ppDevice) *ppDevice = nullptr;
-    if (!CheckAdapter(Adapter, DeviceType) || !pp || !ppDevice) return D3DERR_INVALIDCALL;
-    const DWORD vp = BehaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
-                                      D3DCREATE_MIXED_VERTEXPROCESSING);
-    if (vp != D3DCREATE_SOFTWARE_VERTEXPROCESSING && vp != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
-        vp != D3DCREATE_MIXED_VERTEXPROCESSING)
-        return D3DERR_INVALIDCALL;
-    HWND hwnd = pp->hDeviceWindow ? pp->hDeviceWindow : hFocusWindow;
-    SDL_Window* window = WindowForHandle(hwnd);
-    if (!window) return D3DERR_INVALIDCALL;
-
-    D3DPRESENT_PARAMETERS params = *pp;
     if (params.BackBufferCount == 0) params.BackBufferCount = 1;
     if (params.BackBufferCount > D3DPRESENT_BACK_BUFFERS_MAX) return D3DERR_INVALIDCALL;
     if (params.MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
@@ -316,6 +305,25 @@ HRESULT Direct3D9Impl::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hF
     const FormatDesc* bbf = FindFormat(params.BackBufferFormat);
     if (!bbf || bbf->isDepth || bbf->block) return D3DERR_INVALIDCALL;
     if (params.EnableAutoDepthStencil && !IsDepthFormat(params.AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
+    return S_OK;
+}
+
+HRESULT Direct3D9Impl::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
+                                    D3DPRESENT_PARAMETERS* pp, IDirect3DDevice9** ppDevice)
+{
+    if (ppDevice) *ppDevice = nullptr;
+    if (!CheckAdapter(Adapter, DeviceType) || !pp || !ppDevice) return D3DERR_INVALIDCALL;
+    const DWORD vp = BehaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                                      D3DCREATE_MIXED_VERTEXPROCESSING);
+    if (vp != D3DCREATE_SOFTWARE_VERTEXPROCESSING && vp != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
+        vp != D3DCREATE_MIXED_VERTEXPROCESSING)
+        return D3DERR_INVALIDCALL;
+    HWND hwnd = pp->hDeviceWindow ? pp->hDeviceWindow : hFocusWindow;
+    SDL_Window* window = WindowForHandle(hwnd);
+    if (!window) return D3DERR_INVALIDCALL;
+
+    D3DPRESENT_PARAMETERS params = *pp;
+    if (HRESULT hr = CompletePresentParameters(window, params); FAILED(hr)) return hr;
 
     KeepFreedHeapForFrames();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);

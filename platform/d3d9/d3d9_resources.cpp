@@ -9,6 +9,8 @@ namespace d3d9gl {
 // ---- Reference counting --------------------------------------------------------
 DeviceChild::DeviceChild(Device* device) : m_device(device) { m_device->AddRef(); }
 
+DeviceChild::~DeviceChild() { m_device->ForgetChild(this); }
+
 ULONG DeviceChild::AddRefImpl()
 {
     if (m_refs++ == 0) m_device->AddRef();
@@ -90,6 +92,8 @@ SurfaceImpl::SurfaceImpl(Device* device, Kind k, UINT w, UINT h, D3DFORMAT f, D3
         // Owned by the device or the texture: no references of its own yet.
         m_refs = 0;
         m_device->Release();
+    } else if (pool == D3DPOOL_DEFAULT) {
+        m_device->NoteDefaultPool(this);
     }
 }
 
@@ -258,6 +262,7 @@ TextureImpl::TextureImpl(Device* device, UINT w, UINT h, UINT levels, DWORD usag
     : Resource<IDirect3DTexture9>(device), m_width(w), m_height(h), m_usage(usage), m_format(format),
       m_fmt(FindFormat(format)), m_pool(pool)
 {
+    if (pool == D3DPOOL_DEFAULT) m_device->NoteDefaultPool(this);
     UINT full = 1;
     for (UINT s = std::max(w, h); s > 1; s >>= 1) ++full;
     if (usage & D3DUSAGE_AUTOGENMIPMAP) {
@@ -514,6 +519,7 @@ GLuint PrepareBuffer(GLenum target, GLuint& buffer, const std::vector<uint8_t>& 
 VertexBufferImpl::VertexBufferImpl(Device* device, UINT length, DWORD u, DWORD f, D3DPOOL p)
     : Resource<IDirect3DVertexBuffer9>(device), data(length, 0), usage(u), fvf(f), pool(p)
 {
+    if (pool == D3DPOOL_DEFAULT) m_device->NoteDefaultPool(this);
 }
 
 VertexBufferImpl::~VertexBufferImpl()
@@ -563,6 +569,7 @@ GLuint VertexBufferImpl::Prepare()
 IndexBufferImpl::IndexBufferImpl(Device* device, UINT length, DWORD u, D3DFORMAT f, D3DPOOL p)
     : Resource<IDirect3DIndexBuffer9>(device), data(length, 0), usage(u), format(f), pool(p)
 {
+    if (pool == D3DPOOL_DEFAULT) m_device->NoteDefaultPool(this);
 }
 
 IndexBufferImpl::~IndexBufferImpl()

@@ -534,6 +534,7 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
 
 HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, const _RGNDATA* pDirtyRegion)
 {
+    if (m_notReset) return D3DERR_DEVICELOST;
     // Rectangles and dirty regions are for swap chains that copy.
     const bool copies = m_pp.SwapEffect == D3DSWAPEFFECT_COPY;
     if ((pSourceRect || pDestRect || pDirtyRegion) && !copies) return D3DERR_INVALIDCALL;

@@ -152,6 +152,54 @@ TEST_F(FakeMatchesDevice, ReferenceCountsComeOutTheSame)
     EXPECT_EQ(CountsOf(faked), CountsOf(real));
 }
 
+// What Reset and TestCooperativeLevel answer after each step, on one device.
+std::vector<HRESULT> ResetAnswersOf(IDirect3DDevice9* dev, HWND hwnd)
+{
+    std::vector<HRESULT> answers;
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = hwnd;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    auto step = [&](HRESULT hr) {
+        answers.push_back(hr);
+        answers.push_back(dev->TestCooperativeLevel());
+        answers.push_back(dev->Present(nullptr, nullptr, nullptr, nullptr));
+    };
+    IDirect3DTexture9* held = nullptr;
+    dev->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &held, nullptr);
+    D3DPRESENT_PARAMETERS p = pp;
+    step(dev->Reset(&p));
+    held->Release();
+    p = pp;
+    p.Windowed = FALSE;
+    p.BackBufferWidth = 0;
+    step(dev->Reset(&p));
+    step(dev->Reset(nullptr));
+    IDirect3DTexture9* managed = nullptr;
+    dev->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr);
+    p = pp;
+    p.BackBufferWidth = 32;
+    p.BackBufferHeight = 16;
+    dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    step(dev->Reset(&p));
+    DWORD lighting = 0;
+    dev->GetRenderState(D3DRS_LIGHTING, &lighting);
+    answers.push_back((HRESULT)lighting);
+    D3DVIEWPORT9 v{};
+    dev->GetViewport(&v);
+    answers.push_back((HRESULT)(v.Width * 1000 + v.Height));
+    managed->Release();
+    return answers;
+}
+
+TEST_F(FakeMatchesDevice, ResetAndTestCooperativeLevelAnswerTheSame)
+{
+    ASSERT_TRUE(Both()) << "no real device";
+    EXPECT_EQ(ResetAnswersOf(faked, hwnd), ResetAnswersOf(real, hwnd));
+}
+
 TEST_F(FakeMatchesDevice, TextureLevelsHaveTheSamePitchAndSize)
 {
     ASSERT_TRUE(Both()) << "no real device";

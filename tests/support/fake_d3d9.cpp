@@ -564,6 +564,27 @@ FakeDevice* FakeD3D9::AsFake(IDirect3DDevice9* p) const
     return dynamic_cast<FakeDevice*>(p);
 }
 
+bool FakeD3D9::HoldsDefaultPool(const FakeDevice* dev) const
+{
+    for (const auto& o : live_) {
+        auto* obj = const_cast<FakeObjectBase*>(static_cast<const FakeObjectBase*>(o.first));
+        if (!obj->RefCount())
+            continue;
+        if (auto* t = dynamic_cast<FakeTexture*>(obj); t && t->Device() == dev && t->Pool() == D3DPOOL_DEFAULT)
+            return true;
+        if (auto* s = dynamic_cast<FakeSurface*>(obj);
+            s && s->Device() == dev && !s->Container() && !s->Implicit() && s->Desc().Pool == D3DPOOL_DEFAULT)
+            return true;
+        if (auto* b = dynamic_cast<FakeVertexBuffer*>(obj);
+            b && b->Device() == dev && b->Desc().Pool == D3DPOOL_DEFAULT)
+            return true;
+        if (auto* b = dynamic_cast<FakeIndexBuffer*>(obj);
+            b && b->Device() == dev && b->Desc().Pool == D3DPOOL_DEFAULT)
+            return true;
+    }
+    return false;
+}
+
 // ---- FakeObjectBase --------------------------------------------------------------
 
 FakeObjectBase::FakeObjectBase(FakeD3D9* env, const char* kind) : env_(env), kind_(kind)

@@ -238,6 +238,9 @@ public:
     FakeTexture* AsFake(IDirect3DBaseTexture9* p) const;
     FakeSurface* AsFake(IDirect3DSurface9* p) const;
     FakeDevice* AsFake(IDirect3DDevice9* p) const;
+    // Whether the application still holds a default-pool resource of the
+    // device other than its implicit surfaces.
+    bool HoldsDefaultPool(const FakeDevice* dev) const;
 
     // A new fake Direct3D object (reference count 1), as the hook gives it.
     FakeDirect3D9* Create();
@@ -480,6 +483,7 @@ public:
     std::vector<BYTE>& Bytes() { return bytes_; }
     const D3DVERTEXBUFFER_DESC& Desc() const { return desc_; }
     int LockCount() const { return locks_; }
+    FakeDevice* Device() const { return device_; }
 
 private:
     void OnFinalRelease() override;
@@ -512,6 +516,7 @@ public:
     std::vector<BYTE>& Bytes() { return bytes_; }
     const D3DINDEXBUFFER_DESC& Desc() const { return desc_; }
     int LockCount() const { return locks_; }
+    FakeDevice* Device() const { return device_; }
 
 private:
     void OnFinalRelease() override;
@@ -850,6 +855,7 @@ private:
     FakeSurface* renderTarget_ = nullptr;
     FakeSurface* depthStencil_ = nullptr;
     bool inScene_ = false;
+    bool notReset_ = false;  // a Reset failed, and none has succeeded since
     BOOL softwareVP_ = FALSE;
     UINT presents_ = 0;
     D3DCLIPSTATUS9 clipStatus_{};

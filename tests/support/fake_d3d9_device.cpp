@@ -813,7 +813,8 @@ bool FakeDevice::LightEnabled(DWORD index) const
 
 HRESULT FakeDevice::TestCooperativeLevel()
 {
-    return env_->Begin("TestCooperativeLevel", {}).result;
+    FAKE_CALL(c, "TestCooperativeLevel", {});
+    return notReset_ ? env_->End(c, D3DERR_DEVICENOTRESET) : D3D_OK;
 }
 
 UINT FakeDevice::GetAvailableTextureMem()
@@ -914,8 +915,13 @@ UINT FakeDevice::GetNumberOfSwapChains()
 HRESULT FakeDevice::Reset(D3DPRESENT_PARAMETERS* pp)
 {
     FAKE_CALL(c, "Reset", {});
-    if (!pp)
+    // A failed Reset leaves a windowed device "not reset" until one succeeds.
+    auto fail = [&]() {
+        notReset_ = true;
         return env_->End(c, D3DERR_INVALIDCALL);
+    };
+    if (!pp)
+        return fail();
     D3DPRESENT_PARAMETERS p = *pp;
     if (p.Windowed) {
         if (p.BackBufferFormat == D3DFMT_UNKNOWN)
@@ -927,19 +933,24 @@ HRESULT FakeDevice::Reset(D3DPRESENT_PARAMETERS* pp)
     }
     if (!p.BackBufferCount)
         p.BackBufferCount = 1;
+    if (!p.BackBufferWidth || !p.BackBufferHeight)
+        return fail();
     if (p.EnableAutoDepthStencil && !env_->depthFormats.count(p.AutoDepthStencilFormat))
-        return env_->End(c, D3DERR_INVALIDCALL);
+        return fail();
     for (FakeSurface* s : backBuffers_)
         if (s->RefCount())
-            return env_->End(c, D3DERR_INVALIDCALL);
+            return fail();
     if (autoDepth_ && autoDepth_->RefCount())
-        return env_->End(c, D3DERR_INVALIDCALL);
+        return fail();
+    if (env_->HoldsDefaultPool(this))
+        return fail();
     *pp = p;
     params_ = p;
     ReleaseSwapChain();
     CreateSwapChain();
     Defaults(state_, p.EnableAutoDepthStencil != FALSE, p.BackBufferWidth, p.BackBufferHeight);
     inScene_ = false;
+    notReset_ = false;
     return D3D_OK;
 }
 
@@ -949,6 +960,8 @@ HRESULT FakeDevice::Present(CONST RECT* src, CONST RECT* dst, HWND wnd, const _R
                              {"pDestRect", P(dst)},
                              {"hDestWindowOverride", P(wnd)},
                              {"pDirtyRegion", P(dirty)}});
+    if (notReset_)
+        return env_->End(c, D3DERR_DEVICELOST);
     ++presents_;
     return D3D_OK;
 }
