@@ -202,7 +202,7 @@ private:
         if (SUCCEEDED(hr))
             hr = MaterialsBuffer(loaded.materials, &materials.p);
         if (SUCCEEDED(hr))
-            hr = EffectInstancesBuffer(loaded.materials.size(), &effects.p);
+            hr = EffectInstancesBuffer(loaded.materials, &effects.p);
         if (FAILED(hr))
             return hr;
         D3DXMESHDATA meshData;

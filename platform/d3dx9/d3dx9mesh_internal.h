@@ -88,8 +88,10 @@ HRESULT LoadXMesh(const XFileTree& tree, size_t index, DWORD options, IDirect3DD
 
 // D3DXMATERIAL array with the texture names stored after it.
 HRESULT MaterialsBuffer(const std::vector<XMaterial>& materials, ID3DXBuffer** out);
-// One D3DXEFFECTINSTANCE without an effect per material.
-HRESULT EffectInstancesBuffer(size_t count, ID3DXBuffer** out);
+// One D3DXEFFECTINSTANCE without an effect per material, with the material's
+// defaults ("Texture0@Name", "Diffuse", "Power", "Specular", "Emissive"),
+// everything they point at stored after them.
+HRESULT EffectInstancesBuffer(const std::vector<XMaterial>& materials, ID3DXBuffer** out);
 // A buffer holding a copy of the DWORDs.
 HRESULT DwordBuffer(const std::vector<DWORD>& values, ID3DXBuffer** out);
 

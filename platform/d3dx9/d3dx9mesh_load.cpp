@@ -108,7 +108,7 @@ HRESULT handOut(d3dx::XLoadedMesh& m, ID3DXBuffer** adjacency, ID3DXBuffer** mat
     if (SUCCEEDED(hr) && materials)
         hr = d3dx::MaterialsBuffer(m.materials, &mt);
     if (SUCCEEDED(hr) && effects)
-        hr = d3dx::EffectInstancesBuffer(m.materials.size(), &e);
+        hr = d3dx::EffectInstancesBuffer(m.materials, &e);
     if (FAILED(hr)) {
         for (ID3DXBuffer* b : {a, mt, e})
             if (b)
@@ -449,9 +449,62 @@ HRESULT MaterialsBuffer(const std::vector<XMaterial>& materials, ID3DXBuffer** o
     return D3D_OK;
 }
 
-HRESULT EffectInstancesBuffer(size_t count, ID3DXBuffer** out)
+HRESULT EffectInstancesBuffer(const std::vector<XMaterial>& materials, ID3DXBuffer** out)
 {
-    return D3DXCreateBuffer((DWORD)(count * sizeof(D3DXEFFECTINSTANCE)), out);
+    // Each material's defaults: its texture's name where it has one, then its
+    // colours and power. The instances come first, then every default, then
+    // the values (floats before names) and the parameter names.
+    struct Value {
+        const char* name;
+        D3DXEFFECTDEFAULTTYPE type;
+        const void* data;
+        DWORD bytes;
+    };
+    std::vector<std::vector<Value>> values(materials.size());
+    size_t defaults = 0, floatBytes = 0, textBytes = 0;
+    for (size_t i = 0; i < materials.size(); ++i) {
+        const XMaterial& m = materials[i];
+        std::vector<Value>& v = values[i];
+        if (m.hasTexture)
+            v.push_back({"Texture0@Name", D3DXEDT_STRING, m.texture.c_str(), (DWORD)m.texture.size() + 1});
+        v.push_back({"Diffuse", D3DXEDT_FLOATS, &m.material.Diffuse, sizeof(D3DCOLORVALUE)});
+        v.push_back({"Power", D3DXEDT_FLOATS, &m.material.Power, sizeof(float)});
+        v.push_back({"Specular", D3DXEDT_FLOATS, &m.material.Specular, sizeof(D3DCOLORVALUE)});
+        v.push_back({"Emissive", D3DXEDT_FLOATS, &m.material.Emissive, sizeof(D3DCOLORVALUE)});
+        for (const Value& d : v) {
+            (d.type == D3DXEDT_STRING ? textBytes : floatBytes) += d.bytes;
+            textBytes += std::strlen(d.name) + 1;
+        }
+        defaults += v.size();
+    }
+    const size_t instanceBytes = materials.size() * sizeof(D3DXEFFECTINSTANCE);
+    const size_t defaultBytes = defaults * sizeof(D3DXEFFECTDEFAULT);
+    HRESULT hr = D3DXCreateBuffer((DWORD)(instanceBytes + defaultBytes + floatBytes + textBytes), out);
+    if (FAILED(hr))
+        return hr;
+    BYTE* base = (BYTE*)(*out)->GetBufferPointer();
+    D3DXEFFECTINSTANCE* instance = (D3DXEFFECTINSTANCE*)base;
+    D3DXEFFECTDEFAULT* def = (D3DXEFFECTDEFAULT*)(base + instanceBytes);
+    BYTE* floats = base + instanceBytes + defaultBytes;
+    BYTE* text = floats + floatBytes;
+    for (size_t i = 0; i < materials.size(); ++i) {
+        instance[i].pEffectFilename = nullptr;
+        instance[i].NumDefaults = (DWORD)values[i].size();
+        instance[i].pDefaults = def;
+        for (const Value& v : values[i]) {
+            def->pParamName = (LPSTR)text;
+            std::memcpy(text, v.name, std::strlen(v.name) + 1);
+            text += std::strlen(v.name) + 1;
+            def->Type = v.type;
+            def->NumBytes = v.bytes;
+            BYTE*& at = v.type == D3DXEDT_STRING ? text : floats;
+            def->pValue = at;
+            std::memcpy(at, v.data, v.bytes);
+            at += v.bytes;
+            ++def;
+        }
+    }
+    return D3D_OK;
 }
 
 } // namespace d3dx

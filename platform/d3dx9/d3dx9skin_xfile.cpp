@@ -161,7 +161,7 @@ HRESULT D3DXLoadSkinMeshFromXof(LPD3DXFILEDATA pxofMesh, DWORD Options, LPDIRECT
     if (SUCCEEDED(hr) && ppMaterials)
         hr = MaterialsBuffer(loaded.materials, &materials);
     if (SUCCEEDED(hr) && ppEffectInstances)
-        hr = EffectInstancesBuffer(loaded.materials.size(), &effects);
+        hr = EffectInstancesBuffer(loaded.materials, &effects);
     if (FAILED(hr)) {
         for (IUnknown* u : {static_cast<IUnknown*>(skin), static_cast<IUnknown*>(adjacency),
                             static_cast<IUnknown*>(materials), static_cast<IUnknown*>(effects),
