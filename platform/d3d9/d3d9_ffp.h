@@ -181,7 +181,7 @@ GLuint LinkShaders(GLuint vertexShader, GLuint fragmentShader);
 // A linked program with its uniforms found and its samplers set (left bound).
 Program* MakeProgram(GLStateCache& state, GLuint program);
 bool CompileShaderObject(GLuint& shader, const std::string& source, bool vertex);
-// Whether the colour or alpha operation of a stage (its states) reads the stage's texture.
-bool StageReadsTexture(const DWORD* stageStates);
+// Whether the colour operation of a stage (its states) reads the stage's texture.
+bool ColorReadsTexture(const DWORD* stageStates);
 
 } // namespace d3d9gl

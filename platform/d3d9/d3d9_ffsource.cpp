@@ -343,10 +343,12 @@ std::string FragmentText(const std::string& keyNames, const std::string& inputs)
     s += "  vec4 diff = K_flat != 0 ? v_fdiff : v_diff, spec = K_flat != 0 ? v_fspec : v_spec;\n";
     s += "  vec4 cur = diff, temp = vec4(0.0);\n  vec4 tex[8];\n";
     // Samplers are indexed by constants only: one fetch per stage, unrolled.
+    // A stage in the chain without a texture reads only its alpha from it:
+    // the diffuse colour stands in, as for the default first argument.
     // Projected coordinates divide by the last of the components the transform gives.
     for (int i = 0; i < 8; ++i) {
         const std::string I = Str(i);
-        s += "  tex[" + I + "] = vec4(1.0);\n";
+        s += "  tex[" + I + "] = diff;\n";
         s += "  if (" + I + " < K_stageCount && K_hasTexture(" + I + ") != 0) {\n";
         s += "    vec2 co = v_tex" + I + ".xy;\n";
         s += "    if (K_pointSprite != 0) co = (gl_FragCoord.xy - v_sprite.xy) * vec2(1.0, v_sprite.w) / v_sprite.z + 0.5;\n";

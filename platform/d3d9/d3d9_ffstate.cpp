@@ -262,12 +262,10 @@ bool OpReads(DWORD op, const DWORD* t, D3DTEXTURESTAGESTATETYPE arg0, D3DTEXTURE
 }
 } // namespace
 
-bool StageReadsTexture(const DWORD* t)
+bool ColorReadsTexture(const DWORD* t)
 {
-    return OpReads(t[D3DTSS_COLOROP], t, D3DTSS_COLORARG0, D3DTSS_COLORARG1, D3DTSS_COLORARG2) ||
-           OpReads(t[D3DTSS_ALPHAOP], t, D3DTSS_ALPHAARG0, D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2);
+    return OpReads(t[D3DTSS_COLOROP], t, D3DTSS_COLORARG0, D3DTSS_COLORARG1, D3DTSS_COLORARG2);
 }
-
 
 // ---- Key halves -----------------------------------------------------------------------------
 int Device::ActiveStages() const
@@ -276,9 +274,11 @@ int Device::ActiveStages() const
     for (; n < kMaxStages; ++n) {
         const DWORD* t = m_state.tss[n];
         if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE || t[D3DTSS_COLOROP] > D3DTOP_LERP) break;
-        // A stage that reads a texture it does not have ends the chain, as a
-        // disabled one does: what reaches it passes on unchanged.
-        if (!m_state.textures[n] && StageReadsTexture(t)) break;
+        // A stage whose colour reads a texture it does not have ends the
+        // chain, as a disabled one does: what reaches it passes on unchanged.
+        // Its alpha alone reading one does not: there the texture reads as
+        // the diffuse colour.
+        if (!m_state.textures[n] && ColorReadsTexture(t)) break;
     }
     return n;
 }

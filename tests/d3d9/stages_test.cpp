@@ -2,6 +2,7 @@
 #include "device_fixture.h"
 
 #include <cmath>
+#include <vector>
 
 namespace d3d9test {
 namespace {
@@ -108,6 +109,29 @@ INSTANTIATE_TEST_SUITE_P(
                   D3DTA_DIFFUSE, 0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x8098E0FE},
         StageCase{"alpha disabled keeps the current alpha", D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0,
                   D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x40C04020}));
+
+// Fog from the specular alpha of pre-transformed vertices applies to what
+// the stages made.
+TEST_F(DeviceTest, FogFromTheSpecularAlphaFollowsAnUntexturedStage)
+{
+    MakeDevice();
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, kF);
+    m_dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_FOGCOLOR, 0xFFFF0000);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    struct V {
+        float x, y, z, rhw;
+        DWORD diffuse, specular;
+    } v[4] = {{0, 0, 0.5f, 1, kD, 0x80000000}, {16, 0, 0.5f, 1, kD, 0x80000000},
+              {0, 16, 0.5f, 1, kD, 0x80000000}, {16, 16, 0.5f, 1, kD, 0x80000000}};
+    m_dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), S_OK);
+    // Half the factor's colour, half the fog's.
+    EXPECT_TRUE(Near(Pixel(4, 4), 0xFF8F2030, 3));
+}
 
 TEST_F(DeviceTest, StagesChainThroughCurrentAndStopAtTheFirstDisabledOne)
 {
@@ -455,9 +479,14 @@ struct UntexturedCase {
 
 class UntexturedStages : public DeviceTest, public ::testing::WithParamInterface<UntexturedCase> {};
 
-// A stage that reads a texture it does not have acts as disabled, and so do
-// the stages after it: the colour and alpha that reach it pass on unchanged.
-TEST_P(UntexturedStages, AStageReadingAMissingTextureEndsTheChain)
+// Stages without a texture: the colour and the alpha operation of a stage
+// are judged apart. A colour operation that reads the missing texture, or is
+// DISABLE, ends the chain there, the stages after it off: the colour and
+// alpha that reach it pass on unchanged. An alpha operation alone reading it
+// does not; the diffuse colour stands in for the texture (the first alpha
+// argument's documented default without a texture). Stage 0's alpha keeps
+// its default, SELECTARG1 of the texture, unless a case sets it.
+TEST_P(UntexturedStages, TheColourOperationDecidesWhetherAStageRuns)
 {
     const UntexturedCase& c = GetParam();
     MakeDevice();
@@ -488,9 +517,9 @@ INSTANTIATE_TEST_SUITE_P(
     Stages, UntexturedStages,
     ::testing::Values(
         UntexturedCase{"the default stage 0 gives the diffuse colour and alpha", {}, kD},
-        UntexturedCase{"an alpha operation alone reading the texture disables the stage",
+        UntexturedCase{"an alpha operation alone reading the texture leaves the colour working",
                        {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {0, D3DTSS_COLORARG1, D3DTA_TFACTOR}},
-                       kD},
+                       0x40204060},
         UntexturedCase{"a colour operation alone reading the texture disables the stage",
                        {{0, D3DTSS_COLOROP, D3DTOP_ADD}, {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
                         {0, D3DTSS_COLORARG2, D3DTA_TEXTURE}, {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR}},
@@ -509,7 +538,78 @@ INSTANTIATE_TEST_SUITE_P(
                         {1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {1, D3DTSS_ALPHAARG1, D3DTA_CURRENT},
                         {2, D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {2, D3DTSS_COLORARG1, D3DTA_DIFFUSE},
                         {2, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {2, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE}},
-                       kF}));
+                       kF},
+        // Diffuse D = 0x40608090 and texture factor F = 0xC0204060.
+        UntexturedCase{"the stage constant",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {0, D3DTSS_COLORARG1, D3DTA_CONSTANT},
+                        {0, D3DTSS_CONSTANT, 0x80112233}},
+                       0x40112233},
+        UntexturedCase{"the diffuse alpha replicated",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {0, D3DTSS_COLORARG1, D3DTA_DIFFUSE | D3DTA_ALPHAREPLICATE}},
+                       0x40404040},
+        UntexturedCase{"the factor's alpha replicated",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {0, D3DTSS_COLORARG1, D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE}},
+                       0x40C0C0C0},
+        UntexturedCase{"the factor complemented",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {0, D3DTSS_COLORARG1, D3DTA_TFACTOR | D3DTA_COMPLEMENT}},
+                       0x40DFBF9F},
+        UntexturedCase{"the temporary register carried to the next stage",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
+                        {0, D3DTSS_RESULTARG, D3DTA_TEMP},
+                        {1, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {1, D3DTSS_COLORARG1, D3DTA_TEMP}},
+                       0x40204060},
+        UntexturedCase{"two stages modulate then add",
+                       {{0, D3DTSS_COLOROP, D3DTOP_MODULATE},
+                        {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
+                        {0, D3DTSS_COLORARG2, D3DTA_DIFFUSE},
+                        {1, D3DTSS_COLOROP, D3DTOP_ADD},
+                        {1, D3DTSS_COLORARG1, D3DTA_CURRENT},
+                        {1, D3DTSS_COLORARG2, D3DTA_DIFFUSE}},
+                       0x406CA0C6},
+        UntexturedCase{"an alpha operation modulates the diffuse alpha for the texture's",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
+                        {0, D3DTSS_ALPHAOP, D3DTOP_MODULATE},
+                        {0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE},
+                        {0, D3DTSS_ALPHAARG2, D3DTA_TFACTOR}},
+                       0x30204060},
+        UntexturedCase{"a later stage whose alpha alone reads the texture runs",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
+                        {1, D3DTSS_COLOROP, D3DTOP_ADD},
+                        {1, D3DTSS_COLORARG1, D3DTA_CURRENT},
+                        {1, D3DTSS_COLORARG2, D3DTA_DIFFUSE},
+                        {1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
+                        {1, D3DTSS_ALPHAARG1, D3DTA_TEXTURE}},
+                       0x4080C0F0},
+        UntexturedCase{"a colour that reads the texture ends the chain at stage 0",
+                       {{0, D3DTSS_COLOROP, D3DTOP_MODULATE},
+                        {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
+                        {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR},
+                        {1, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {1, D3DTSS_COLORARG1, D3DTA_TFACTOR}},
+                       0x40608090},
+        UntexturedCase{"a colour that blends by the texture's alpha reads it too",
+                       {{0, D3DTSS_COLOROP, D3DTOP_BLENDTEXTUREALPHA},
+                        {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
+                        {0, D3DTSS_COLORARG2, D3DTA_DIFFUSE}},
+                       0x40608090},
+        UntexturedCase{"a colour that reads the texture ends the chain at stage 1",
+                       {{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
+                        {1, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {1, D3DTSS_COLORARG1, D3DTA_TEXTURE},
+                        {2, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {2, D3DTSS_COLORARG1, D3DTA_DIFFUSE}},
+                       0x40204060},
+        UntexturedCase{"a disabled colour ends the chain, its alpha with it",
+                       {{0, D3DTSS_COLOROP, D3DTOP_DISABLE},
+                        {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
+                        {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR}},
+                       0x40608090}));
 
 } // namespace
 } // namespace d3d9test
