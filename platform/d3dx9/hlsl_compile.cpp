@@ -600,7 +600,7 @@ bool Compilation::BindInputs()
         if (s.name == "POSITION")
             io.varying = "";  // not readable in a Direct3D 9 pixel shader: zeros
         else if (s.name == "VPOS")
-            io.varying = "gl_FragCoord";
+            io.varying = "(gl_FragCoord - vec4(0.5, 0.5, 0.0, 0.0))";  // pixel corners, not centres
         else if (s.name == "VFACE")
             io.varying = "vec4(gl_FrontFacing ? 1.0 : -1.0)";
         else

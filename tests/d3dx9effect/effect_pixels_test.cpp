@@ -90,6 +90,35 @@ TEST_F(EffectPixels, AQuadTakesTheColourAndPlaceItsParametersGive)
     EXPECT_EQ(e->Release(), 0u);
 }
 
+// VPOS is the pixel's top-left corner, rows counted from the top: whole
+// numbers, without the half-pixel offset of the pixel's centre.
+TEST_F(EffectPixels, VposGivesThePixelsCornerFromTheTopLeft)
+{
+    ID3DXEffect* e = Create("float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+                            "float4 PS(float2 at : VPOS) : COLOR { return float4(at / 255.0, 0.0, 1.0); }\n"
+                            "technique T { pass P { CullMode = None; ZEnable = false;\n"
+                            "  VertexShader = compile vs_3_0 VS(); PixelShader = compile ps_3_0 PS(); } }\n");
+    ASSERT_NE(e, nullptr);
+    const Pos quad[4] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    m_dev->BeginScene();
+    UINT passes = 0;
+    ASSERT_EQ(e->Begin(&passes, D3DXFX_DONOTSAVESTATE), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    m_dev->SetFVF(D3DFVF_XYZ);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Pos)), S_OK);
+    e->EndPass();
+    e->End();
+    m_dev->EndScene();
+    const struct {
+        int x, y;
+    } at[] = {{0, 0}, {1, 0}, {0, 1}, {5, 9}, {40, 17}, {63, 63}};
+    for (const auto& p : at)
+        EXPECT_TRUE(Near(Pixel(p.x, p.y), 0xFF000000u | (DWORD)p.x << 16 | (DWORD)p.y << 8, 0))
+            << "pixel " << p.x << ", " << p.y;
+    e->Release();
+}
+
 TEST_F(EffectPixels, APassProgramIsLinkedWhenTheEffectIsMadeNotAtItsFirstDraw)
 {
     uint64_t before = 0, made = 0, drawn = 0;
