@@ -205,6 +205,247 @@ void clearOuts(ID3DXBuffer** adjacency, ID3DXBuffer** materials, ID3DXBuffer** e
         *out = nullptr;
 }
 
+// What a Mesh object and its children hold, read template by template.
+struct XMeshParts {
+    std::vector<D3DXVECTOR3> positions;
+    // Polygons become fans of triangles; each triangle remembers its polygon and corners.
+    std::vector<DWORD> corners;       // position index per triangle corner
+    std::vector<DWORD> polygonCorner; // that corner's place in its polygon's list
+    std::vector<DWORD> triPolygon;
+    std::vector<DWORD> polygonSize;
+    // Normals: one index per polygon corner.
+    std::vector<D3DXVECTOR3> normals;
+    std::vector<std::vector<DWORD>> faceNormals;
+    std::vector<float> uv;
+    std::vector<D3DCOLOR> colors;
+    std::vector<DWORD> polygonMaterial;
+};
+
+// The vertices a mesh is written with: the object's own in their order, then
+// copies of those met again with another normal.
+struct XMeshVertices {
+    std::vector<DWORD> original;      // per vertex: the object's vertex
+    std::vector<DWORD> vertexNormal;  // per vertex: its normal, kNone without
+    std::vector<DWORD> indices;       // per triangle corner
+};
+
+// Mesh: the positions and the polygons.
+HRESULT readFaces(const XFileObject& o, XMeshParts& m)
+{
+    XFileReader r(o);
+    const DWORD nVertices = r.Dword();
+    if (!r.Ok() || (uint64_t)nVertices * 12 > r.Remaining())
+        return D3DXERR_INVALIDDATA;
+    m.positions.resize(nVertices);
+    for (D3DXVECTOR3& p : m.positions) {
+        p.x = r.Float();
+        p.y = r.Float();
+        p.z = r.Float();
+    }
+    const DWORD nFaces = r.Dword();
+    if (!r.Ok() || (uint64_t)nFaces * 4 > r.Remaining())
+        return D3DXERR_INVALIDDATA;
+    m.polygonSize.assign(nFaces, 0);
+    for (DWORD f = 0; f < nFaces; ++f) {
+        const DWORD n = r.Dword();
+        if (!r.Ok() || n < 3 || (uint64_t)n * 4 > r.Remaining())
+            return D3DXERR_INVALIDDATA;
+        m.polygonSize[f] = n;
+        std::vector<DWORD> poly(n);
+        for (DWORD& v : poly) {
+            v = r.Dword();
+            if (v >= nVertices)
+                return D3DXERR_INVALIDDATA;
+        }
+        for (DWORD k = 1; k + 1 < n; ++k) {
+            const DWORD pick[3] = {0, k, k + 1};
+            for (DWORD c : pick) {
+                m.corners.push_back(poly[c]);
+                m.polygonCorner.push_back(c);
+            }
+            m.triPolygon.push_back(f);
+        }
+    }
+    if (!r.Ok() || m.corners.empty() || nVertices == 0)
+        return D3DXERR_LOADEDMESHHASNODATA;
+    return D3D_OK;
+}
+
+// MeshNormals: the normals and one index per polygon corner.
+HRESULT readNormals(const XFileObject& o, XMeshParts& m)
+{
+    XFileReader nr(o);
+    const DWORD count = nr.Dword();
+    if (!nr.Ok() || (uint64_t)count * 12 > nr.Remaining())
+        return D3DXERR_INVALIDDATA;
+    m.normals.resize(count);
+    for (D3DXVECTOR3& v : m.normals) {
+        v.x = nr.Float();
+        v.y = nr.Float();
+        v.z = nr.Float();
+    }
+    const DWORD faces = nr.Dword();
+    if (!nr.Ok() || faces != m.polygonSize.size())
+        return D3DXERR_INVALIDDATA;
+    m.faceNormals.resize(faces);
+    for (DWORD f = 0; f < faces; ++f) {
+        const DWORD k = nr.Dword();
+        if (!nr.Ok() || k != m.polygonSize[f])
+            return D3DXERR_INVALIDDATA;
+        m.faceNormals[f].resize(k);
+        for (DWORD& i : m.faceNormals[f]) {
+            i = nr.Dword();
+            if (i >= count)
+                return D3DXERR_INVALIDDATA;
+        }
+    }
+    return nr.Ok() ? D3D_OK : D3DXERR_INVALIDDATA;
+}
+
+// MeshTextureCoords: one pair per vertex.
+HRESULT readTextureCoords(const XFileObject& o, XMeshParts& m)
+{
+    XFileReader tr(o);
+    const DWORD count = tr.Dword();
+    if (!tr.Ok() || count != m.positions.size() || (uint64_t)count * 8 > tr.Remaining())
+        return D3DXERR_INVALIDDATA;
+    m.uv.resize((size_t)count * 2);
+    for (float& f : m.uv)
+        f = tr.Float();
+    return D3D_OK;
+}
+
+// MeshVertexColors: colours of some vertices; the others are white.
+HRESULT readVertexColors(const XFileObject& o, XMeshParts& m)
+{
+    XFileReader cr(o);
+    const DWORD count = cr.Dword();
+    if (!cr.Ok() || (uint64_t)count * 20 > cr.Remaining())
+        return D3DXERR_INVALIDDATA;
+    m.colors.assign(m.positions.size(), 0xFFFFFFFF);
+    for (DWORD i = 0; i < count; ++i) {
+        const DWORD v = cr.Dword();
+        float rgba[4];
+        for (float& f : rgba)
+            f = cr.Float();
+        if (v >= m.positions.size())
+            return D3DXERR_INVALIDDATA;
+        BYTE bytes[4];
+        d3dx::WriteElement(bytes, D3DDECLTYPE_D3DCOLOR, rgba);
+        std::memcpy(&m.colors[v], bytes, 4);
+    }
+    return D3D_OK;
+}
+
+// MeshMaterialList: one id per polygon (a short list repeats its last
+// entry) and the materials.
+HRESULT readMaterialList(const XFileTree& tree, const XFileObject& list, XMeshParts& m, d3dx::XLoadedMesh* out)
+{
+    const size_t nFaces = m.polygonSize.size();
+    XFileReader lr(list);
+    const DWORD nMaterials = lr.Dword();
+    const DWORD nIndexes = lr.Dword();
+    if (!lr.Ok() || (uint64_t)nIndexes * 4 > lr.Remaining())
+        return D3DXERR_INVALIDDATA;
+    for (DWORD i = 0; i < nIndexes; ++i) {
+        const DWORD id = lr.Dword();
+        if (id >= nMaterials)
+            return D3DXERR_INVALIDDATA;
+        if (i < nFaces)
+            m.polygonMaterial[i] = id;
+    }
+    for (size_t f = nIndexes; f < nFaces && nIndexes > 0; ++f)
+        m.polygonMaterial[f] = m.polygonMaterial[nIndexes - 1];
+    for (const XFileChild& c : list.children) {
+        const XFileObject& mo = tree.objects[c.object];
+        if (mo.typeId != TID_D3DRMMaterial || out->materials.size() == nMaterials)
+            continue;
+        out->materials.emplace_back();
+        HRESULT hr = readMaterial(tree, mo, &out->materials.back());
+        if (FAILED(hr))
+            return hr;
+    }
+    if (out->materials.size() != nMaterials)
+        return D3DXERR_INVALIDDATA;
+    out->hadMaterials = nMaterials > 0;
+    return D3D_OK;
+}
+
+// Vertices keep their order; a vertex met again with another normal is copied.
+XMeshVertices splitByNormals(const XMeshParts& m)
+{
+    const DWORD nVertices = (DWORD)m.positions.size();
+    XMeshVertices v;
+    v.vertexNormal.assign(nVertices, kNone);
+    v.original.resize(nVertices);
+    for (DWORD i = 0; i < nVertices; ++i)
+        v.original[i] = i;
+    std::map<std::pair<DWORD, DWORD>, DWORD> copies;
+    v.indices.resize(m.corners.size());
+    for (size_t i = 0; i < m.corners.size(); ++i) {
+        const DWORD p = m.corners[i];
+        DWORD at = p;
+        if (!m.faceNormals.empty()) {
+            const DWORD n = m.faceNormals[m.triPolygon[i / 3]][m.polygonCorner[i]];
+            if (v.vertexNormal[p] == kNone) {
+                v.vertexNormal[p] = n;
+            } else if (v.vertexNormal[p] != n) {
+                auto it = copies.find({p, n});
+                if (it == copies.end()) {
+                    it = copies.insert({{p, n}, (DWORD)v.original.size()}).first;
+                    v.original.push_back(p);
+                    v.vertexNormal.push_back(n);
+                }
+                at = it->second;
+            }
+        }
+        v.indices[i] = at;
+    }
+    return v;
+}
+
+// The mesh's vertices, faces and attributes, moved by `transform` when it is not null.
+d3dx::MeshData meshData(const XMeshParts& m, XMeshVertices& v, const D3DXMATRIX* transform)
+{
+    const bool hasNormals = !m.faceNormals.empty();
+    const DWORD fvf = D3DFVF_XYZ | (hasNormals ? D3DFVF_NORMAL : 0) | (m.colors.empty() ? 0 : D3DFVF_DIFFUSE) |
+                      (m.uv.empty() ? 0 : D3DFVF_TEX1);
+    d3dx::MeshData d;
+    D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
+    D3DXDeclaratorFromFVF(fvf, decl);
+    d.decl.assign(decl, decl + D3DXGetDeclLength(decl) + 1);
+    d.stride = D3DXGetFVFVertexSize(fvf);
+    d.vertices.assign(v.original.size() * d.stride, 0);
+    for (size_t i = 0; i < v.original.size(); ++i) {
+        BYTE* dst = d.vertices.data() + i * d.stride;
+        D3DXVECTOR3 p = m.positions[v.original[i]];
+        if (transform)
+            D3DXVec3TransformCoord(&p, &p, transform);
+        std::memcpy(dst, &p, 12);
+        size_t off = 12;
+        if (hasNormals) {
+            D3DXVECTOR3 n = v.vertexNormal[i] == kNone ? D3DXVECTOR3(0, 0, 0) : m.normals[v.vertexNormal[i]];
+            if (transform) {
+                D3DXVec3TransformNormal(&n, &n, transform);
+                D3DXVec3Normalize(&n, &n);
+            }
+            std::memcpy(dst + off, &n, 12);
+            off += 12;
+        }
+        if (!m.colors.empty()) {
+            std::memcpy(dst + off, &m.colors[v.original[i]], 4);
+            off += 4;
+        }
+        if (!m.uv.empty())
+            std::memcpy(dst + off, &m.uv[(size_t)v.original[i] * 2], 8);
+    }
+    d.indices = std::move(v.indices);
+    d.attributes.resize(m.triPolygon.size());
+    for (size_t t = 0; t < m.triPolygon.size(); ++t)
+        d.attributes[t] = m.polygonMaterial[m.triPolygon[t]];
+    return d;
+}
+
 } // namespace
 
 namespace d3dx {
@@ -215,209 +456,33 @@ HRESULT LoadXMesh(const XFileTree& tree, size_t index, DWORD options, IDirect3DD
     if (!device || index >= tree.objects.size() || tree.objects[index].typeId != TID_D3DRMMesh)
         return D3DERR_INVALIDCALL;
     const XFileObject& o = tree.objects[index];
-    XFileReader r(o);
-    const DWORD nVertices = r.Dword();
-    if (!r.Ok() || (uint64_t)nVertices * 12 > r.Remaining())
-        return D3DXERR_INVALIDDATA;
-    std::vector<D3DXVECTOR3> positions(nVertices);
-    for (D3DXVECTOR3& p : positions) {
-        p.x = r.Float();
-        p.y = r.Float();
-        p.z = r.Float();
-    }
-    // Polygons become fans of triangles; each triangle remembers its polygon and corners.
-    const DWORD nFaces = r.Dword();
-    if (!r.Ok() || (uint64_t)nFaces * 4 > r.Remaining())
-        return D3DXERR_INVALIDDATA;
-    std::vector<DWORD> corners;       // position index per triangle corner
-    std::vector<DWORD> polygonCorner; // that corner's place in its polygon's list
-    std::vector<DWORD> triPolygon;
-    std::vector<DWORD> polygonSize(nFaces);
-    for (DWORD f = 0; f < nFaces; ++f) {
-        const DWORD n = r.Dword();
-        if (!r.Ok() || n < 3 || (uint64_t)n * 4 > r.Remaining())
-            return D3DXERR_INVALIDDATA;
-        polygonSize[f] = n;
-        std::vector<DWORD> poly(n);
-        for (DWORD& v : poly) {
-            v = r.Dword();
-            if (v >= nVertices)
-                return D3DXERR_INVALIDDATA;
-        }
-        for (DWORD k = 1; k + 1 < n; ++k) {
-            const DWORD pick[3] = {0, k, k + 1};
-            for (DWORD c : pick) {
-                corners.push_back(poly[c]);
-                polygonCorner.push_back(c);
-            }
-            triPolygon.push_back(f);
-        }
-    }
-    if (!r.Ok() || corners.empty() || nVertices == 0)
-        return D3DXERR_LOADEDMESHHASNODATA;
-
-    // Normals: one index per polygon corner.
-    std::vector<D3DXVECTOR3> normals;
-    std::vector<std::vector<DWORD>> faceNormals;
-    if (const XFileObject* n = firstChild(tree, o, TID_D3DRMMeshNormals)) {
-        XFileReader nr(*n);
-        const DWORD count = nr.Dword();
-        if (!nr.Ok() || (uint64_t)count * 12 > nr.Remaining())
-            return D3DXERR_INVALIDDATA;
-        normals.resize(count);
-        for (D3DXVECTOR3& v : normals) {
-            v.x = nr.Float();
-            v.y = nr.Float();
-            v.z = nr.Float();
-        }
-        const DWORD faces = nr.Dword();
-        if (!nr.Ok() || faces != nFaces)
-            return D3DXERR_INVALIDDATA;
-        faceNormals.resize(faces);
-        for (DWORD f = 0; f < faces; ++f) {
-            const DWORD k = nr.Dword();
-            if (!nr.Ok() || k != polygonSize[f])
-                return D3DXERR_INVALIDDATA;
-            faceNormals[f].resize(k);
-            for (DWORD& i : faceNormals[f]) {
-                i = nr.Dword();
-                if (i >= count)
-                    return D3DXERR_INVALIDDATA;
-            }
-        }
-        if (!nr.Ok())
-            return D3DXERR_INVALIDDATA;
-    }
-    std::vector<float> uv;
-    if (const XFileObject* t = firstChild(tree, o, TID_D3DRMMeshTextureCoords)) {
-        XFileReader tr(*t);
-        const DWORD count = tr.Dword();
-        if (!tr.Ok() || count != nVertices || (uint64_t)count * 8 > tr.Remaining())
-            return D3DXERR_INVALIDDATA;
-        uv.resize((size_t)count * 2);
-        for (float& f : uv)
-            f = tr.Float();
-    }
-    std::vector<D3DCOLOR> colors;
-    if (const XFileObject* c = firstChild(tree, o, TID_D3DRMMeshVertexColors)) {
-        XFileReader cr(*c);
-        const DWORD count = cr.Dword();
-        if (!cr.Ok() || (uint64_t)count * 20 > cr.Remaining())
-            return D3DXERR_INVALIDDATA;
-        colors.assign(nVertices, 0xFFFFFFFF);
-        for (DWORD i = 0; i < count; ++i) {
-            const DWORD v = cr.Dword();
-            float rgba[4];
-            for (float& f : rgba)
-                f = cr.Float();
-            if (v >= nVertices)
-                return D3DXERR_INVALIDDATA;
-            BYTE bytes[4];
-            WriteElement(bytes, D3DDECLTYPE_D3DCOLOR, rgba);
-            std::memcpy(&colors[v], bytes, 4);
-        }
-    }
-    // Materials: one id per polygon; a short list repeats its last entry.
+    XMeshParts parts;
+    HRESULT hr = readFaces(o, parts);
+    if (SUCCEEDED(hr))
+        if (const XFileObject* n = firstChild(tree, o, TID_D3DRMMeshNormals))
+            hr = readNormals(*n, parts);
+    if (SUCCEEDED(hr))
+        if (const XFileObject* t = firstChild(tree, o, TID_D3DRMMeshTextureCoords))
+            hr = readTextureCoords(*t, parts);
+    if (SUCCEEDED(hr))
+        if (const XFileObject* c = firstChild(tree, o, TID_D3DRMMeshVertexColors))
+            hr = readVertexColors(*c, parts);
+    if (FAILED(hr))
+        return hr;
     out->materials.clear();
-    std::vector<DWORD> polygonMaterial(nFaces, 0);
     out->hadMaterials = false;
-    if (const XFileObject* list = firstChild(tree, o, TID_D3DRMMeshMaterialList)) {
-        XFileReader lr(*list);
-        const DWORD nMaterials = lr.Dword();
-        const DWORD nIndexes = lr.Dword();
-        if (!lr.Ok() || (uint64_t)nIndexes * 4 > lr.Remaining())
-            return D3DXERR_INVALIDDATA;
-        for (DWORD i = 0; i < nIndexes; ++i) {
-            const DWORD m = lr.Dword();
-            if (m >= nMaterials)
-                return D3DXERR_INVALIDDATA;
-            if (i < nFaces)
-                polygonMaterial[i] = m;
-        }
-        for (DWORD f = nIndexes; f < nFaces && nIndexes > 0; ++f)
-            polygonMaterial[f] = polygonMaterial[nIndexes - 1];
-        for (const XFileChild& c : list->children) {
-            const XFileObject& m = tree.objects[c.object];
-            if (m.typeId != TID_D3DRMMaterial || out->materials.size() == nMaterials)
-                continue;
-            out->materials.emplace_back();
-            HRESULT hr = readMaterial(tree, m, &out->materials.back());
-            if (FAILED(hr))
-                return hr;
-        }
-        if (out->materials.size() != nMaterials)
-            return D3DXERR_INVALIDDATA;
-        out->hadMaterials = nMaterials > 0;
-    }
+    parts.polygonMaterial.assign(parts.polygonSize.size(), 0);
+    if (const XFileObject* list = firstChild(tree, o, TID_D3DRMMeshMaterialList))
+        if (FAILED(hr = readMaterialList(tree, *list, parts, out)))
+            return hr;
     if (out->materials.empty()) {
         out->materials.push_back(defaultMaterial());
-        std::fill(polygonMaterial.begin(), polygonMaterial.end(), 0);
+        std::fill(parts.polygonMaterial.begin(), parts.polygonMaterial.end(), 0);
     }
-
-    // Vertices keep their order; a vertex met again with another normal is copied.
-    const bool hasNormals = !faceNormals.empty();
-    std::vector<DWORD> vertexNormal(nVertices, kNone);
-    std::map<std::pair<DWORD, DWORD>, DWORD> copies;
-    std::vector<DWORD> original(nVertices);
-    for (DWORD v = 0; v < nVertices; ++v)
-        original[v] = v;
-    std::vector<DWORD> indices(corners.size());
-    for (size_t i = 0; i < corners.size(); ++i) {
-        const DWORD p = corners[i];
-        DWORD v = p;
-        if (hasNormals) {
-            const DWORD n = faceNormals[triPolygon[i / 3]][polygonCorner[i]];
-            if (vertexNormal[p] == kNone) {
-                vertexNormal[p] = n;
-            } else if (vertexNormal[p] != n) {
-                auto it = copies.find({p, n});
-                if (it == copies.end()) {
-                    it = copies.insert({{p, n}, (DWORD)original.size()}).first;
-                    original.push_back(p);
-                    vertexNormal.push_back(n);
-                }
-                v = it->second;
-            }
-        }
-        indices[i] = v;
-    }
-    const DWORD fvf = D3DFVF_XYZ | (hasNormals ? D3DFVF_NORMAL : 0) | (colors.empty() ? 0 : D3DFVF_DIFFUSE) |
-                      (uv.empty() ? 0 : D3DFVF_TEX1);
-    MeshData d;
-    D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
-    D3DXDeclaratorFromFVF(fvf, decl);
-    d.decl.assign(decl, decl + D3DXGetDeclLength(decl) + 1);
-    d.stride = D3DXGetFVFVertexSize(fvf);
-    d.vertices.assign(original.size() * d.stride, 0);
-    for (size_t v = 0; v < original.size(); ++v) {
-        BYTE* dst = d.vertices.data() + v * d.stride;
-        D3DXVECTOR3 p = positions[original[v]];
-        if (transform)
-            D3DXVec3TransformCoord(&p, &p, transform);
-        std::memcpy(dst, &p, 12);
-        size_t off = 12;
-        if (hasNormals) {
-            D3DXVECTOR3 n = vertexNormal[v] == kNone ? D3DXVECTOR3(0, 0, 0) : normals[vertexNormal[v]];
-            if (transform) {
-                D3DXVec3TransformNormal(&n, &n, transform);
-                D3DXVec3Normalize(&n, &n);
-            }
-            std::memcpy(dst + off, &n, 12);
-            off += 12;
-        }
-        if (!colors.empty()) {
-            std::memcpy(dst + off, &colors[original[v]], 4);
-            off += 4;
-        }
-        if (!uv.empty())
-            std::memcpy(dst + off, &uv[(size_t)original[v] * 2], 8);
-    }
-    d.indices = std::move(indices);
-    d.attributes.resize(triPolygon.size());
-    for (size_t t = 0; t < triPolygon.size(); ++t)
-        d.attributes[t] = polygonMaterial[triPolygon[t]];
+    XMeshVertices vertices = splitByNormals(parts);
+    MeshData d = meshData(parts, vertices, transform);
     out->adjacency = AdjacencyFromPointReps(d.indices, PointReps(d, 0.0f));
-    out->originalVertex = std::move(original);
+    out->originalVertex = std::move(vertices.original);
     if (out->mesh) {
         out->mesh->Release();
         out->mesh = nullptr;
