@@ -7,6 +7,7 @@
 #include <errno.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +20,7 @@ const uint32_t kVersion = 1;
 
 struct Header {
     char magic[8];
-    uint32_t version, recordSize, count, reserved;
+    uint32_t version, recordSize, count, layout;
 };
 
 uint64_t Fnv(const void* p, size_t n, uint64_t h = 1469598103934665603ull)
@@ -27,6 +28,16 @@ uint64_t Fnv(const void* p, size_t n, uint64_t h = 1469598103934665603ull)
     const uint8_t* b = static_cast<const uint8_t*>(p);
     for (size_t i = 0; i < n; ++i) h = (h ^ b[i]) * 1099511628211ull;
     return h;
+}
+
+// Where the records' parts lie: a file of another build's layout is foreign.
+uint32_t Layout()
+{
+    const size_t offsets[] = {sizeof(FFVertexKey), sizeof(FFPixelKey), offsetof(FFVertexKey, stage),
+                              offsetof(FFPixelKey, stage), sizeof(FFPixelKey::Stage), offsetof(PipelineState, pixel),
+                              offsetof(PipelineState, blendFunc), offsetof(PipelineState, target),
+                              offsetof(PipelineState, stage), offsetof(PipelineState, attrib)};
+    return (uint32_t)Fnv(offsets, sizeof(offsets));
 }
 
 void MakeDirs(const std::string& dir)
@@ -53,7 +64,7 @@ bool ReadPipelineCache(const std::string& path, PipelineSet& into)
     if (bytes.size() < sizeof(h) + 8) return false;
     std::memcpy(&h, bytes.data(), sizeof(h));
     if (std::memcmp(h.magic, kMagic, sizeof(kMagic)) != 0 || h.version != kVersion ||
-        h.recordSize != sizeof(PipelineState))
+        h.recordSize != sizeof(PipelineState) || h.layout != Layout())
         return false;
     const size_t body = sizeof(h) + (size_t)h.count * sizeof(PipelineState);
     if (h.count > bytes.size() / sizeof(PipelineState) || bytes.size() != body + 8) return false;
@@ -79,6 +90,7 @@ bool WritePipelineCache(const std::string& path, const PipelineSet& states)
     h.version = kVersion;
     h.recordSize = sizeof(PipelineState);
     h.count = (uint32_t)sorted.size();
+    h.layout = Layout();
     std::vector<uint8_t> bytes(sizeof(h) + sorted.size() * sizeof(PipelineState));
     std::memcpy(bytes.data(), &h, sizeof(h));
     if (!sorted.empty()) std::memcpy(bytes.data() + sizeof(h), sorted.data(), sorted.size() * sizeof(PipelineState));

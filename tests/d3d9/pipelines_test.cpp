@@ -100,6 +100,9 @@ TEST_F(PipelineFiles, TruncatedCorruptAndForeignFilesAreRefusedWhole)
     std::vector<char> size = bytes;
     size[12] ^= 1;
     cases.push_back({"records of another layout", size});
+    std::vector<char> layout = bytes;
+    layout[20] ^= 1;
+    cases.push_back({"another build's layout", layout});
     std::vector<char> count = bytes;
     count[16] = 100;
     cases.push_back({"a count beyond the file", count});
