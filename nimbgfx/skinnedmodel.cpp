@@ -1,5 +1,7 @@
 #include "skinnedmodel.h"
 
+#include <vector>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -447,10 +449,21 @@ HRESULT SkinnedModel::Render(const D3DCAPS9*, IDirect3DDevice9* device, const D3
 
 void SkinnedModel::DrawFrameTree(SkinFrame* frame, IDirect3DDevice9* device, const D3DXMATRIX* view)
 {
-    for (; frame; frame = static_cast<SkinFrame*>(frame->pFrameSibling)) {
-        for (D3DXMESHCONTAINER* c = frame->pMeshContainer; c; c = c->pNextMeshContainer)
-            DrawContainer(static_cast<SkinMeshContainer*>(c), frame, device, view);
-        DrawFrameTree(static_cast<SkinFrame*>(frame->pFrameFirstChild), device, view);
+    // A frame's containers, then its sibling's tree, then its first child's;
+    // walked with a list of trees still to draw rather than recursion, so
+    // that long sibling chains cost no stack.
+    std::vector<SkinFrame*> pending;
+    if (frame)
+        pending.push_back(frame);
+    while (!pending.empty()) {
+        SkinFrame* f = pending.back();
+        pending.pop_back();
+        for (D3DXMESHCONTAINER* c = f->pMeshContainer; c; c = c->pNextMeshContainer)
+            DrawContainer(static_cast<SkinMeshContainer*>(c), f, device, view);
+        if (f->pFrameFirstChild)
+            pending.push_back(static_cast<SkinFrame*>(f->pFrameFirstChild));
+        if (f->pFrameSibling)
+            pending.push_back(static_cast<SkinFrame*>(f->pFrameSibling));
     }
 }
 

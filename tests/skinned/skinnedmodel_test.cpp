@@ -258,6 +258,31 @@ TEST_F(SkinnedModelTest, MeshesWithoutAMaterialListDrawGreyAndUntextured)
     EXPECT_EQ(texture, nullptr);
 }
 
+// A one-triangle plain mesh whose material's red is `red`.
+std::string Triangle(const std::string& name, float red)
+{
+    return "Mesh " + name + " { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; "
+           "MeshMaterialList { 1; 1; 0;; Material { " + std::to_string(red) +
+           ";0.0;0.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; } } }\n";
+}
+
+TEST_F(SkinnedModelTest, AFramesContainersDrawThenItsSiblingsTreeThenItsChildsTree)
+{
+    // Root > A (A1 under it), B (B1 under it): A and B are siblings.
+    const std::string text = std::string("xof 0303txt 0032\nFrame Root {\n") + "Frame A {\n" + Triangle("MA", 0.1f) +
+                             "Frame A1 {\n" + Triangle("MA1", 0.2f) + "}\n}\n" + "Frame B {\n" + Triangle("MB", 0.3f) +
+                             "Frame B1 {\n" + Triangle("MB1", 0.4f) + "}\n}\n}\n";
+    ASSERT_EQ(Load(text), S_OK);
+    D3DXMATRIX world;
+    D3DXMatrixIdentity(&world);
+    model.Update(&world, 0.0f, 1.0f);
+    Draw();
+    std::vector<float> reds;
+    for (const FakeDraw& d : fake.Draws())
+        reds.push_back(d.material.Diffuse.r);
+    EXPECT_EQ(reds, (std::vector<float>{0.1f, 0.3f, 0.4f, 0.2f}));
+}
+
 TEST_F(SkinnedModelTest, EveryMeshContainerOfAFrameIsLinkedToItsBones)
 {
     StripOptions o;
