@@ -51,18 +51,13 @@ HRESULT SkinMesh::LoadLod(int lod, const char* file)
         return E_INVALIDARG;
 
     SkinnedModel* model = m_lods[lod];
-    D3DXVECTOR3 center(0.0f, 0.0f, 0.0f);
-    float radius = 0.0f;
-    HRESULT hr = model->Load(path, kSkinnedEffectFile, &g_d3dCaps, m_pd3dDevice, &center, &radius);
+    // A level whose file does not load leaves the sphere as it was (an
+    // earlier level's, or none at the object's place: it draws nothing).
+    HRESULT hr = model->Load(path, kSkinnedEffectFile, &g_d3dCaps, m_pd3dDevice, &m_sphereCenter, &m_sphereRadius);
     if (hr < 0)
         ReportError("Fichero \"%s\" no encontrado", file);
     DebugLog("Cargando SkinMesh \"%s\"\n", path);
-    // Only a level that loaded gives a sphere to cull with.
-    if (model->IsLoaded()) {
-        m_sphereCenter = center;
-        m_sphereRadius = radius;
-        m_hasSphere = true;
-    }
+    m_hasSphere = true;
     return model->OnResetDevice(m_pd3dDevice);
 }
 

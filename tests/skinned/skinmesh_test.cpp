@@ -189,13 +189,16 @@ TEST_F(SkinMeshTest, FogIsOffWhileDrawingAndRestoredAfter)
     delete mesh;
 }
 
-TEST_F(SkinMeshTest, LevelsThatDidNotLoadGiveNoSphereAndAreNotDrawn)
+TEST_F(SkinMeshTest, LevelsThatDidNotLoadStillSetTheSphereFlagAndAreNotDrawn)
 {
     SkinMesh* mesh = new SkinMesh(2);
     EXPECT_FALSE(mesh->m_hasSphere);
     EXPECT_EQ(mesh->m_movimiento, 1.0f);
     EXPECT_EQ(mesh->LoadLod(0, "missing.x"), S_OK);
-    EXPECT_FALSE(mesh->m_hasSphere) << "no level has loaded: nothing to cull with";
+    // The flag follows anyway; the sphere is what it was: none, at the object's place.
+    EXPECT_TRUE(mesh->m_hasSphere);
+    EXPECT_EQ(mesh->m_sphereRadius, 0.0f);
+    EXPECT_EQ(mesh->m_sphereCenter.x, 0.0f);
     EXPECT_NE(folder.ReadFile("debug.txt").find("Cargando SkinMesh \"data\\models\\missing.x\"\n"),
               std::string::npos);
     Draw(mesh, 5.0f, 0.1f);
@@ -209,6 +212,17 @@ TEST_F(SkinMeshTest, LevelsThatDidNotLoadGiveNoSphereAndAreNotDrawn)
     Draw(mesh, 50.0f, 0.1f); // level 1 draws without a clock to carry
     EXPECT_FALSE(fake.Draws().empty());
     EXPECT_NEAR(mesh->m_lods[1]->GetTrackPosition(), 0.1, 1e-6);
+    delete mesh;
+
+    // A level that fails after one that loaded keeps that one's sphere.
+    mesh = new SkinMesh(2);
+    EXPECT_EQ(mesh->LoadLod(0, "strip.x"), S_OK);
+    const float radius = mesh->m_sphereRadius;
+    EXPECT_GT(radius, 0.0f);
+    EXPECT_EQ(mesh->LoadLod(1, "missing.x"), S_OK);
+    EXPECT_TRUE(mesh->m_hasSphere);
+    EXPECT_EQ(mesh->m_sphereRadius, radius);
+    EXPECT_NEAR(mesh->m_sphereCenter.x, 10.0f, 1e-4f);
     delete mesh;
 }
 
