@@ -351,12 +351,15 @@ Image* PackFile::LoadTGA(const char* name)
     unsigned int code = ReadByte() >> 4;
     Seek((int)idLength, 1);
 
-    // Every TGA picture, of any type, needs at least one byte per 128 pixels.
+    // A picture that is decoded needs at least one byte per 128 pixels; one
+    // that is not comes back at its size whatever follows its header.
     uint64_t pixels = (uint64_t)width * height;
     uint64_t left = m_cursor <= fileSize ? fileSize - m_cursor : 0;
     bool decoded = (imageType == 2 || imageType == 10) && (depth == 24 || depth == 32) && code < 4;
     unsigned int bytesPerPixel = depth / 8;
-    bool fits = m_cursor <= fileSize && pixels <= kMaxTgaPixels && pixels <= left * kMaxPacketPixels;
+    const unsigned int kHeaderSize = 18;
+    bool fits = fileSize >= kHeaderSize && pixels <= kMaxTgaPixels &&
+                (!decoded || (m_cursor <= fileSize && pixels <= left * kMaxPacketPixels));
     if (fits && decoded && imageType == 2)
         fits = left >= pixels * bytesPerPixel;
     if (fits && decoded && imageType == 10)

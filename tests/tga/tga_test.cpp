@@ -361,15 +361,30 @@ TEST_F(Tga, UndecodedTypesDepthsAndInterleavingKeepTheirSizeWithZeroPixels)
         hd.descriptor = c.descriptor;
         hd.width = 3;
         hd.height = 2;
-        Bytes file = HeaderBytes(hd);
-        file.resize(file.size() + 3 * 2 * 4, 0x5A);
-        Image* image = Load(file);
-        ASSERT_NE(image, nullptr) << c.type << "/" << c.depth;
-        EXPECT_EQ(image->m_width, 3);
-        EXPECT_EQ(image->m_height, 2);
-        EXPECT_EQ(PixelsOf(image), Pixels(6, 0u)) << c.type << "/" << c.depth << "/" << c.descriptor;
-        delete image;
+        // With data after the header, or none at all.
+        for (size_t data : {3 * 2 * 4, 0}) {
+            Bytes file = HeaderBytes(hd);
+            file.resize(file.size() + data, 0x5A);
+            Image* image = Load(file);
+            ASSERT_NE(image, nullptr) << c.type << "/" << c.depth << " with " << data << " bytes";
+            EXPECT_EQ(image->m_width, 3);
+            EXPECT_EQ(image->m_height, 2);
+            EXPECT_EQ(PixelsOf(image), Pixels(6, 0u)) << c.type << "/" << c.depth << "/" << c.descriptor;
+            delete image;
+        }
     }
+    // A big undecoded picture from its header alone, within the bound on what a header may ask for.
+    Header big;
+    big.type = 3;
+    big.depth = 8;
+    big.width = 4096;
+    big.height = 2048;
+    Image* image = Load(HeaderBytes(big));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->m_width, 4096);
+    EXPECT_EQ(image->m_height, 2048);
+    EXPECT_NE(image->m_pPixels, nullptr);
+    delete image;
 }
 
 TEST_F(Tga, EmptyPictureHasNoPixels)
