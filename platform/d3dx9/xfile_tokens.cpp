@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -75,6 +76,17 @@ HRESULT XFileInflate(const uint8_t* p, size_t n, std::vector<uint8_t>* out)
         return D3DXFERR_NOMOREDATA;
     const uint32_t total = rd32(p);
     size_t pos = 4;
+    // Deflate can multiply its input a thousandfold; a mesh's data packs a
+    // few times over. What a file may inflate to is bounded by its own size
+    // as well, and the blocks' stated sizes are added up before any is
+    // inflated, so that a small file cannot cost a large buffer.
+    const size_t limit = std::min<size_t>(kXFileMaxBytes, std::max<size_t>(kXFileInflateFloor, n * kXFileMaxRatio));
+    size_t stated = 0;
+    for (size_t at = pos; at + 4 <= n; at += 4 + (size_t)rd16(p + at + 2)) {
+        stated += rd16(p + at);
+        if (stated > limit)
+            return D3DXFERR_BADFILE;
+    }
     // The stated size counts the 16-byte header; it only bounds what is reserved.
     out->reserve(std::min<size_t>(total, std::min<size_t>(n * 64, kXFileMaxBytes)));
     z_stream z{};

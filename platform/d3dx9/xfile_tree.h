@@ -83,6 +83,10 @@ struct XFileTree {
 
 // Limits that keep hostile files small and shallow.
 constexpr size_t kXFileMaxBytes = 256u << 20; // a file, or its decompressed form
+// A compressed file inflates to at most kXFileMaxRatio times its own size,
+// or kXFileInflateFloor when that is more.
+constexpr size_t kXFileMaxRatio = 128;
+constexpr size_t kXFileInflateFloor = 16u << 20;
 constexpr int kXFileMaxDepth = 128;           // nested data objects
 constexpr int kXFileMaxTemplateDepth = 32;    // templates inside templates
 

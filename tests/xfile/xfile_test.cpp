@@ -366,6 +366,38 @@ TEST(XFileTree, BrokenFilesFailCleanly)
     }
 }
 
+// What a compressed file may inflate to is bounded by its own size: a small
+// file that would fill a large buffer is refused before it is inflated,
+// while an honest large file loads.
+TEST(XFileTree, CompressedFilesInflateToABoundedMultipleOfTheirSize)
+{
+    const std::string frame = "xof 0303txt 0032\nFrame A { }\n";
+    std::string padded = frame.substr(16) + std::string(20u << 20, ' ');
+    Bytes bomb = xtwins::compressBody(Bytes(padded.begin(), padded.end()));
+    ASSERT_LT(bomb.size() * kXFileMaxRatio, padded.size());
+    const std::string hostile = "xof 0303tzip0032" + std::string(bomb.begin(), bomb.end());
+    XFileTree t;
+    EXPECT_EQ(XFileParse((const uint8_t*)hostile.data(), hostile.size(), nullptr, &t), D3DXFERR_BADFILE);
+    EXPECT_TRUE(t.objects.empty());
+
+    // A mesh of 100000 vertices, some 4 MB of text, packs about five times over.
+    std::string mesh = "xof 0303txt 0032\nMesh M {\n100000;\n";
+    unsigned seed = 1;
+    for (int i = 0; i < 100000; ++i) {
+        char v[96];
+        seed = seed * 1103515245u + 12345u;
+        std::snprintf(v, sizeof v, "%.6f;%.6f;%.6f;%s\n", (seed >> 8) % 100000 / 997.0, (seed >> 4) % 1000 / 7.0,
+                      i * 0.001, i + 1 < 100000 ? "," : ";");
+        mesh += v;
+    }
+    mesh += "1;\n3;0,1,2;;\n}\n";
+    Bytes packed = xtwins::compressBody(Bytes(mesh.begin() + 16, mesh.end()));
+    const std::string honest = "xof 0303tzip0032" + std::string(packed.begin(), packed.end());
+    XFileTree h;
+    EXPECT_EQ(XFileParse((const uint8_t*)honest.data(), honest.size(), nullptr, &h), S_OK);
+    EXPECT_FALSE(h.objects.empty());
+}
+
 TEST(XFileTree, EveryPrefixOfAFileFailsOrParses)
 {
     // Cut at every byte, in every encoding: no crash, and an error unless the
