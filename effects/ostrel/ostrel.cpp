@@ -136,6 +136,7 @@ COstrel::~COstrel()
         delete m_pEscena;
         m_pEscena = nullptr;
     }
+    // Players reach the scene through g_pOstrel: no pointer to a gone effect.
     if (g_pOstrel == this)
         g_pOstrel = nullptr;
 }
@@ -232,6 +233,8 @@ void COstrel::AgregarJugador(int id, float x, float z, float yaw, const char* no
 
 void COstrel::QuitarJugador(int id)
 {
+    // The record found is the one removed: another mesh with the same id
+    // stays in the scene.
     CJugador* jugador = BuscarJugador(id);
     if (!jugador)
         return;

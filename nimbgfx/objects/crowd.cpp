@@ -180,6 +180,8 @@ bool ImpostoredMesh::Refresh(Camera* camara, float frameTime, float angle, const
     }
     target->Release();
 
+    // The impostor has a depth surface of its own: the frame's depth buffer
+    // is not overwritten by the refresh.
     bool switched = SUCCEEDED(dev->SetDepthStencilSurface(g_impostorDepth));
     if (!switched)
         ReportError("SetDepthStencilSurface Impostor FAILED [%s]", tag);

@@ -277,7 +277,9 @@ void LoadTerrainTextures(const char* baseFile, const char* detailFile, bool& use
     source->Release();
     if (*normalMap != NULL)
         GenerateMipmaps(normalMap);
-    // Without a normal map the bump stage would dot the light with nothing.
+    // Without a normal map (or with one whose texels were never computed) the
+    // bump stage would light every texel from no normal: black ground. The
+    // layers below bump draw the terrain instead.
     if (*normalMap == NULL)
         useBump = false;
 }
