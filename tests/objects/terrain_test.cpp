@@ -439,6 +439,83 @@ TEST_F(TerrainTest, AMissingDetailMapTurnsBumpOffBeforeTheSetUp)
     delete t;
 }
 
+// The ordinal, among the calls of `method`, of the first that names the
+// texture `texture` (-1 when none does).
+int OrdinalOf(const FakeD3D9& fake, const char* method, IDirect3DTexture9* texture, const char* arg)
+{
+    int n = 0;
+    for (const FakeCall& c : fake.Calls()) {
+        if (c.method != method)
+            continue;
+        if (c.Arg(arg) == (uint64_t)(uintptr_t)texture)
+            return n;
+        ++n;
+    }
+    return -1;
+}
+
+// A normal map that cannot be made, or whose texels cannot be computed, is
+// reported, and the terrain goes on without the bump layer: a bump stage
+// with no normals would light every texel black.
+TEST_F(TerrainTest, ANormalMapThatCannotBeMadeOrComputedIsReportedAndBumpGoesOff)
+{
+    // Where the normal map's creation and its computed write fall among the
+    // calls when everything succeeds.
+    fake.ClearLog();
+    Terrain* good = Make(true, true, 32);
+    ASSERT_TRUE(good->m_useBumpMap);
+    ASSERT_NE(good->m_pNormalMap, nullptr);
+    int creation = -1, n = 0;
+    for (const FakeCall& c : fake.Calls())
+        if (c.method == "CreateTexture" && c.Arg("Width") == 16 && c.Arg("Levels") == 1)
+            creation = n++;
+    const int write = OrdinalOf(fake, "LockRect", good->m_pNormalMap, "Texture");
+    ASSERT_GE(creation, 0);
+    ASSERT_GE(write, 0);
+    delete good;
+
+    const struct {
+        const char* method;
+        int after;
+        const char* report;
+    } cases[] = {
+        {"CreateTexture", creation, "CreateTexture FAILED [Terrain]\n"},
+        {"LockRect", write, "D3DXComputeNormalMap FAILED [Terrain]\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.method);
+        fake.ClearFailures();
+        fake.ClearLog();
+        FakeFailure& failure = fake.Fail(c.method).After(c.after).Times(1);
+        if (std::string(c.method) == "CreateTexture")
+            failure.When([](const FakeCall& call) { return call.Arg("Width") == 16 && call.Arg("Levels") == 1; });
+        testing::internal::CaptureStderr();
+        Terrain* t = Make(true, true, 32);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(failure.Failed(), 1);
+        EXPECT_EQ(said, c.report);
+        EXPECT_FALSE(t->m_useBumpMap);
+        EXPECT_TRUE(t->m_useDetail);
+        EXPECT_EQ(t->m_pNormalMap, nullptr);
+        EXPECT_EQ(fake.Count("SetTextureStageState",
+                             [](const FakeCall& call) { return call.Arg("Value") == D3DTOP_DOTPRODUCT3; }),
+                  0u);
+        ASSERT_NE(t->m_estado, nullptr);
+        // The detail level draws the ground.
+        EXPECT_EQ(Recorded(t, 1, D3DTSS_COLOROP), (DWORD)D3DTOP_MODULATE);
+        Camera camera;
+        Scene scene;
+        scene.Add(t);
+        dev->BeginScene();
+        fake.ClearLog();
+        scene.Render(&camera, 0.0f);
+        dev->EndScene();
+        EXPECT_EQ(fake.Draws().size(), 1u);
+        delete t;
+    }
+    fake.ClearFailures();
+}
+
 // ---- Failures while building -------------------------------------------------
 
 class TerrainBuildFailures : public TerrainTest, public ::testing::WithParamInterface<const char*> {};
