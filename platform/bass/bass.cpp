@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bass_testing.h"
+#include "event_trace.h"
 
 namespace {
 
@@ -426,7 +427,10 @@ HMUSIC BASS_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DW
 
 BOOL BASS_MusicPlay(HMUSIC handle)
 {
-    return Play(handle, true, true);
+    const BOOL played = Play(handle, true, true);
+    if (played)
+        PlatformTraceEvent("music");
+    return played;
 }
 
 void BASS_MusicFree(HMUSIC handle)

@@ -1,6 +1,7 @@
 // The device's targets: framebuffers, render targets and depth surfaces,
 // copies between surfaces, clears and presents.
 #include "d3d9_device.h"
+#include "event_trace.h"
 
 #include <SDL.h>
 
@@ -463,6 +464,7 @@ HRESULT Device::BeginScene()
 {
     if (m_inScene) return D3DERR_INVALIDCALL;
     m_inScene = true;
+    PlatformTraceEvent("scene");
     return S_OK;
 }
 

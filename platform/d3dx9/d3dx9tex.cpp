@@ -1,5 +1,6 @@
 // D3DX9 texture and surface calls over the Direct3D 9 interfaces.
 #include "d3dx9_image.h"
+#include "event_trace.h"
 
 #include <mscrt.h>
 
@@ -841,7 +842,11 @@ try {
         return D3DERR_INVALIDCALL;
     std::vector<uint8_t> bytes;
     HRESULT hr = encodeSurface(srcSurface, srcRect, destFormat, bytes);
-    return FAILED(hr) ? hr : writeWholeFile(destFile, bytes);
+    if (SUCCEEDED(hr))
+        hr = writeWholeFile(destFile, bytes);
+    if (SUCCEEDED(hr))
+        PlatformTraceEvent("save", destFile);
+    return hr;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
 }
