@@ -58,7 +58,7 @@ int CBlob2DCompuesto::Init()
     const Placement at = ReadPlacement();
     m_pEscena = new Scene();
     m_pCrowd = new Crowd(false);
-    m_pCrowd->Load(static_cast<PublicParamString*>(GetParam("ficheroObjeto"))->GetValue());
+    m_pCrowd->Load(ParamOf<PublicParamString>(this, "ficheroObjeto")->GetValue());
     m_pEscena->Add(m_pCrowd);
 
     const long long cells = GridCells(m_columnas, m_filas);
@@ -84,7 +84,7 @@ int CBlob2DCompuesto::Init()
 
 CBlob2DCompuesto::Placement CBlob2DCompuesto::ReadPlacement()
 {
-    auto value = [this](const char* name) { return static_cast<PublicParamFloat*>(GetParam(name))->GetValue(); };
+    auto value = [this](const char* name) { return ParamOf<PublicParamFloat>(this, name)->GetValue(); };
     Placement at;
     at.alpha = value("alpha");
     at.posx = value("posx");
@@ -110,7 +110,7 @@ float CBlob2DCompuesto::Campo(float dx, float dy)
 int CBlob2DCompuesto::Render(float)
 {
     const Placement at = ReadPlacement();
-    const float f = static_cast<PublicParamFloat*>(GetParam("factor"))->GetValue();
+    const float f = ParamOf<PublicParamFloat>(this, "factor")->GetValue();
 
     const float hx = m_columnas / 2.0f;
     const float hy = m_filas / 2.0f;

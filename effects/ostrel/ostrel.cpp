@@ -41,7 +41,7 @@ const float kYLineasChat[kLineasChat] = {0.94f, 0.89f, 0.84f, 0.79f, 0.74f};
 
 float Velocidad(Effect* e, const char* name)
 {
-    return static_cast<PublicParamFloat*>(e->GetParam(name))->GetValue();
+    return ParamOf<PublicParamFloat>(e, name)->GetValue();
 }
 
 // ASCII letters compared without case.
