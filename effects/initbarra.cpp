@@ -18,7 +18,7 @@ InitBarra::InitBarra()
 
 InitBarra::~InitBarra() {
     if (m_initialised) {
-        if (m_pEstado) m_pEstado->Release();
+        SafeRelease(m_pEstado);
         delete m_pEscena;
         delete m_pBarra;
         delete m_pImagen;

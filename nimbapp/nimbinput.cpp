@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "debuglog.h"
+#include "utils.h"
 
 namespace {
 // Non-exclusive, foreground only, Windows logo key off.
@@ -79,12 +80,6 @@ unsigned char* NimbInput::ReadAsync()
 
 void NimbInput::Release()
 {
-    if (m_pKeyboard) {
-        m_pKeyboard->Release();
-        m_pKeyboard = nullptr;
-    }
-    if (m_pDI) {
-        m_pDI->Release();
-        m_pDI = nullptr;
-    }
+    SafeRelease(m_pKeyboard);
+    SafeRelease(m_pDI);
 }

@@ -5,6 +5,7 @@
 
 #include "debuglog.h"
 #include "texturecache.h"
+#include "utils.h"
 
 namespace {
 
@@ -380,27 +381,15 @@ HRESULT BitmapFont::RestoreDeviceObjects()
 
 HRESULT BitmapFont::InvalidateDeviceObjects()
 {
-    if (m_pVB != NULL) {
-        m_pVB->Release();
-        m_pVB = NULL;
-    }
-    if (m_pStateBlockSaved != NULL) {
-        m_pStateBlockSaved->Release();
-        m_pStateBlockSaved = NULL;
-    }
-    if (m_pStateBlockDrawText != NULL) {
-        m_pStateBlockDrawText->Release();
-        m_pStateBlockDrawText = NULL;
-    }
+    SafeRelease(m_pVB);
+    SafeRelease(m_pStateBlockSaved);
+    SafeRelease(m_pStateBlockDrawText);
     return S_OK;
 }
 
 HRESULT BitmapFont::DeleteDeviceObjects()
 {
-    if (m_pTexture != NULL) {
-        m_pTexture->Release();
-        m_pTexture = NULL;
-    }
+    SafeRelease(m_pTexture);
     m_pDevice = NULL;
     return S_OK;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "texturecache.h"
+#include "utils.h"
 
 MeshResource::MeshResource(const char* name)
     : m_pSysMemMesh(nullptr), m_pLocalMesh(nullptr), m_numMaterials(0), m_materials(nullptr), m_textures(nullptr),
@@ -132,9 +133,7 @@ HRESULT MeshResource::RestoreDeviceObjects(IDirect3DDevice9* device)
 
 HRESULT MeshResource::InvalidateDeviceObjects()
 {
-    if (m_pLocalMesh)
-        m_pLocalMesh->Release();
-    m_pLocalMesh = nullptr;
+    SafeRelease(m_pLocalMesh);
     return S_OK;
 }
 
@@ -149,9 +148,7 @@ HRESULT MeshResource::Destroy()
     m_textures = nullptr;
     delete[] m_materials;
     m_materials = nullptr;
-    if (m_pSysMemMesh)
-        m_pSysMemMesh->Release();
-    m_pSysMemMesh = nullptr;
+    SafeRelease(m_pSysMemMesh);
     m_numMaterials = 0;
     return S_OK;
 }

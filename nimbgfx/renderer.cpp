@@ -42,10 +42,7 @@ NimbGfx::NimbGfx()
 
 NimbGfx::~NimbGfx()
 {
-    if (g_pDefaultStateBlock != NULL) {
-        g_pDefaultStateBlock->Release();
-        g_pDefaultStateBlock = NULL;
-    }
+    SafeRelease(g_pDefaultStateBlock);
     if (m_pEscenor != NULL) {
         delete m_pEscenor;
         m_pEscenor = NULL;

@@ -7,6 +7,7 @@
 
 #include "camera.h"
 #include "renderer.h"
+#include "utils.h"
 
 namespace {
 unsigned long long g_nextCreationIndex = 0;
@@ -146,9 +147,8 @@ ResourceBundle::ResourceBundle()
 void ResourceBundle::Release() {
     std::free(m_pData);
     m_pData = nullptr;
-    if (m_pFirst) m_pFirst->Release();
-    if (m_pSecond) m_pSecond->Release();
-    m_pFirst = m_pSecond = nullptr;
+    SafeRelease(m_pFirst);
+    SafeRelease(m_pSecond);
     if (m_ppItems) {
         for (DWORD i = 0; i < m_count; ++i)
             if (m_ppItems[i]) m_ppItems[i]->Release();
@@ -156,7 +156,6 @@ void ResourceBundle::Release() {
     }
     m_ppItems = nullptr;
     m_count = 0;
-    if (m_pThird) m_pThird->Release();
-    if (m_pFourth) m_pFourth->Release();
-    m_pThird = m_pFourth = nullptr;
+    SafeRelease(m_pThird);
+    SafeRelease(m_pFourth);
 }

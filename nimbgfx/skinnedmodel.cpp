@@ -7,6 +7,7 @@
 #include <new>
 
 #include "texturecache.h"
+#include "utils.h"
 
 namespace {
 
@@ -44,14 +45,6 @@ D3DCAPS9 CapsOrNone(const D3DCAPS9* caps)
     else
         std::memset(&copy, 0, sizeof copy);
     return copy;
-}
-
-template <class T> void SafeRelease(T*& p)
-{
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
 }
 
 } // namespace

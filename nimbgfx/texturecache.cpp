@@ -10,6 +10,7 @@
 #include "config.h"
 #include "debuglog.h"
 #include "renderer.h"
+#include "utils.h"
 
 std::list<TextureCacheEntry*> g_textureCache;
 
@@ -28,10 +29,7 @@ TextureCacheEntry::~TextureCacheEntry()
 {
     std::free(m_name);
     m_name = NULL;
-    if (m_pTexture != NULL) {
-        m_pTexture->Release();
-        m_pTexture = NULL;
-    }
+    SafeRelease(m_pTexture);
 }
 
 static bool MipmappingOn()

@@ -32,6 +32,16 @@ DWORD AlphaToFactor(float alpha);
 // The bits of a float as a DWORD, for float-valued render states.
 DWORD FloatToDword(float f);
 
+// Releases a reference-counted object, if there is one, and clears the pointer.
+template <class T>
+void SafeRelease(T*& p)
+{
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
 // ---- Arc-ball, view parameters and further 3D utilities ----------------------
 
 // A mouse-driven arc-ball: left-button drags turn it, right-button drags

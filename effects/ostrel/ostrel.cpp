@@ -130,9 +130,7 @@ COstrel::~COstrel()
         m_pCamara = nullptr;
         delete m_pFuente;
         m_pFuente = nullptr;
-        if (m_pEstado)
-            m_pEstado->Release();
-        m_pEstado = nullptr;
+        SafeRelease(m_pEstado);
         delete m_pEscena;
         m_pEscena = nullptr;
     }

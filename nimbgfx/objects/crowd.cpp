@@ -48,10 +48,8 @@ bool AcquireImpostorDepth(IDirect3DDevice9* dev)
 
 void ReleaseImpostorDepth()
 {
-    if (--g_impostorDepthUsers == 0 && g_impostorDepth) {
-        g_impostorDepth->Release();
-        g_impostorDepth = nullptr;
-    }
+    if (--g_impostorDepthUsers == 0)
+        SafeRelease(g_impostorDepth);
 }
 } // namespace
 
@@ -147,12 +145,8 @@ void ImpostoredMesh::MakeImpostor(float px, float py, const char* tag)
 
 void ImpostoredMesh::ReleaseImpostor()
 {
-    if (vertexBufferImpostor)
-        vertexBufferImpostor->Release();
-    vertexBufferImpostor = nullptr;
-    if (m_pImpostorTexture)
-        m_pImpostorTexture->Release();
-    m_pImpostorTexture = nullptr;
+    SafeRelease(vertexBufferImpostor);
+    SafeRelease(m_pImpostorTexture);
     if (m_holdsDepth)
         ReleaseImpostorDepth();
     m_holdsDepth = false;

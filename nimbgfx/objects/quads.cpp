@@ -5,6 +5,7 @@
 #include "debuglog.h"
 #include "renderer.h"
 #include "texturecache.h"
+#include "utils.h"
 
 QuadVertex g_quadVertices[4] = {
     {-0.5f, -0.5f, 0.0f, 1.0f, 0.0f, 0.0f},
@@ -51,8 +52,7 @@ StaticQuad::StaticQuad(const char* file, int screenWidth, int screenHeight, bool
 }
 
 StaticQuad::~StaticQuad() {
-    if (vertexBuffer) vertexBuffer->Release();
-    vertexBuffer = nullptr;
+    SafeRelease(vertexBuffer);
     if (m_pTexture) ReleaseTexture(m_pTexture);
     m_pTexture = nullptr;
 }
@@ -180,12 +180,8 @@ DynamicQuad::DynamicQuad(int textureSize, int width, int height, bool alpha)
 
 DynamicQuad::~DynamicQuad()
 {
-    if (vertexBuffer)
-        vertexBuffer->Release();
-    vertexBuffer = nullptr;
-    if (m_pTexture)
-        m_pTexture->Release();
-    m_pTexture = nullptr;
+    SafeRelease(vertexBuffer);
+    SafeRelease(m_pTexture);
 }
 
 void DynamicQuad::LockRect(void** ppBits, int* pitch)
