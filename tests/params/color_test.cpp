@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "live_blocks.h"
 #include "publicparamcolor.h"
 
 namespace {
@@ -214,11 +215,14 @@ TEST(ColorParam, TextFormAndTextConstructor)
 
 TEST(ColorParam, DestroyedThroughTheBaseWithItsKeys)
 {
+    const size_t before = LiveBlocks();
     PublicParamColor* c = new PublicParamColor("c", 0u);
     c->AddConstantKey(0, 1, 1u);
     c->AddLinearKey(0, 1, 1u, 2u);
+    EXPECT_GT(LiveBlocks(), before + 2) << "the parameter and its two keys";
     PublicParam* base = c;
     delete base;
+    EXPECT_EQ(LiveBlocks(), before) << "everything the parameter held is freed";
 }
 
 } // namespace
