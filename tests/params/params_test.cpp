@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "live_blocks.h"
 #include "publicparamfloat.h"
 #include "publicparamint.h"
 #include "publicparamstring.h"
@@ -203,14 +204,18 @@ TEST(Params, ToStringAndTextConstructors)
 
 TEST(Params, DestroyedThroughTheBase)
 {
-    // Freed with their keys (the sanitized build reports anything left).
+    // Freed with their keys: the blocks they held are counted back to none
+    // (and the sanitized build reports anything left).
+    const size_t before = LiveBlocks();
     PublicParam* params[] = {new PublicParamFloat("f", 0, -1, 1), new PublicParamInt("i", 0, -1, 1),
                              new PublicParamString("s", "t", 10)};
     static_cast<PublicParamFloat*>(params[0])->AddSineKey(0, 1, 0, 1, 1);
     static_cast<PublicParamInt*>(params[1])->AddLinearKey(0, 1, 0, 1);
     static_cast<PublicParamString*>(params[2])->AddConstantKey(0, 1, "text");
+    EXPECT_GT(LiveBlocks(), before + 5) << "three parameters and their three keys";
     for (PublicParam* p : params)
         delete p;
+    EXPECT_EQ(LiveBlocks(), before) << "everything the parameters held is freed";
 }
 
 } // namespace
