@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "application.h"
+#include "bench_memory.h"
 #include "config.h"
 #include "escenor.h"
 #include "publicparam.h"
@@ -138,17 +139,6 @@ uint64_t Links()
 {
     uint64_t links = 0;
     return m_pd3dDevice && CountProgramLinks(m_pd3dDevice, &links) ? links : 0;
-}
-
-double ResidentMb()
-{
-    long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * (double)sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0);
 }
 
 bool FrameHook(void*)

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_memory.h"
 #include "camera.h"
 #include "config.h"
 #include "renderer.h"
@@ -43,24 +44,6 @@ double CpuMs(clockid_t clock)
     timespec t;
     clock_gettime(clock, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-double PeakMb()
-{
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
-double ResidentMb()
-{
-    long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * (double)sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0);
 }
 
 int Measure(const std::string& run, int resolution)

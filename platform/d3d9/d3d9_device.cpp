@@ -237,12 +237,7 @@ void Device::Destroy()
         r->Release();
     }
     m_state.ReleaseBindings();
-    SetBound(m_renderTarget, (SurfaceImpl*)nullptr);
-    SetBound(m_depthStencil, (SurfaceImpl*)nullptr);
-    delete m_backBuffer;
-    m_backBuffer = nullptr;
-    delete m_autoDepth;
-    m_autoDepth = nullptr;
+    ReleaseImplicitSurfaces();
     delete m_swapChain;
     m_swapChain = nullptr;
     for (GLsync f : m_frameFences) gl.glDeleteSync(f);
@@ -260,6 +255,17 @@ void Device::Destroy()
     SDL_GL_DeleteContext((SDL_GLContext)m_context);
     g_currentDevice = nullptr;
     m_d3d->Release();
+}
+
+// The back buffer and the implicit depth-stencil, unbound and freed.
+void Device::ReleaseImplicitSurfaces()
+{
+    SetBound(m_renderTarget, (SurfaceImpl*)nullptr);
+    SetBound(m_depthStencil, (SurfaceImpl*)nullptr);
+    delete m_backBuffer;
+    m_backBuffer = nullptr;
+    delete m_autoDepth;
+    m_autoDepth = nullptr;
 }
 
 // A windowed device is lost only through a failed Reset: it is "not reset"
@@ -280,12 +286,7 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* pp)
     // Every state back to its default, the bindings dropped.
     m_state.ReleaseBindings();
     m_state.SetDefaults();
-    SetBound(m_renderTarget, (SurfaceImpl*)nullptr);
-    SetBound(m_depthStencil, (SurfaceImpl*)nullptr);
-    delete m_backBuffer;
-    m_backBuffer = nullptr;
-    delete m_autoDepth;
-    m_autoDepth = nullptr;
+    ReleaseImplicitSurfaces();
     m_pp = params;
     SDL_GL_SetSwapInterval(m_pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     m_gl.Invalidate();

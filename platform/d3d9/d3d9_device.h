@@ -245,6 +245,7 @@ private:
     bool CreateImplicitSurfaces();
     bool ClearImplicitSurfaces();
     bool DefaultPoolHeld() const;
+    void ReleaseImplicitSurfaces();
 
     // States (d3d9_states.cpp).
     void MarkRenderState(DWORD state);
