@@ -104,10 +104,14 @@ public:
         if (s.cull) m_state.CullFace(s.cullFace);
         if (s.polygonMode) m_state.PolygonMode(s.polygonMode);
         m_state.Enable(GLStateCache::CapDepthClamp, s.depthClamp != 0);
+        // Made before any is bound: making one binds it to unit 0.
+        GLuint textures[8] = {};
+        for (int i = 0; i < 8; ++i)
+            if (s.stage[i].format) textures[i] = Texture(s.stage[i]);
         for (int i = 0; i < 8; ++i) {
             const PipelineState::Stage& st = s.stage[i];
             if (!st.format) continue;
-            m_state.BindTexture((GLuint)i, Texture(st));
+            m_state.BindTexture((GLuint)i, textures[i]);
             gl.glSamplerParameteri(m_samplers[i], GL_TEXTURE_MIN_FILTER, st.minFilter);
             gl.glSamplerParameteri(m_samplers[i], GL_TEXTURE_MAG_FILTER, st.magFilter);
             gl.glSamplerParameteri(m_samplers[i], GL_TEXTURE_WRAP_S, st.wrapS);
