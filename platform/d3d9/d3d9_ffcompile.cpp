@@ -104,14 +104,10 @@ public:
         if (s.cull) m_state.CullFace(s.cullFace);
         if (s.polygonMode) m_state.PolygonMode(s.polygonMode);
         m_state.Enable(GLStateCache::CapDepthClamp, s.depthClamp != 0);
-        // Made before any is bound: making one binds it to unit 0.
-        GLuint textures[8] = {};
-        for (int i = 0; i < 8; ++i)
-            if (s.stage[i].format) textures[i] = Texture(s.stage[i]);
         for (int i = 0; i < 8; ++i) {
             const PipelineState::Stage& st = s.stage[i];
             if (!st.format) continue;
-            m_state.BindTexture((GLuint)i, textures[i]);
+            m_state.BindTexture((GLuint)i, Texture(st, (GLuint)i));
             gl.glSamplerParameteri(m_samplers[i], GL_TEXTURE_MIN_FILTER, st.minFilter);
             gl.glSamplerParameteri(m_samplers[i], GL_TEXTURE_MAG_FILTER, st.magFilter);
             gl.glSamplerParameteri(m_samplers[i], GL_TEXTURE_WRAP_S, st.wrapS);
@@ -182,7 +178,8 @@ private:
         return t.fbo;
     }
 
-    GLuint Texture(const PipelineState::Stage& st)
+    // Made on the unit it is for, so that the stages bound before it keep theirs.
+    GLuint Texture(const PipelineState::Stage& st, GLuint unit)
     {
         const uint64_t key = (uint64_t)st.format << 16 | (uint64_t)st.pot << 8 | st.mips;
         auto it = m_textures.find(key);
@@ -190,7 +187,7 @@ private:
         GLuint t = 0;
         const FormatDesc* f = FindFormat((D3DFORMAT)st.format);
         gl.glGenTextures(1, &t);
-        m_state.BindTexture(0, t);
+        m_state.BindTexture(unit, t);
         if (f) {
             // Power-of-two sizes or not, one level or two, as the texture drawn with.
             const GLsizei size = st.pot ? 4 : 6;
