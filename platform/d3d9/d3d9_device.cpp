@@ -153,9 +153,11 @@ void Device::WarmUber()
     m_gl.Invalidate();
 }
 
-// The pipeline states recorded by earlier runs: their programs compiled on
-// the compiler's context from now on, while the application loads; their
-// first draws follow the first Present (the first loading frame is shown).
+// The pipeline states recorded by earlier runs: their fixed-function programs
+// compiled on the compiler's context from now on, while the application
+// loads, their first draws following the first Present (the first loading
+// frame is shown); those of application shaders are drawn once after the
+// Present that follows the link of their program.
 void Device::PreparePipelines()
 {
     const char* record = std::getenv("NIMB_D3D9_PIPELINE_RECORD");
@@ -168,10 +170,14 @@ void Device::PreparePipelines()
         m_userPipelinesUnreadable = f != nullptr;
         if (f) std::fclose(f);
     }
-    if (m_path == ProgramPath::Uber) return;
-    std::vector<PipelineState> states(m_pipelinesShipped.begin(), m_pipelinesShipped.end());
+    std::vector<PipelineState> states;
+    auto add = [&](const PipelineState& s) {
+        if (s.shaders[0]) m_shaderPipelines.emplace(ShaderPairKey(s.shaders[0], s.shaders[1]), s);
+        else if (m_path != ProgramPath::Uber) states.push_back(s);
+    };
+    for (const PipelineState& s : m_pipelinesShipped) add(s);
     for (const PipelineState& s : m_pipelinesUser)
-        if (!m_pipelinesShipped.count(s)) states.push_back(s);
+        if (!m_pipelinesShipped.count(s)) add(s);
     if (states.empty()) return;
     std::sort(states.begin(), states.end());
     if (!m_ff->HasCompiler()) m_ff->StartCompiler(m_window, m_context);

@@ -16,6 +16,7 @@
 
 #include <string>
 
+#include <map>
 #include <set>
 
 namespace d3d9gl {
@@ -366,6 +367,7 @@ private:
 
     GLStateCache m_gl;
     GLuint m_vao = 0;
+    bool m_vertexArraySettled = false;  // see SettleVertexArray
     GLuint m_upVB = 0, m_upIB = 0;
     GLuint m_samplers[kMaxSamplers] = {};
     std::map<std::pair<SurfaceImpl*, SurfaceImpl*>, GLuint> m_fbos;
@@ -376,6 +378,9 @@ private:
     PipelineSet m_pipelinesShipped, m_pipelinesUser, m_pipelinesSeen;
     bool m_userPipelinesUnreadable = false;
     std::string m_pipelineRecordPath;
+    // Recorded states of application shaders, by their vertex and pixel
+    // hashes, drawn once when the program of the pair is linked.
+    std::multimap<uint64_t, PipelineState> m_shaderPipelines;
 
     // What the last draw used.
     bool m_points = false;

@@ -229,7 +229,12 @@ HRESULT Device::PrepareDraw(D3DPRIMITIVETYPE type, const UserVertices* up)
     HRESULT hr = PrepareInput();
     if (SUCCEEDED(hr)) hr = ChooseProgram();
     if (FAILED(hr)) return hr;
-    if (pipelineChanged && !m_state.vs && !m_state.ps) NotePipeline(up);
+    if (!m_vertexArraySettled) {
+        SettleVertexArray(m_gl, m_upVB);
+        m_vertexArraySettled = true;
+        m_attribsValid = false;
+    }
+    if (pipelineChanged) NotePipeline(up);
     m_dirty &= ~(uint32_t)DirtyTextures;
     BindTextures();
     return BindVertexBuffers(up);
@@ -395,13 +400,18 @@ void Device::NotePipeline(const UserVertices* up)
     m_pipelinesSeen.insert(s);
 }
 
-// The fixed-function pair of the draw and the GL state it is drawn with, as
-// the Apply steps set it.
+// The program of the draw (its fixed-function pair or shaders) and the GL
+// state it is drawn with, as the Apply steps set it.
 void Device::DescribePipeline(PipelineState& p, const UserVertices* up) const
 {
     std::memset(&p, 0, sizeof(p));
-    p.vertex = m_vertexKey;
-    p.pixel = m_pixelKey;
+    // A pixel shader alone draws with both fixed-function halves (see ChooseProgram).
+    if (m_state.vs) {
+        p.shaders[0] = m_state.vs->sourceHash;
+        if (m_state.ps) p.shaders[1] = m_state.ps->sourceHash;
+    }
+    if (!p.shaders[0]) p.vertex = m_vertexKey;
+    if (!p.shaders[1]) p.pixel = m_pixelKey;
     p.points = m_points;
     const DWORD* rs = m_state.rs;
     const DWORD cw = rs[D3DRS_COLORWRITEENABLE];
@@ -449,7 +459,7 @@ void Device::DescribePipeline(PipelineState& p, const UserVertices* up) const
     p.depthClamp = m_layout.input.pretransformed && (!rs[D3DRS_CLIPPING] || !depth);
     p.target = m_boundWindow || !m_renderTarget ? 0u : (uint32_t)m_renderTarget->format;
     p.depth = m_depthStencil ? (uint32_t)m_depthStencil->format : 0u;
-    for (int i = 0; i < m_pixelKey.stageCount && i < 8; ++i) {
+    for (int i = 0; i < m_stages && i < 8; ++i) {
         const TextureImpl* t = m_state.textures[i];
         if (!t) continue;
         PipelineState::Stage& st = p.stage[i];

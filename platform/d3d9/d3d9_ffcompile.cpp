@@ -84,6 +84,10 @@ public:
         m_state.BindFramebuffer(GL_FRAMEBUFFER, TargetFor(s.target, s.depth));
         m_state.Viewport(0, 0, 1, 1);
         m_state.UseProgram(program);
+        if (!m_settled) {
+            SettleVertexArray(m_state, m_buffer);
+            m_settled = true;
+        }
         m_state.ColorMask(s.colorMask & 1, s.colorMask & 2, s.colorMask & 4, s.colorMask & 8);
         m_state.Enable(GLStateCache::CapBlend, s.blend != 0);
         if (s.blend) {
@@ -142,6 +146,7 @@ public:
         m_textures.clear();
         m_targets.clear();
         m_vao = 0;
+        m_settled = false;
     }
 
 private:
@@ -206,6 +211,7 @@ private:
 
     GLStateCache m_state;
     GLuint m_vao = 0, m_buffer = 0;
+    bool m_settled = false;
     GLuint m_samplers[8] = {};
     std::map<uint64_t, GLuint> m_textures;
     std::map<std::pair<uint32_t, uint32_t>, Target> m_targets;
@@ -470,18 +476,29 @@ size_t FFCache::Prepare(const std::vector<PipelineState>& states)
     return states.size();
 }
 
+void FFCache::PrepareDraw(const PipelineState& state, GLuint program) { m_warmPrograms.emplace_back(state, program); }
+
 bool FFCache::WarmUp()
 {
-    if (m_warmStates.empty()) return false;
-    m_compiler->WaitIdle();
-    TakeCompiled();
+    if (m_warmStates.empty() && m_warmPrograms.empty()) return false;
     WarmDraws warm;
-    for (const PipelineState& s : m_warmStates) {
-        auto it = m_specialised.find({s.vertex, s.pixel});
-        if (it != m_specialised.end() && it->second) warm.Draw(s, it->second->program);
+    if (!m_warmStates.empty() && m_compiler) {
+        m_compiler->WaitIdle();
+        TakeCompiled();
+        for (const PipelineState& s : m_warmStates) {
+            auto it = m_specialised.find({s.vertex, s.pixel});
+            if (it != m_specialised.end() && it->second) {
+                warm.Draw(s, it->second->program);
+                ++m_state.counters.warmDraws;
+            }
+        }
     }
+    for (const auto& d : m_warmPrograms)
+        warm.Draw(d.first, d.second);
+    m_state.counters.warmDraws += m_warmPrograms.size();
     warm.Release();
     m_warmStates.clear();
+    m_warmPrograms.clear();
     return true;
 }
 

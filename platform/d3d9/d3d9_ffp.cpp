@@ -1,6 +1,8 @@
 // Shader objects and programs of the fixed-function pipeline, and their cache.
 #include "d3d9_ffp.h"
+#include "d3d9_pipelines.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -158,8 +160,12 @@ void FFCache::ForgetShader(GLuint shader)
     for (auto it = m_programs.begin(); it != m_programs.end();) {
         if ((GLuint)(it->first >> 32) == shader || (GLuint)it->first == shader) {
             if (it->second) {
-                m_state.ForgetProgram(it->second->program);
-                gl.glDeleteProgram(it->second->program);
+                const GLuint program = it->second->program;
+                m_warmPrograms.erase(std::remove_if(m_warmPrograms.begin(), m_warmPrograms.end(),
+                                                    [&](const auto& d) { return d.second == program; }),
+                                     m_warmPrograms.end());
+                m_state.ForgetProgram(program);
+                gl.glDeleteProgram(program);
                 delete it->second;
             }
             it = m_programs.erase(it);

@@ -142,6 +142,8 @@ public:
     // on the current context; false (and nothing done) when none is left.
     // The caller's GL state cache is stale after it.
     bool WarmUp();
+    // A first draw in a state with an application's program, made by the next WarmUp.
+    void PrepareDraw(const PipelineState& state, GLuint program);
     // The specialised program of a pair the compiler was asked for, waiting
     // for it while the compiler is at it; null for a pair never asked (or
     // one that failed).
@@ -168,6 +170,7 @@ private:
     // Pairs asked and not yet handed back.
     std::unordered_set<FFKeyPair, KeyHash<FFKeyPair>> m_asked;
     std::vector<PipelineState> m_warmStates;
+    std::vector<std::pair<PipelineState, GLuint>> m_warmPrograms;
 };
 
 std::string FFVertexSource(const FFVertexKey& k);

@@ -275,4 +275,14 @@ void GLStateCache::ForgetFramebuffer(GLuint fbo)
     if (m_drawFbo == fbo) m_fboKnown[1] = false;
 }
 
+void SettleVertexArray(GLStateCache& state, GLuint buffer)
+{
+    state.BindArrayBuffer(buffer);
+    state.EnableAttribArrays(1u);
+    for (int i = 0; i < 6; ++i) {
+        gl.glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE_, 16, reinterpret_cast<const void*>((uintptr_t)(4 * (i & 1))));
+        gl.glDrawArrays(GL_POINTS, 0, 0);
+    }
+}
+
 } // namespace d3d9gl

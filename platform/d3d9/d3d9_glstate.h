@@ -21,6 +21,7 @@ struct GLCounters {
     uint64_t uberDraws = 0;        // draws with the program that takes the key as data
     uint64_t presentCopies = 0;    // presents that copied the back buffer to the window
     uint64_t windowMoves = 0;      // copies of the back buffer into or out of the window's framebuffer
+    uint64_t warmDraws = 0;        // first draws of recorded pipeline states made by the warm-up
 };
 
 class GLStateCache {
@@ -97,5 +98,14 @@ private:
     uint64_t m_arrayBuffer;
     uint64_t m_attribArrays;
 };
+
+// Mesa's gallium drivers fold the attributes that share a buffer into one
+// vertex buffer until a vertex array object has been updated five times, and
+// then give each its own; llvmpipe generates vertex code for the layout it is
+// given. Updating the bound array object past that point at once makes every
+// draw of a state see the same layout, whether the pipeline warm-up or the
+// application draws it first. Needs a program in use (the draws are empty);
+// leaves attribute 0 enabled on `buffer`.
+void SettleVertexArray(GLStateCache& state, GLuint buffer);
 
 } // namespace d3d9gl

@@ -268,6 +268,7 @@ public:
     HRESULT GetFunction(void* pData, UINT* pSizeOfData) override;
     std::vector<DWORD> function;
     std::string source;
+    uint32_t sourceHash;  // ShaderSourceHash of source
     GLuint glShader = 0;
     bool vertex;
 };

@@ -16,7 +16,7 @@ namespace d3d9gl {
 
 namespace {
 const char kMagic[8] = {'N', 'I', 'M', 'B', 'P', 'I', 'P', 'E'};
-const uint32_t kVersion = 1;
+const uint32_t kVersion = 2;
 
 struct Header {
     char magic[8];
@@ -35,7 +35,7 @@ uint32_t Layout()
 {
     const size_t offsets[] = {sizeof(FFVertexKey), sizeof(FFPixelKey), offsetof(FFVertexKey, stage),
                               offsetof(FFPixelKey, stage), sizeof(FFPixelKey::Stage), offsetof(PipelineState, pixel),
-                              offsetof(PipelineState, blendFunc), offsetof(PipelineState, target),
+                              offsetof(PipelineState, blendFunc), offsetof(PipelineState, shaders), offsetof(PipelineState, target),
                               offsetof(PipelineState, stage), offsetof(PipelineState, attrib)};
     return (uint32_t)Fnv(offsets, sizeof(offsets));
 }
@@ -46,6 +46,13 @@ void MakeDirs(const std::string& dir)
         if (i == dir.size() || dir[i] == '/') mkdir(dir.substr(0, i).c_str(), 0755);
 }
 } // namespace
+
+uint32_t ShaderSourceHash(const std::string& source, bool vertex)
+{
+    const uint64_t h = Fnv(source.data(), source.size(), Fnv(vertex ? "v" : "p", 1));
+    const uint32_t folded = (uint32_t)(h ^ (h >> 32));
+    return folded ? folded : 1u;
+}
 
 bool PipelineState::operator==(const PipelineState& o) const { return std::memcmp(this, &o, sizeof(*this)) == 0; }
 bool PipelineState::operator<(const PipelineState& o) const { return std::memcmp(this, &o, sizeof(*this)) < 0; }

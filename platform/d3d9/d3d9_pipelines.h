@@ -20,6 +20,9 @@ struct PipelineState {
     FFPixelKey pixel;
     uint8_t points, blend, depthTest, depthMask, stencilTest, cull, colorMask, depthClamp;
     uint32_t blendFunc[4], blendOp[2], depthFunc, cullFace, polygonMode;
+    // Hashes of the application's vertex and pixel shader sources (ShaderSourceHash);
+    // 0 for a fixed-function half, whose key is then the one above.
+    uint32_t shaders[2];
     uint32_t stencil[2][4];  // front and back: function, fail, depth fail, pass
     uint32_t target, depth;  // D3DFORMATs; target 0 is the window's framebuffer, depth 0 none
     struct Stage {
@@ -39,6 +42,11 @@ struct PipelineState {
 };
 
 using PipelineSet = std::unordered_set<PipelineState, KeyHash<PipelineState>>;
+
+// A shader source's identity in pipeline states (never 0).
+uint32_t ShaderSourceHash(const std::string& source, bool vertex);
+
+inline uint64_t ShaderPairKey(uint32_t vertex, uint32_t pixel) { return (uint64_t)vertex << 32 | pixel; }
 
 // Reads a cache file; false (and nothing added) when it is missing, truncated,
 // corrupt or of another version or layout.

@@ -642,7 +642,8 @@ HRESULT VertexDeclImpl::GetDeclaration(D3DVERTEXELEMENT9* out, UINT* count)
 
 template <class I>
 ShaderImpl<I>::ShaderImpl(Device* device, const DWORD* f, UINT dwords, std::string src, bool v)
-    : Child<I>(device), function(f, f + dwords), source(std::move(src)), vertex(v)
+    : Child<I>(device), function(f, f + dwords), source(std::move(src)), sourceHash(ShaderSourceHash(source, v)),
+      vertex(v)
 {
 }
 

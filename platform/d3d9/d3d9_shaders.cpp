@@ -40,7 +40,15 @@ bool Device::PrepareProgram(VertexShaderImpl* vs, PixelShaderImpl* ps)
 {
     if (!vs || !ps || vs->GetDeviceImpl() != this || ps->GetDeviceImpl() != this) return false;
     MakeCurrent();
-    return m_ff->Link(vs->glShader, ps->glShader) != nullptr;
+    Program* program = m_ff->Link(vs->glShader, ps->glShader);
+    if (!program) return false;
+    // The recorded states of the pair get their first draws now, behind the
+    // application's loading, rather than in a frame.
+    const auto states = m_shaderPipelines.equal_range(ShaderPairKey(vs->sourceHash, ps->sourceHash));
+    for (auto it = states.first; it != states.second; ++it)
+        m_ff->PrepareDraw(it->second, program->program);
+    m_shaderPipelines.erase(states.first, states.second);
+    return true;
 }
 
 HRESULT Device::CreateVertexShader(const DWORD* f, IDirect3DVertexShader9** pp)

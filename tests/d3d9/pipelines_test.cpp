@@ -3,6 +3,7 @@
 
 #include "d3d9/d3d9_device.h"
 #include "d3d9/d3d9_pipelines.h"
+#include "d3d9/d3d9_programs.h"
 
 #include <unistd.h>
 
@@ -188,6 +189,64 @@ TEST_F(CachedDevice, ALaterDeviceCompilesNothingInItsFramesForWhatAnEarlierOneRe
     PipelineSet again;
     ASSERT_TRUE(d3d9gl::ReadPipelineCache(m_path, again));
     EXPECT_EQ(again, recorded);
+}
+
+// The states a pair of application shaders met are drawn once after the
+// Present that follows the link of the pair's program, and only for that pair.
+TEST_F(CachedDevice, AProgramsRecordedStatesAreDrawnOnceItIsLinked)
+{
+    const std::vector<DWORD> vs = ShaderTokens(D3DVS_VERSION(3, 0),
+                                               "layout(location = 0) in vec4 a_pos;\n"
+                                               "void main() { gl_Position = vec4(a_pos.xyz, 1.0); }\n");
+    const std::vector<DWORD> red = ShaderTokens(D3DPS_VERSION(3, 0),
+                                                "out vec4 oC0;\nvoid main() { oC0 = vec4(1.0, 0.0, 0.0, 1.0); }\n");
+    const std::vector<DWORD> green = ShaderTokens(D3DPS_VERSION(3, 0),
+                                                  "out vec4 oC0;\nvoid main() { oC0 = vec4(0.0, 1.0, 0.0, 1.0); }\n");
+    // Warm draws made after the program of vs and the given pixel shader is
+    // prepared; with `draw`, the pair then draws a quad (and so is recorded).
+    auto life = [&](const std::vector<DWORD>& ps, bool draw) {
+        MakeDevice();
+        auto* device = static_cast<d3d9gl::Device*>(m_dev);
+        device->WaitForPrograms();
+        IDirect3DVertexShader9* v = nullptr;
+        IDirect3DPixelShader9* f = nullptr;
+        EXPECT_EQ(m_dev->CreateVertexShader(vs.data(), &v), S_OK);
+        EXPECT_EQ(m_dev->CreatePixelShader(ps.data(), &f), S_OK);
+        const uint64_t before = device->Counters().warmDraws;
+        EXPECT_TRUE(PrepareShaderProgram(m_dev, v, f));
+        m_dev->Present(nullptr, nullptr, nullptr, nullptr);
+        const uint64_t warmed = device->Counters().warmDraws - before;
+        // Drawn once: the pair prepared again draws nothing more.
+        EXPECT_TRUE(PrepareShaderProgram(m_dev, v, f));
+        m_dev->Present(nullptr, nullptr, nullptr, nullptr);
+        EXPECT_EQ(device->Counters().warmDraws - before, warmed);
+        if (draw) {
+            m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+            m_dev->SetVertexShader(v);
+            m_dev->SetPixelShader(f);
+            struct V { float x, y, z; } quad[4] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
+            m_dev->SetFVF(D3DFVF_XYZ);
+            EXPECT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V)), S_OK);
+            m_pixel = Pixel(8, 8);
+            m_dev->SetVertexShader(nullptr);
+            m_dev->SetPixelShader(nullptr);
+        }
+        v->Release();
+        f->Release();
+        EXPECT_EQ(m_dev->Release(), 0u);
+        m_dev = nullptr;
+        return warmed;
+    };
+    EXPECT_EQ(life(red, true), 0u);
+    PipelineSet recorded;
+    ASSERT_TRUE(d3d9gl::ReadPipelineCache(m_path, recorded)) << m_path;
+    size_t programs = 0;
+    for (const PipelineState& s : recorded)
+        if (s.shaders[0] && s.shaders[1]) ++programs;
+    EXPECT_EQ(programs, 1u);
+    EXPECT_EQ(life(green, false), 0u);
+    EXPECT_EQ(life(red, true), 1u);
+    EXPECT_TRUE(Near(m_pixel, 0xFFFF0000, 0));
 }
 
 TEST_F(CachedDevice, AnUnreadableUserCacheIsIgnoredAndWrittenAnew)
