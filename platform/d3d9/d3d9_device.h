@@ -223,6 +223,11 @@ public:
     void SetAutogenDirty(SurfaceImpl* rt);
     void ForgetShader(GLuint shader);
     void ForgetTexture(GLuint name);
+    // Textures written since the last Present: uploaded after it unless a
+    // draw did so first, so that those an application loads are uploaded
+    // while it loads rather than in the first frame that draws them.
+    void NoteTextureWritten(TextureImpl* t) { m_writtenTextures.insert(t); }
+    void ForgetTextureWritten(TextureImpl* t) { m_writtenTextures.erase(t); }
     void ForgetArrayBuffer(GLuint name);
     HRESULT ReadSurface(SurfaceImpl* s, const RECT& r, uint8_t* dst, UINT pitch);
 
@@ -303,6 +308,7 @@ private:
     void DescribePipeline(PipelineState& s, const UserVertices* up) const;
     void PreparePipelines();
     void WarmPipelines();
+    void UploadWrittenTextures();
     void SavePipelines();
 
     // Fixed-function keys and uniforms (d3d9_ffstate.cpp).
@@ -368,6 +374,7 @@ private:
     GLStateCache m_gl;
     GLuint m_vao = 0;
     bool m_vertexArraySettled = false;  // see SettleVertexArray
+    std::set<TextureImpl*> m_writtenTextures;
     GLuint m_upVB = 0, m_upIB = 0;
     GLuint m_samplers[kMaxSamplers] = {};
     std::map<std::pair<SurfaceImpl*, SurfaceImpl*>, GLuint> m_fbos;
@@ -376,6 +383,8 @@ private:
     // Pipeline states: shipped with the show, the user's, met in this run;
     // where the states met are all written (NIMB_D3D9_PIPELINE_RECORD).
     PipelineSet m_pipelinesShipped, m_pipelinesUser, m_pipelinesSeen;
+    PipelineState m_lastPipeline;  // the state noted last (valid once one was)
+    bool m_lastPipelineNoted = false;
     bool m_userPipelinesUnreadable = false;
     std::string m_pipelineRecordPath;
     // Recorded states of application shaders, by their vertex and pixel

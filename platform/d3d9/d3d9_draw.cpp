@@ -397,7 +397,11 @@ void Device::NotePipeline(const UserVertices* up)
 {
     PipelineState s;
     DescribePipeline(s, up);
+    // Draws in a row often come back to the state of the one before.
+    if (m_lastPipelineNoted && s == m_lastPipeline) return;
     m_pipelinesSeen.insert(s);
+    m_lastPipeline = s;
+    m_lastPipelineNoted = true;
 }
 
 // The program of the draw (its fixed-function pair or shaders) and the GL

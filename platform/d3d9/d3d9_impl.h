@@ -187,6 +187,12 @@ public:
     // the unit given); returns the GL texture.
     GLuint Prepare(GLuint unit);
     bool NeedsPrepare() const { return m_anyDirty || m_mipsStale || !m_glTexture; }
+    bool AnyLevelLocked() const
+    {
+        for (const Level& l : m_levels)
+            if (l.locked) return true;
+        return false;
+    }
     void MarkRendered() { m_mipsStale = (m_usage & D3DUSAGE_AUTOGENMIPMAP) != 0; }
 
     struct Level {

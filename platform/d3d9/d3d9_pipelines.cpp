@@ -56,7 +56,21 @@ uint32_t ShaderSourceHash(const std::string& source, bool vertex)
 
 bool PipelineState::operator==(const PipelineState& o) const { return std::memcmp(this, &o, sizeof(*this)) == 0; }
 bool PipelineState::operator<(const PipelineState& o) const { return std::memcmp(this, &o, sizeof(*this)) < 0; }
-size_t PipelineState::Hash() const { return (size_t)Fnv(this, sizeof(*this)); }
+size_t PipelineState::Hash() const
+{
+    // FNV-1a over 64-bit words: the records are large and hashed per draw.
+    static_assert(sizeof(PipelineState) % 4 == 0, "records hash in words");
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(this);
+    uint64_t h = 1469598103934665603ull;
+    size_t i = 0;
+    for (; i + 8 <= sizeof(*this); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        h = (h ^ w) * 1099511628211ull;
+        h ^= h >> 29;
+    }
+    return (size_t)Fnv(p + i, sizeof(*this) - i, h);
+}
 
 bool ReadPipelineCache(const std::string& path, PipelineSet& into)
 {

@@ -284,6 +284,7 @@ TextureImpl::TextureImpl(Device* device, UINT w, UINT h, UINT levels, DWORD usag
 
 TextureImpl::~TextureImpl()
 {
+    m_device->ForgetTextureWritten(this);
     for (Level& l : m_levels) delete l.surface;
     m_device->MakeCurrent();
     if (m_glTexture) {
@@ -315,6 +316,7 @@ bool TextureImpl::Init()
     for (Level& l : m_levels) l.data.assign((size_t)l.pitch * l.rows, 0);
     m_anyDirty = true;
     for (Level& l : m_levels) l.dirty = true;
+    m_device->NoteTextureWritten(this);
     return true;
 }
 
@@ -386,6 +388,7 @@ HRESULT TextureImpl::LockRect(UINT level, D3DLOCKED_RECT* lr, const RECT* r, DWO
     if (!(flags & D3DLOCK_READONLY)) {
         l.dirty = true;
         m_anyDirty = true;
+        m_device->NoteTextureWritten(this);
     }
     return S_OK;
 }

@@ -534,6 +534,18 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
     return S_OK;
 }
 
+void Device::UploadWrittenTextures()
+{
+    if (m_writtenTextures.empty()) return;
+    std::vector<TextureImpl*> ready;
+    for (TextureImpl* t : m_writtenTextures)
+        if (!t->AnyLevelLocked()) ready.push_back(t);
+    for (TextureImpl* t : ready) {
+        m_writtenTextures.erase(t);
+        if (t->NeedsPrepare()) t->Prepare(0);
+    }
+}
+
 HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, const _RGNDATA* pDirtyRegion)
 {
     if (m_notReset) return D3DERR_DEVICELOST;
@@ -582,6 +594,7 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, co
     SDL_GL_SwapWindow(m_window);
     m_programsTaken = 0;
     m_dirty |= DirtyFramebuffer | DirtyScissor;
+    UploadWrittenTextures();
     WarmPipelines();
     return S_OK;
 }

@@ -430,3 +430,46 @@ INSTANTIATE_TEST_SUITE_P(Paths, BackBuffer, ::testing::Values(Where::Window, Whe
 
 } // namespace
 } // namespace d3d9test
+
+namespace d3d9test {
+namespace {
+
+d3d9gl::TextureImpl* Impl(IDirect3DTexture9* t) { return static_cast<d3d9gl::TextureImpl*>(t); }
+
+// Textures written since a Present are uploaded after the next one, so that
+// what an application loads is uploaded while it loads; one still locked
+// waits for the Present after its unlock, and one released meanwhile is
+// forgotten.
+TEST_F(DeviceTest, TexturesWrittenBeforeAPresentAreUploadedAfterIt)
+{
+    MakeDevice();
+    IDirect3DTexture9* written = SolidTexture(0xFF00FF00);
+    IDirect3DTexture9* locked = SolidTexture(0xFF0000FF);
+    IDirect3DTexture9* released = SolidTexture(0xFFFF0000);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(locked->LockRect(0, &lr, nullptr, 0), S_OK);
+    EXPECT_EQ(released->Release(), 0u);
+    EXPECT_TRUE(Impl(written)->NeedsPrepare());
+    ASSERT_EQ(m_dev->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_FALSE(Impl(written)->NeedsPrepare());
+    EXPECT_TRUE(Impl(locked)->NeedsPrepare());
+    ASSERT_EQ(locked->UnlockRect(0), S_OK);
+    ASSERT_EQ(m_dev->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_FALSE(Impl(locked)->NeedsPrepare());
+    // What was uploaded is what draws.
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTexture(0, written);
+    Quad(0, 0, 32, 32, 0xFFFFFFFF);
+    m_dev->SetTexture(0, locked);
+    Quad(32, 32, 64, 64, 0xFFFFFFFF);
+    m_dev->EndScene();
+    m_dev->SetTexture(0, nullptr);
+    EXPECT_TRUE(Near(Pixel(8, 8), 0xFF00FF00));
+    EXPECT_TRUE(Near(Pixel(48, 48), 0xFF0000FF));
+    written->Release();
+    locked->Release();
+}
+
+} // namespace
+} // namespace d3d9test
