@@ -223,11 +223,16 @@ public:
     void SetAutogenDirty(SurfaceImpl* rt);
     void ForgetShader(GLuint shader);
     void ForgetTexture(GLuint name);
-    // Textures written since the last Present: uploaded after it unless a
-    // draw did so first, so that those an application loads are uploaded
-    // while it loads rather than in the first frame that draws them.
-    void NoteTextureWritten(TextureImpl* t) { m_writtenTextures.insert(t); }
-    void ForgetTextureWritten(TextureImpl* t) { m_writtenTextures.erase(t); }
+    // Textures and buffers (not dynamic ones) written since the last Present:
+    // uploaded after it unless a draw did so first, so that what an
+    // application loads is uploaded while it loads rather than in the first
+    // frame that draws it.
+    void NoteWritten(TextureImpl* t) { m_writtenTextures.insert(t); }
+    void NoteWritten(VertexBufferImpl* b) { m_writtenVertexBuffers.insert(b); }
+    void NoteWritten(IndexBufferImpl* b) { m_writtenIndexBuffers.insert(b); }
+    void ForgetWritten(TextureImpl* t) { m_writtenTextures.erase(t); }
+    void ForgetWritten(VertexBufferImpl* b) { m_writtenVertexBuffers.erase(b); }
+    void ForgetWritten(IndexBufferImpl* b) { m_writtenIndexBuffers.erase(b); }
     void ForgetArrayBuffer(GLuint name);
     HRESULT ReadSurface(SurfaceImpl* s, const RECT& r, uint8_t* dst, UINT pitch);
 
@@ -308,7 +313,7 @@ private:
     void DescribePipeline(PipelineState& s, const UserVertices* up) const;
     void PreparePipelines();
     void WarmPipelines();
-    void UploadWrittenTextures();
+    void UploadWritten();
     void SavePipelines();
 
     // Fixed-function keys and uniforms (d3d9_ffstate.cpp).
@@ -375,6 +380,8 @@ private:
     GLuint m_vao = 0;
     bool m_vertexArraySettled = false;  // see SettleVertexArray
     std::set<TextureImpl*> m_writtenTextures;
+    std::set<VertexBufferImpl*> m_writtenVertexBuffers;
+    std::set<IndexBufferImpl*> m_writtenIndexBuffers;
     GLuint m_upVB = 0, m_upIB = 0;
     GLuint m_samplers[kMaxSamplers] = {};
     std::map<std::pair<SurfaceImpl*, SurfaceImpl*>, GLuint> m_fbos;

@@ -284,7 +284,7 @@ TextureImpl::TextureImpl(Device* device, UINT w, UINT h, UINT levels, DWORD usag
 
 TextureImpl::~TextureImpl()
 {
-    m_device->ForgetTextureWritten(this);
+    m_device->ForgetWritten(this);
     for (Level& l : m_levels) delete l.surface;
     m_device->MakeCurrent();
     if (m_glTexture) {
@@ -316,7 +316,7 @@ bool TextureImpl::Init()
     for (Level& l : m_levels) l.data.assign((size_t)l.pitch * l.rows, 0);
     m_anyDirty = true;
     for (Level& l : m_levels) l.dirty = true;
-    m_device->NoteTextureWritten(this);
+    if (!(m_usage & D3DUSAGE_DYNAMIC)) m_device->NoteWritten(this);
     return true;
 }
 
@@ -388,7 +388,7 @@ HRESULT TextureImpl::LockRect(UINT level, D3DLOCKED_RECT* lr, const RECT* r, DWO
     if (!(flags & D3DLOCK_READONLY)) {
         l.dirty = true;
         m_anyDirty = true;
-        m_device->NoteTextureWritten(this);
+        if (!(m_usage & D3DUSAGE_DYNAMIC)) m_device->NoteWritten(this);
     }
     return S_OK;
 }
@@ -527,6 +527,7 @@ VertexBufferImpl::VertexBufferImpl(Device* device, UINT length, DWORD u, DWORD f
 
 VertexBufferImpl::~VertexBufferImpl()
 {
+    m_device->ForgetWritten(this);
     m_device->MakeCurrent();
     if (glBuffer) {
         m_device->ForgetArrayBuffer(glBuffer);
@@ -541,7 +542,9 @@ bool VertexBufferImpl::Matches(REFIID riid) const
 
 HRESULT VertexBufferImpl::Lock(UINT offset, UINT size, void** pp, DWORD flags)
 {
-    return LockBuffer(data, dirtyLo, dirtyHi, lockCount, offset, size, pp, flags);
+    const HRESULT hr = LockBuffer(data, dirtyLo, dirtyHi, lockCount, offset, size, pp, flags);
+    if (hr == S_OK && !(flags & D3DLOCK_READONLY) && !(usage & D3DUSAGE_DYNAMIC)) m_device->NoteWritten(this);
+    return hr;
 }
 
 HRESULT VertexBufferImpl::Unlock()
@@ -577,6 +580,7 @@ IndexBufferImpl::IndexBufferImpl(Device* device, UINT length, DWORD u, D3DFORMAT
 
 IndexBufferImpl::~IndexBufferImpl()
 {
+    m_device->ForgetWritten(this);
     m_device->MakeCurrent();
     if (glBuffer) gl.glDeleteBuffers(1, &glBuffer);
 }
@@ -588,7 +592,9 @@ bool IndexBufferImpl::Matches(REFIID riid) const
 
 HRESULT IndexBufferImpl::Lock(UINT offset, UINT size, void** pp, DWORD flags)
 {
-    return LockBuffer(data, dirtyLo, dirtyHi, lockCount, offset, size, pp, flags);
+    const HRESULT hr = LockBuffer(data, dirtyLo, dirtyHi, lockCount, offset, size, pp, flags);
+    if (hr == S_OK && !(flags & D3DLOCK_READONLY) && !(usage & D3DUSAGE_DYNAMIC)) m_device->NoteWritten(this);
+    return hr;
 }
 
 HRESULT IndexBufferImpl::Unlock()

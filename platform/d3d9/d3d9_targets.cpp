@@ -534,16 +534,27 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
     return S_OK;
 }
 
-void Device::UploadWrittenTextures()
+void Device::UploadWritten()
 {
-    if (m_writtenTextures.empty()) return;
-    std::vector<TextureImpl*> ready;
-    for (TextureImpl* t : m_writtenTextures)
-        if (!t->AnyLevelLocked()) ready.push_back(t);
-    for (TextureImpl* t : ready) {
-        m_writtenTextures.erase(t);
-        if (t->NeedsPrepare()) t->Prepare(0);
-    }
+    // Those still locked wait for the Present after their unlock.
+    auto upload = [](auto& written, auto locked, auto prepare) {
+        for (auto it = written.begin(); it != written.end();) {
+            if (locked(*it)) {
+                ++it;
+                continue;
+            }
+            prepare(*it);
+            it = written.erase(it);
+        }
+    };
+    upload(m_writtenTextures, [](TextureImpl* t) { return t->AnyLevelLocked(); },
+           [](TextureImpl* t) {
+               if (t->NeedsPrepare()) t->Prepare(0);
+           });
+    upload(m_writtenVertexBuffers, [](VertexBufferImpl* b) { return b->lockCount > 0; },
+           [](VertexBufferImpl* b) { b->Prepare(); });
+    upload(m_writtenIndexBuffers, [](IndexBufferImpl* b) { return b->lockCount > 0; },
+           [](IndexBufferImpl* b) { b->Prepare(); });
 }
 
 HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, const _RGNDATA* pDirtyRegion)
@@ -594,7 +605,7 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, co
     SDL_GL_SwapWindow(m_window);
     m_programsTaken = 0;
     m_dirty |= DirtyFramebuffer | DirtyScissor;
-    UploadWrittenTextures();
+    UploadWritten();
     WarmPipelines();
     return S_OK;
 }

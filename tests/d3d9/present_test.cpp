@@ -471,5 +471,39 @@ TEST_F(DeviceTest, TexturesWrittenBeforeAPresentAreUploadedAfterIt)
     locked->Release();
 }
 
+// So are buffers, but not dynamic ones (written again each frame, they are
+// uploaded by the draw that follows).
+TEST_F(DeviceTest, StaticBuffersWrittenBeforeAPresentAreUploadedAfterIt)
+{
+    MakeDevice();
+    IDirect3DVertexBuffer9 *vb = nullptr, *dynamic = nullptr;
+    IDirect3DIndexBuffer9* ib = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &vb, nullptr), S_OK);
+    ASSERT_EQ(m_dev->CreateVertexBuffer(64, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &dynamic, nullptr),
+              S_OK);
+    ASSERT_EQ(m_dev->CreateIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), S_OK);
+    void* p = nullptr;
+    for (IDirect3DVertexBuffer9* b : {vb, dynamic}) {
+        ASSERT_EQ(b->Lock(0, 0, &p, 0), S_OK);
+        std::memset(p, 1, 64);
+        b->Unlock();
+    }
+    ASSERT_EQ(ib->Lock(0, 0, &p, 0), S_OK);
+    ASSERT_EQ(m_dev->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
+    auto* v = static_cast<d3d9gl::VertexBufferImpl*>(vb);
+    auto* d = static_cast<d3d9gl::VertexBufferImpl*>(dynamic);
+    auto* i = static_cast<d3d9gl::IndexBufferImpl*>(ib);
+    EXPECT_NE(v->glBuffer, 0u);
+    EXPECT_EQ(v->dirtyLo, v->dirtyHi);
+    EXPECT_EQ(d->glBuffer, 0u);
+    EXPECT_EQ(i->glBuffer, 0u);  // still locked
+    ib->Unlock();
+    ASSERT_EQ(m_dev->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_NE(i->glBuffer, 0u);
+    vb->Release();
+    dynamic->Release();
+    ib->Release();
+}
+
 } // namespace
 } // namespace d3d9test
