@@ -6,15 +6,17 @@
 // 800x600 unless SDL_VIDEODRIVER is set; llvmpipe keeps its default threads.
 // The only difference from the program is where the renderer is made: on the
 // loop's first frame instead of inside Application::Create, so that the load
-// is timed too. Reports the times from the start to the loading bar's first
+// is timed too. Times count from the process's start (before main and any
+// restart of the process). Reports the times to the loading bar's first
 // frame on screen (the first swap) and to the end of that frame (which also
-// holds the device's first draws of the recorded states), to its last mark and to the end of the first show frame, with each
-// effect's Init; the frames in the show's first 5 seconds and the longest
-// frame (also outside the blob grid); the shaders compiled and programs
-// linked after the loading bar on every thread (the device's compiler thread
-// too, counted where GL hands out its functions); frame times per second of
-// the show and per scheduled effect, the shader programs linked inside
-// frames, peak resident memory, the share of the frames spent in the effects, in DumpRenderStates
+// holds the device's first draws of the recorded states), to its last mark
+// and to the end of the first show frame, with each effect's Init; the
+// frames in the show's first 5 seconds and the longest frame (also outside
+// the blob grid); the shaders compiled and programs linked after the loading
+// bar on every thread (the device's compiler thread too, counted where GL
+// hands out its functions); frame times per second of the show and per
+// scheduled effect, the shader programs linked inside frames, peak resident
+// memory, the share of the frames spent in the effects, in DumpRenderStates
 // and in the debug log, and the slowest frames. Writes
 // show_frames.csv (one line per frame) and show_frames.svg (frame time over
 // the show) into the output folder.
